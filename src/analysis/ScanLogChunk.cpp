@@ -1,0 +1,7 @@
+#include "app/MainForm.h"
+
+namespace trawlmeter {
+
+void MainForm::ScanLogChunk(const std::string&) {}
+
+} // namespace trawlmeter

@@ -1,0 +1,61 @@
+#include "app/Controls.h"
+
+#include "app/FormLayout.h"
+
+#include <utility>
+
+namespace trawlmeter {
+
+TextBox::TextBox(const ControlSpec& spec) : Control(spec), m_text(spec.caption) {}
+
+void TextBox::setText(std::string text) {
+    if (text != m_text) {
+        m_text = std::move(text);
+        changed();
+    }
+}
+
+Label::Label(const ControlSpec& spec) : Control(spec), m_caption(spec.caption) {}
+
+void Label::setCaption(std::string caption) {
+    if (caption != m_caption) {
+        m_caption = std::move(caption);
+        changed();
+    }
+}
+
+CommandButton::CommandButton(const ControlSpec& spec)
+    : Control(spec), m_caption(spec.caption), m_enabled(spec.enabled) {}
+
+void CommandButton::setEnabled(bool enabled) {
+    if (enabled != m_enabled) {
+        m_enabled = enabled;
+        changed();
+    }
+}
+
+void ListBox::Clear() {
+    m_items.clear();
+    m_index = -1;
+    changed();
+}
+
+void ListBox::AddItem(std::string item) {
+    m_items.push_back(std::move(item));
+    changed();
+}
+
+bool ListBox::setListIndex(std::int64_t index) {
+    if (index < 0 || index >= ListCount()) {
+        return false;
+    }
+    m_index = index;
+    changed();
+    return true;
+}
+
+std::string ListBox::Text() const {
+    return m_index >= 0 ? m_items[static_cast<size_t>(m_index)] : std::string();
+}
+
+} // namespace trawlmeter

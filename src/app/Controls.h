@@ -1,0 +1,93 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The controls of the window model. Each holds only its own state; a revision number
+// rises with every change so a front end can tell what to repaint.
+namespace trawlmeter {
+
+enum class ControlKind { Label, TextBox, Frame, Button, ListBox, FileDialog };
+
+struct ControlSpec;
+
+class Control {
+public:
+    explicit Control(const ControlSpec& spec) : m_spec(spec) {}
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
+    virtual ~Control() = default;
+
+    const ControlSpec& spec() const { return m_spec; }
+    std::uint64_t revision() const { return m_revision; }
+
+protected:
+    void changed() { ++m_revision; }
+
+private:
+    const ControlSpec& m_spec;
+    std::uint64_t m_revision = 0;
+};
+
+class TextBox : public Control {
+public:
+    explicit TextBox(const ControlSpec& spec);
+    const std::string& Text() const { return m_text; }
+    void setText(std::string text);
+
+private:
+    std::string m_text;
+};
+
+// Labels and frames: a caption the program may write.
+class Label : public Control {
+public:
+    explicit Label(const ControlSpec& spec);
+    const std::string& Caption() const { return m_caption; }
+    void setCaption(std::string caption);
+
+private:
+    std::string m_caption;
+};
+
+using Frame = Label;
+
+class CommandButton : public Control {
+public:
+    explicit CommandButton(const ControlSpec& spec);
+    const std::string& Caption() const { return m_caption; }
+    bool Enabled() const { return m_enabled; }
+    void setEnabled(bool enabled);
+
+private:
+    std::string m_caption;
+    bool m_enabled;
+};
+
+class ListBox : public Control {
+public:
+    explicit ListBox(const ControlSpec& spec) : Control(spec) {}
+    void Clear();
+    void AddItem(std::string item);
+    std::int64_t ListCount() const { return static_cast<std::int64_t>(m_items.size()); }
+    // −1 while no item is current.
+    std::int64_t ListIndex() const { return m_index; }
+    // An index outside the items fails and leaves the current item unchanged.
+    bool setListIndex(std::int64_t index);
+    // The current item's text; empty when none is current.
+    std::string Text() const;
+    const std::vector<std::string>& items() const { return m_items; }
+
+private:
+    std::vector<std::string> m_items;
+    std::int64_t m_index = -1;
+};
+
+// The file-open dialog component: no visible form, only a place in the layout.
+class FileDialogComponent : public Control {
+public:
+    explicit FileDialogComponent(const ControlSpec& spec) : Control(spec) {}
+};
+
+} // namespace trawlmeter

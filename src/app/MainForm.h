@@ -1,0 +1,124 @@
+#pragma once
+
+#include "analysis/ScanState.h"
+#include "app/Controls.h"
+#include "platform/Database.h"
+#include "platform/Ports.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace trawlmeter {
+
+enum class FinishMessage { Hide, Show };
+
+// The program's one window as a plain model: its controls hold all shared run-time state
+// as text, and its operations are the handlers and commands the stages call on each other.
+// Every operation skips a failing step without a message and never lets a failure reach
+// its caller.
+class MainForm {
+public:
+    explicit MainForm(PlatformPorts ports);
+    MainForm(const MainForm&) = delete;
+    MainForm& operator=(const MainForm&) = delete;
+    ~MainForm();
+
+    // Shown on the window.
+    Label Label1;
+    TextBox TxtrezOveFile;
+    CommandButton CmdSelectrezOve;
+    CommandButton CmdAnalysis;
+    Frame Frame3;
+    Label Label2;
+    Label Label3;
+    Frame Frame1;
+    Label LabelBaidu;
+    TextBox TxtBaiduCnt;
+    Label LabelGoogle;
+    TextBox TxtGoogleCnt;
+    Label LabelYahoo;
+    TextBox TxtYahooCnt;
+    Label LabelSogou;
+    TextBox TxtSogouCnt;
+    Label LabelMsn;
+    TextBox TxtMsnCnt;
+    Label LabelAll;
+    TextBox TxtLineCnt;
+    Label Label4;
+    // The hidden group.
+    Frame Frame2;
+    CommandButton CmdSaveBaidu;
+    CommandButton CmdSaveGoogle;
+    CommandButton CmdSaveYahoo;
+    CommandButton CmdSaveMsn;
+    CommandButton CmdSaveSogou;
+    TextBox TxtLstiisFileCnt;
+    TextBox TxtFileName;
+    ListBox LstiisFile;
+    CommandButton CmdGetiisFile;
+    CommandButton CmdFileSplit;
+    CommandButton CmdCreateTemp;
+    CommandButton CmdDeleteTemp;
+    FileDialogComponent CommonDialog1;
+    TextBox TxtContent;
+
+    // Every control in layout order, for front ends that bind widgets to them.
+    std::vector<Control*> controls();
+
+    // The open visit database, empty when it is missing or could not be opened.
+    std::unique_ptr<db::Database> VisitDb;
+    // The table handle of the last visit export.
+    std::weak_ptr<db::Recordset> VisitRs;
+
+    // Start-up and shut-down.
+    void Form_Load();
+    void Form_Unload();
+    void Label4_Click();
+
+    // Log selection.
+    void CmdSelectrezOve_Click();
+
+    // Work folder, splitting and the chunk list.
+    void CmdCreateTemp_Click();
+    void CmdDeleteTemp_Click();
+    void CmdFileSplit_Click();
+    void CmdGetiisFile_Click();
+    void FileSplit(const std::string& SourceFile, const std::string& DestinationFile,
+                   std::int32_t ChunkSize, std::int32_t BufferSize,
+                   FinishMessage ShowFinishMessage);
+
+    // Analysis.
+    void CmdAnalysis_Click();
+    void ScanLogChunk(const std::string& name);
+
+    // Visit exports: store TxtContent as one record in the engine's table.
+    void CmdSaveBaidu_Click();
+    void CmdSaveGoogle_Click();
+    void CmdSaveYahoo_Click();
+    void CmdSaveSogou_Click();
+    void CmdSaveMsn_Click();
+
+    // Closing the window while a run is inside a yield: the run stops at its next yield and
+    // cleans up; the front end unloads once CmdAnalysis_Click has returned.
+    bool runInProgress() const { return m_runInProgress; }
+    void requestStop() { m_stopRequested = true; }
+    bool stopRequested() const { return m_stopRequested; }
+
+    const std::string& programFolder() const { return m_ports.programFolder; }
+    // The program folder, "/" and a name, with no separator handling.
+    std::string programPath(std::string_view name) const;
+
+private:
+    void DoEvents();
+    void exportVisit(std::string_view table);
+
+    PlatformPorts m_ports;
+    analysis::ScanState m_scan;
+    bool m_runInProgress = false;
+    bool m_stopRequested = false;
+};
+
+} // namespace trawlmeter

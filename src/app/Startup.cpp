@@ -1,0 +1,59 @@
+#include "app/MainForm.h"
+
+#include "app/FormLayout.h"
+#include "platform/FileSystem.h"
+#include "store/VisitTables.h"
+
+namespace trawlmeter {
+namespace {
+
+constexpr const char* kDatabaseName = "rezOve.mdb";
+constexpr const char* kMissingPrompt =
+    "没有找到rezOve.mdb数据库文件，请确认数据库文件和程序是否在同一目录下";
+constexpr const char* kUnopenablePrompt =
+    "无法打开rezOve.mdb数据库文件，请确认数据库文件完好且没有被其他程序占用";
+constexpr const char* kRestartTitle = "请重新运行程序";
+constexpr int kOkOnly = 0;
+
+// A file that opens but holds none of the engine tables would count crawlers and store
+// nothing, so it is refused like a damaged one.
+bool isVisitDatabase(db::Database& database) {
+    for (const auto& engine : store::kVisitTables) {
+        if (database.hasTable(engine)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+void MainForm::Form_Load() {
+    const std::string databasePath = programPath(kDatabaseName);
+    if (!fs::FileExists(databasePath)) {
+        m_ports.messageBox.showMessage(kMissingPrompt, kOkOnly, kRestartTitle);
+        CmdAnalysis.setEnabled(false);
+        return;
+    }
+    auto database = db::Database::open(databasePath);
+    if (!database || !isVisitDatabase(*database)) {
+        m_ports.messageBox.showMessage(kUnopenablePrompt, kOkOnly, kRestartTitle);
+        CmdAnalysis.setEnabled(false);
+        return;
+    }
+    VisitDb = std::move(database);
+}
+
+void MainForm::Form_Unload() {
+    if (VisitDb) {
+        VisitDb->Close();
+    }
+    VisitDb.reset();
+}
+
+void MainForm::Label4_Click() {
+    // The outcome is not the program's business: a browser that will not open shows nothing.
+    (void)m_ports.urlOpener.openUrl(std::string(kHomePage));
+}
+
+} // namespace trawlmeter

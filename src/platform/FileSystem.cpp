@@ -1,0 +1,113 @@
+#include "platform/FileSystem.h"
+
+#include <filesystem>
+
+namespace trawlmeter::fs {
+namespace stdfs = std::filesystem;
+
+namespace {
+
+bool isWriteProtected(const stdfs::file_status& status) {
+    using stdfs::perms;
+    return status.type() == stdfs::file_type::regular &&
+           (status.permissions() &
+            (perms::owner_write | perms::group_write | perms::others_write)) == perms::none;
+}
+
+// Depth first; keeps going past refusals so that everything deletable goes.
+std::error_code removeTree(const stdfs::path& path) {
+    std::error_code error;
+    const auto status = stdfs::symlink_status(path, error);
+    if (error) {
+        return error;
+    }
+    std::error_code firstRefusal;
+    if (status.type() == stdfs::file_type::directory) {
+        stdfs::directory_iterator it(path, error), end;
+        if (error) {
+            return error;
+        }
+        for (; it != end; it.increment(error)) {
+            if (auto childError = removeTree(it->path()); childError && !firstRefusal) {
+                firstRefusal = childError;
+            }
+        }
+        if (error) {
+            return error;
+        }
+    } else if (isWriteProtected(status)) {
+        return std::make_error_code(std::errc::permission_denied);
+    }
+    if (firstRefusal) {
+        return firstRefusal;
+    }
+    stdfs::remove(path, error);
+    return error;
+}
+
+} // namespace
+
+bool FileExists(const std::string& path) {
+    std::error_code error;
+    return stdfs::is_regular_file(path, error);
+}
+
+bool FolderExists(const std::string& path) {
+    std::error_code error;
+    return stdfs::is_directory(path, error);
+}
+
+std::error_code CreateFolder(const std::string& path) {
+    std::error_code error;
+    if (!stdfs::create_directory(path, error) && !error) {
+        error = std::make_error_code(std::errc::file_exists);
+    }
+    return error;
+}
+
+std::error_code DeleteFolder(const std::string& path) {
+    std::error_code error;
+    const auto status = stdfs::symlink_status(path, error);
+    if (error) {
+        return error;
+    }
+    if (status.type() == stdfs::file_type::symlink) {
+        stdfs::remove(path, error);
+        return error;
+    }
+    if (status.type() != stdfs::file_type::directory) {
+        return std::make_error_code(std::errc::not_a_directory);
+    }
+    return removeTree(path);
+}
+
+std::error_code DeleteFile(const std::string& path) {
+    std::error_code error;
+    const auto status = stdfs::symlink_status(path, error);
+    if (error) {
+        return error;
+    }
+    if (status.type() == stdfs::file_type::directory) {
+        return std::make_error_code(std::errc::is_a_directory);
+    }
+    if (isWriteProtected(status)) {
+        return std::make_error_code(std::errc::permission_denied);
+    }
+    stdfs::remove(path, error);
+    return error;
+}
+
+std::vector<std::string> ListFiles(const std::string& folder, std::error_code& error) {
+    std::vector<std::string> names;
+    error.clear();
+    stdfs::directory_iterator it(folder, error), end;
+    for (; !error && it != end; it.increment(error)) {
+        std::error_code typeError;
+        if (!it->is_directory(typeError)) {
+            names.push_back(it->path().filename().string());
+        }
+    }
+    return names;
+}
+
+} // namespace trawlmeter::fs

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <system_error>
+#include <vector>
+
+// The file-system service the handlers call by path. Nothing here throws: every
+// failure comes back as a value.
+namespace trawlmeter::fs {
+
+// True exactly when a regular file (links followed) exists at `path`.
+bool FileExists(const std::string& path);
+
+// True exactly when a folder (links followed) exists at `path`.
+bool FolderExists(const std::string& path);
+
+// Creates one folder whose parent exists.
+std::error_code CreateFolder(const std::string& path);
+
+// Removes the folder with everything in it. Write-protected files are not forced: they stay,
+// with the folders that hold them, and the first such refusal is returned. A link is removed
+// itself, never what it points to.
+std::error_code DeleteFolder(const std::string& path);
+
+// Removes one file; a write-protected file is not forced.
+std::error_code DeleteFile(const std::string& path);
+
+// The names of the files directly in a folder (subfolders left out), in the platform's order.
+std::vector<std::string> ListFiles(const std::string& folder, std::error_code& error);
+
+} // namespace trawlmeter::fs

@@ -1,0 +1,122 @@
+#include "platform/SqliteHandles.h"
+
+#include <sqlite3.h>
+
+#include <utility>
+
+namespace trawlmeter::sqlite {
+
+Connection::Connection(Connection&& other) noexcept
+    : m_handle(std::exchange(other.m_handle, nullptr)) {}
+
+Connection& Connection::operator=(Connection&& other) noexcept {
+    if (this != &other) {
+        close();
+        m_handle = std::exchange(other.m_handle, nullptr);
+    }
+    return *this;
+}
+
+Connection::~Connection() {
+    close();
+}
+
+Connection Connection::openExisting(const std::string& path) {
+    sqlite3* handle = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_close_v2(handle);
+        return Connection();
+    }
+    sqlite3_busy_timeout(handle, 2000);
+    return Connection(handle);
+}
+
+bool Connection::execute(const char* sql) const {
+    return m_handle && sqlite3_exec(m_handle, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+bool Connection::inTransaction() const {
+    return m_handle && sqlite3_get_autocommit(m_handle) == 0;
+}
+
+void Connection::close() {
+    if (m_handle) {
+        // close_v2 defers the close until every statement is finalized, so it cannot fail here.
+        sqlite3_close_v2(std::exchange(m_handle, nullptr));
+    }
+}
+
+Statement::Statement(const Connection& connection, std::string_view sql) {
+    if (!connection ||
+        sqlite3_prepare_v2(connection.get(), sql.data(), static_cast<int>(sql.size()), &m_handle,
+                           nullptr) != SQLITE_OK) {
+        finalize();
+    }
+}
+
+Statement::Statement(Statement&& other) noexcept
+    : m_handle(std::exchange(other.m_handle, nullptr)) {}
+
+Statement& Statement::operator=(Statement&& other) noexcept {
+    if (this != &other) {
+        finalize();
+        m_handle = std::exchange(other.m_handle, nullptr);
+    }
+    return *this;
+}
+
+Statement::~Statement() {
+    finalize();
+}
+
+bool Statement::bindText(int index, std::string_view text) {
+    return m_handle && sqlite3_bind_text64(m_handle, index, text.data(), text.size(),
+                                           SQLITE_TRANSIENT, SQLITE_UTF8) == SQLITE_OK;
+}
+
+bool Statement::bindNull(int index) {
+    return m_handle && sqlite3_bind_null(m_handle, index) == SQLITE_OK;
+}
+
+bool Statement::stepRow() {
+    return m_handle && sqlite3_step(m_handle) == SQLITE_ROW;
+}
+
+bool Statement::stepDone() {
+    return m_handle && sqlite3_step(m_handle) == SQLITE_DONE;
+}
+
+bool Statement::reset() {
+    return m_handle && sqlite3_reset(m_handle) == SQLITE_OK;
+}
+
+std::string_view Statement::columnText(int column) const {
+    if (!m_handle) {
+        return {};
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_handle, column));
+    return text
+               ? std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(m_handle, column)))
+               : std::string_view();
+}
+
+void Statement::finalize() {
+    if (m_handle) {
+        sqlite3_finalize(std::exchange(m_handle, nullptr));
+    }
+}
+
+std::string quoteIdentifier(std::string_view name) {
+    std::string quoted = "\"";
+    for (char c : name) {
+        quoted += c;
+        if (c == '"') {
+            quoted += '"';
+        }
+    }
+    quoted += '"';
+    return quoted;
+}
+
+} // namespace trawlmeter::sqlite

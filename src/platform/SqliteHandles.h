@@ -1,0 +1,64 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// Small owners of SQLite handles. Non-copyable; destructors never throw.
+namespace trawlmeter::sqlite {
+
+class Connection {
+public:
+    Connection() = default;
+    explicit Connection(sqlite3* handle) : m_handle(handle) {}
+    Connection(Connection&& other) noexcept;
+    Connection& operator=(Connection&& other) noexcept;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    ~Connection();
+
+    // Opens an existing database file for reading and writing; never creates one.
+    static Connection openExisting(const std::string& path);
+
+    explicit operator bool() const { return m_handle != nullptr; }
+    sqlite3* get() const { return m_handle; }
+    bool execute(const char* sql) const;
+    bool inTransaction() const;
+    void close();
+
+private:
+    sqlite3* m_handle = nullptr;
+};
+
+class Statement {
+public:
+    Statement() = default;
+    Statement(const Connection& connection, std::string_view sql);
+    Statement(Statement&& other) noexcept;
+    Statement& operator=(Statement&& other) noexcept;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    ~Statement();
+
+    explicit operator bool() const { return m_handle != nullptr; }
+    // Parameters count from 1. The text is copied by SQLite.
+    bool bindText(int index, std::string_view text);
+    bool bindNull(int index);
+    // True when the statement produced a row.
+    bool stepRow();
+    // True when the statement ran to completion without error.
+    bool stepDone();
+    bool reset();
+    std::string_view columnText(int column) const;
+    void finalize();
+
+private:
+    sqlite3_stmt* m_handle = nullptr;
+};
+
+// Quotes an identifier for SQL ("a""b" for a"b).
+std::string quoteIdentifier(std::string_view name);
+
+} // namespace trawlmeter::sqlite

@@ -1,0 +1,44 @@
+#include "store/FieldLayout.h"
+
+#include <algorithm>
+
+namespace trawlmeter::store {
+namespace {
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+std::string_view columnOfField(std::string_view field) {
+    for (std::size_t i = 0; i < kW3cFields.size(); ++i) {
+        if (equalsIgnoringCase(kW3cFields[i], field)) {
+            return kVisitColumns[i];
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+FieldLayout FieldLayout::standard() {
+    FieldLayout layout;
+    layout.m_columns.assign(kVisitColumns.begin(), kVisitColumns.end());
+    return layout;
+}
+
+FieldLayout FieldLayout::fromFieldNames(std::string_view names) {
+    FieldLayout layout;
+    while (!names.empty()) {
+        const auto space = names.find(' ');
+        const auto name = names.substr(0, space);
+        if (!name.empty()) {
+            layout.m_columns.push_back(columnOfField(name));
+        }
+        names = space == std::string_view::npos ? std::string_view() : names.substr(space + 1);
+    }
+    return layout;
+}
+
+} // namespace trawlmeter::store

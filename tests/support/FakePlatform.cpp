@@ -1,0 +1,35 @@
+#include "support/FakePlatform.h"
+
+namespace trawlmeter::testing {
+
+void FakePlatform::showMessage(const std::string& prompt, int style, const std::string& title) {
+    messages.push_back({prompt, style, title});
+}
+
+void FakePlatform::yieldToEvents() {
+    ++yields;
+    if (onYield) {
+        onYield();
+    }
+}
+
+std::optional<std::string> FakePlatform::chooseFileToOpen(const std::string& filter) {
+    dialogFilters.push_back(filter);
+    if (dialogAnswers.empty()) {
+        return std::nullopt;
+    }
+    auto answer = dialogAnswers.front();
+    dialogAnswers.pop_front();
+    return answer;
+}
+
+bool FakePlatform::openUrl(const std::string& url) {
+    openedUrls.push_back(url);
+    return urlOpenSucceeds;
+}
+
+PlatformPorts FakePlatform::ports(std::string programFolder) {
+    return PlatformPorts{*this, *this, *this, *this, std::move(programFolder)};
+}
+
+} // namespace trawlmeter::testing

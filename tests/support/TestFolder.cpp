@@ -1,0 +1,72 @@
+#include "support/TestFolder.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace trawlmeter::testing {
+
+TestFolder::TestFolder() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "trawlmeter-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+        throw std::runtime_error("cannot make a test folder");
+    }
+    m_path = pattern;
+}
+
+TestFolder::~TestFolder() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const bool failed = info && info->result() && info->result()->Failed();
+    if (failed) {
+        std::fprintf(stderr, "test folder kept: %s\n", m_path.c_str());
+        return;
+    }
+    std::error_code error;
+    // Tests make files write-protected; give the rights back so the folder can go.
+    for (auto it = std::filesystem::recursive_directory_iterator(m_path, error);
+         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+        std::filesystem::permissions(
+            it->path(), std::filesystem::perms::owner_all,
+            std::filesystem::perm_options::add | std::filesystem::perm_options::nofollow, error);
+        error.clear();
+    }
+    std::filesystem::remove_all(m_path, error);
+}
+
+void TestFolder::writeFile(std::string_view name, std::string_view content) const {
+    writeWholeFile(m_path / name, content);
+}
+
+std::string TestFolder::readFile(std::string_view name) const {
+    return readWholeFile(m_path / name);
+}
+
+void TestFolder::createVisitDatabase(std::string_view name) const {
+    const std::string schema = readWholeFile(TRAWLMETER_SCHEMA_FILE);
+    sqlite3* db = nullptr;
+    const auto path = (m_path / name).string();
+    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK ||
+        sqlite3_exec(db, schema.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        throw std::runtime_error("cannot create a visit database at " + path);
+    }
+    sqlite3_close(db);
+}
+
+std::string readWholeFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void writeWholeFile(const std::filesystem::path& path, std::string_view content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+} // namespace trawlmeter::testing

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace trawlmeter::testing {
+
+// A fresh folder per test, removed when the test passed.
+class TestFolder {
+public:
+    TestFolder();
+    ~TestFolder();
+    TestFolder(const TestFolder&) = delete;
+    TestFolder& operator=(const TestFolder&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    std::string str() const { return m_path.string(); }
+    std::filesystem::path operator/(std::string_view name) const { return m_path / name; }
+
+    void writeFile(std::string_view name, std::string_view content) const;
+    std::string readFile(std::string_view name) const;
+    // Lays a fresh visit database made from the delivered schema at `name`.
+    void createVisitDatabase(std::string_view name = "rezOve.mdb") const;
+
+private:
+    std::filesystem::path m_path;
+};
+
+std::string readWholeFile(const std::filesystem::path& path);
+void writeWholeFile(const std::filesystem::path& path, std::string_view content);
+
+} // namespace trawlmeter::testing
