@@ -4,4 +4,6 @@ namespace trawlmeter {
 
 void MainForm::ScanLogChunk(const std::string&) {}
 
+void MainForm::flushHeldLine() {}
+
 } // namespace trawlmeter

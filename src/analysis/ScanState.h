@@ -8,6 +8,8 @@ namespace trawlmeter::analysis {
 struct ScanState {
     // The field layout in force, as the last "#Fields:" line set it.
     store::FieldLayout fieldLayout = store::FieldLayout::standard();
+    // True during an analysis run: a chunk's unfinished last line waits for the next chunk.
+    bool holdTail = false;
 };
 
 } // namespace trawlmeter::analysis

@@ -112,8 +112,13 @@ public:
     std::string programPath(std::string_view name) const;
 
 private:
+    // Yields once to the event loop. Loops that call it end early when stopRequested() turns
+    // true inside the yield, leaving what they wrote whole.
     void DoEvents();
     void exportVisit(std::string_view table);
+    // Within a run the scanner holds the part of a chunk after its last line end and puts it
+    // in front of the next chunk's first line; this handles a held part as a line of its own.
+    void flushHeldLine();
 
     PlatformPorts m_ports;
     analysis::ScanState m_scan;
