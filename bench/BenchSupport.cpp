@@ -1,0 +1,72 @@
+#include "BenchSupport.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <string_view>
+
+namespace trawlmeter::bench {
+
+void QuietPlatform::showMessage(const std::string& prompt, int, const std::string& title) {
+    std::fprintf(stderr, "%s: %s\n", title.c_str(), prompt.c_str());
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::int64_t writeGeneratedLog(const std::string& path, std::int64_t bytes, int crawlerPercent,
+                               std::uint32_t seed) {
+    static constexpr std::string_view kBrowsers[] = {
+        "Mozilla/5.0+(Windows+NT+10.0;+Win64;+x64)+AppleWebKit/537.36+(KHTML,+like+Gecko)+Chrome/"
+        "120.0+Safari/537.36",
+        "Mozilla/5.0+(Macintosh;+Intel+Mac+OS+X+10_15_7)+AppleWebKit/"
+        "605.1.15+(KHTML,+like+Gecko)+Version/17.1+Safari/605.1.15",
+        "Mozilla/4.0+(compatible;+MSIE+8.0;+Windows+NT+6.1;+Trident/4.0)"};
+    static constexpr std::string_view kCrawlers[] = {
+        "Baiduspider+(+http://www.baidu.com/search/spider.htm)",
+        "Mozilla/5.0+(compatible;+Googlebot/2.1;++http://www.google.com/bot.html)",
+        "Mozilla/5.0+(compatible;+Yahoo!+Slurp;+http://help.yahoo.com/help/us/ysearch/slurp)",
+        "Sogou+web+spider/4.0(+http://www.sogou.com/docs/help/webmasters.htm#07)",
+        "msnbot/2.0b+(+http://search.msn.com/msnbot.htm)"};
+    static constexpr std::string_view kPaths[] = {"/",
+                                                  "/index.html",
+                                                  "/news/list.aspx",
+                                                  "/images/logo.gif",
+                                                  "/products/item.aspx",
+                                                  "/css/site.css"};
+    std::mt19937 random(seed);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << "#Software: Microsoft Internet Information Services 6.0\r\n#Version: 1.0\r\n"
+           "#Date: 2008-07-15 00:00:00\r\n#Fields: date time s-sitename s-ip cs-method cs-uri-stem "
+           "cs-uri-query s-port cs-username c-ip cs(User-Agent) sc-status sc-substatus "
+           "sc-win32-status\r\n";
+    std::int64_t written = out.tellp();
+    std::int64_t lines = 4;
+    char line[512];
+    while (written < bytes) {
+        const bool crawler = static_cast<int>(random() % 100) < crawlerPercent;
+        const auto agent = crawler ? kCrawlers[random() % 5] : kBrowsers[random() % 3];
+        const unsigned seconds = random() % 86400;
+        const int length = std::snprintf(
+            line, sizeof line,
+            "2008-07-15 %02u:%02u:%02u W3SVC1 192.168.0.10 GET %s id=%u 80 - 10.%u.%u.%u %.*s 200 "
+            "0 0\r\n",
+            seconds / 3600, seconds / 60 % 60, seconds % 60,
+            std::string(kPaths[random() % 6]).c_str(), random() % 100000, random() % 256,
+            random() % 256, random() % 256, static_cast<int>(agent.size()), agent.data());
+        out.write(line, length);
+        written += length;
+        ++lines;
+    }
+    return lines;
+}
+
+double timeShellCommand(const std::string& command) {
+    const auto start = std::chrono::steady_clock::now();
+    const int status = std::system(command.c_str());
+    return status == 0 ? secondsSince(start) : -1.0;
+}
+
+} // namespace trawlmeter::bench
