@@ -36,7 +36,8 @@ std::int64_t writeGeneratedLog(const std::string& path, std::int64_t bytes, int 
                                                   "/images/logo.gif",
                                                   "/products/item.aspx",
                                                   "/css/site.css"};
-    std::mt19937 random(seed);
+    std::mt19937 engine(seed);
+    auto random = [&engine] { return static_cast<unsigned>(engine()); };
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << "#Software: Microsoft Internet Information Services 6.0\r\n#Version: 1.0\r\n"
            "#Date: 2008-07-15 00:00:00\r\n#Fields: date time s-sitename s-ip cs-method cs-uri-stem "
