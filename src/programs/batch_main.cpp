@@ -1,3 +1,13 @@
-int main() {
-    return 0;
+#include "app/BatchCommand.h"
+#include "platform/ProgramFolder.h"
+
+#include <unistd.h>
+
+#include <iostream>
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const trawlmeter::BatchStreams streams{std::cout, std::cerr, isatty(STDERR_FILENO) == 1};
+    return trawlmeter::runBatch(arguments, trawlmeter::executableFolder(), streams);
 }

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Trawlmeter needs. "test" adds what the test suite needs.
+set -euo pipefail
+packages=(g++ cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev fonts-wqy-microhei)
+if [[ "${1:-}" == "test" ]]; then
+    packages+=(googletest libgtest-dev libgmock-dev xvfb xauth xdotool x11-utils)
+fi
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if ((${#missing[@]})); then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
