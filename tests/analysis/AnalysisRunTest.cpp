@@ -1,0 +1,188 @@
+#include "app/MainForm.h"
+#include "support/FakePlatform.h"
+#include "support/GeneratedLog.h"
+#include "support/TestFolder.h"
+#include "support/VisitRecords.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+namespace trawlmeter {
+namespace {
+
+namespace stdfs = std::filesystem;
+using testing::GeneratedLog;
+
+constexpr std::array<const char*, 5> kTables{"baidu", "google", "yahoo", "sogou", "msn"};
+// Three chunks of the split command's 2 MiB.
+constexpr std::int64_t kThreeChunkBytes = 5'000'000;
+
+class AnalysisRun : public ::testing::Test {
+protected:
+    AnalysisRun() {
+        folder.createVisitDatabase();
+        form.Form_Load();
+    }
+
+    std::string databasePath() const { return (folder / "rezOve.mdb").string(); }
+    stdfs::path workFolder() const { return folder / "temp"; }
+
+    GeneratedLog chooseGeneratedLog(std::int64_t bytes) {
+        const auto log = testing::writeTestLog(folder / "access.log", bytes);
+        form.TxtrezOveFile.setText((folder / "access.log").string());
+        return log;
+    }
+
+    void expectCounters(const GeneratedLog& log, long runs) {
+        const std::array<const TextBox*, 5> counters{&form.TxtBaiduCnt, &form.TxtGoogleCnt,
+                                                     &form.TxtYahooCnt, &form.TxtSogouCnt,
+                                                     &form.TxtMsnCnt};
+        for (std::size_t engine = 0; engine < counters.size(); ++engine) {
+            EXPECT_EQ(counters[engine]->Text(), std::to_string(log.crawlerLines[engine] * runs))
+                << kTables[engine];
+        }
+        EXPECT_EQ(form.TxtLineCnt.Text(), std::to_string(log.lines * runs));
+    }
+
+    testing::TestFolder folder;
+    testing::FakePlatform platform;
+    MainForm form{platform.ports(folder.str())};
+};
+
+TEST_F(AnalysisRun, CountsEveryLineOnceAndStoresEveryCrawlerLineWholeAcrossChunkBorders) {
+    const auto log = chooseGeneratedLog(kThreeChunkBytes);
+    std::vector<std::string> progress;
+    std::set<std::string> chunksSeenAfterTheirScan;
+    platform.onYield = [&] {
+        if (progress.empty() || progress.back() != form.Label3.Caption()) {
+            progress.push_back(form.Label3.Caption());
+        }
+        // Every chunk before the one in hand must already be gone.
+        for (std::int64_t done = 0; done + 1 < form.LstiisFile.ListIndex() + 1; ++done) {
+            const auto& name = form.LstiisFile.items()[static_cast<std::size_t>(done)];
+            if (stdfs::exists(workFolder() / name)) {
+                chunksSeenAfterTheirScan.insert(name);
+            }
+        }
+    };
+
+    form.CmdAnalysis_Click();
+
+    expectCounters(log, 1);
+    EXPECT_EQ(form.TxtLstiisFileCnt.Text(), "3");
+    EXPECT_EQ(progress, (std::vector<std::string>{"准备中", "正在分析第 1 个临时日志文件",
+                                                  "正在分析第 2 个临时日志文件",
+                                                  "正在分析第 3 个临时日志文件"}));
+    EXPECT_TRUE(chunksSeenAfterTheirScan.empty());
+    EXPECT_EQ(form.Label3.Caption(), "分析完成");
+    EXPECT_EQ(form.Label2.Caption(), "临时日志文件已删除");
+    EXPECT_FALSE(stdfs::exists(workFolder()));
+    EXPECT_TRUE(form.CmdAnalysis.Enabled());
+    EXPECT_EQ(form.LstiisFile.ListIndex(), 2);
+    EXPECT_EQ(form.TxtFileName.Text(), "rezOve.002");
+    EXPECT_TRUE(platform.messages.empty());
+
+    for (int engine = 0; engine < 5; ++engine) {
+        const auto records = testing::readVisitRecords(databasePath(), kTables[engine]);
+        ASSERT_EQ(static_cast<long>(records.size()), log.crawlerLines[engine]) << kTables[engine];
+        std::set<std::string> queries;
+        for (const auto& record : records) {
+            EXPECT_EQ(record[0], "2008-07-15");
+            EXPECT_EQ(record[2], "W3SVC1");
+            EXPECT_EQ(record[10], testing::crawlerAgent(engine));
+            EXPECT_EQ(record[13], "0");
+            queries.insert(record[6].value_or(""));
+        }
+        EXPECT_EQ(queries.size(), records.size())
+            << "a line was stored twice in " << kTables[engine];
+    }
+}
+
+TEST_F(AnalysisRun, ASecondRunDoublesTheCountersAndTheRecords) {
+    const auto log = chooseGeneratedLog(kThreeChunkBytes);
+    form.CmdAnalysis_Click();
+    form.CmdAnalysis_Click();
+
+    expectCounters(log, 2);
+    EXPECT_EQ(testing::countRows(databasePath(), "google"), 2 * log.crawlerLines[1]);
+    EXPECT_FALSE(stdfs::exists(workFolder()));
+}
+
+TEST_F(AnalysisRun, WithNoLogAndAnEmptyListItOnlyReportsAndCleansUp) {
+    stdfs::create_directory(workFolder());
+    form.CmdAnalysis_Click();
+
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].prompt, "所选择的日志文件不存在，请重新选择");
+    EXPECT_EQ(form.TxtLineCnt.Text(), "0");
+    EXPECT_EQ(form.Label3.Caption(), "分析完成");
+    EXPECT_EQ(form.Label2.Caption(), "临时日志文件已删除");
+    EXPECT_FALSE(stdfs::exists(workFolder()));
+    EXPECT_TRUE(form.CmdAnalysis.Enabled());
+}
+
+TEST_F(AnalysisRun, AMissingLogWithAStaleListWalksTheGoneChunksAndStoresNothing) {
+    const auto log = chooseGeneratedLog(kThreeChunkBytes);
+    form.CmdAnalysis_Click();
+    stdfs::remove(folder / "access.log");
+
+    form.CmdAnalysis_Click();
+
+    EXPECT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(form.LstiisFile.ListCount(), 3);
+    expectCounters(log, 1);
+    EXPECT_EQ(testing::countRows(databasePath(), "baidu"), log.crawlerLines[0]);
+    EXPECT_EQ(form.Label3.Caption(), "分析完成");
+    EXPECT_TRUE(form.CmdAnalysis.Enabled());
+}
+
+TEST_F(AnalysisRun, AChunkThatCannotBeDeletedStaysWhileTheRunGoesOn) {
+    const auto log = chooseGeneratedLog(kThreeChunkBytes);
+    platform.onYield = [&] {
+        if (form.TxtFileName.Text() == "rezOve.000") {
+            stdfs::permissions(workFolder() / "rezOve.000", stdfs::perms::owner_read,
+                               stdfs::perm_options::replace);
+        }
+    };
+
+    form.CmdAnalysis_Click();
+
+    expectCounters(log, 1);
+    EXPECT_EQ(form.Label3.Caption(), "分析完成");
+    // Removing the work folder does not force a write-protected file either.
+    EXPECT_TRUE(stdfs::exists(workFolder() / "rezOve.000"));
+    EXPECT_FALSE(stdfs::exists(workFolder() / "rezOve.001"));
+}
+
+TEST_F(AnalysisRun, ClosingTheWindowStopsTheRunWithItsRecordsCommittedAndTheWorkFolderGone) {
+    chooseGeneratedLog(kThreeChunkBytes);
+    platform.onYield = [&] {
+        if (form.TxtFileName.Text() == "rezOve.001" && form.runInProgress()) {
+            form.requestStop();
+        }
+    };
+
+    form.CmdAnalysis_Click();
+
+    EXPECT_FALSE(form.runInProgress());
+    EXPECT_EQ(form.TxtFileName.Text(), "rezOve.001");
+    EXPECT_FALSE(stdfs::exists(workFolder()));
+    // The database is still open: the window closes it only once the run has returned.
+    ASSERT_TRUE(form.VisitDb);
+    long stored = 0;
+    for (const char* table : kTables) {
+        stored += testing::countRows(databasePath(), table);
+    }
+    const long counted = std::stol(form.TxtBaiduCnt.Text()) + std::stol(form.TxtGoogleCnt.Text()) +
+                         std::stol(form.TxtYahooCnt.Text()) + std::stol(form.TxtSogouCnt.Text()) +
+                         std::stol(form.TxtMsnCnt.Text());
+    EXPECT_GT(counted, 0);
+    EXPECT_EQ(stored, counted);
+    form.Form_Unload();
+    EXPECT_FALSE(form.VisitDb);
+}
+
+} // namespace
+} // namespace trawlmeter
