@@ -69,7 +69,14 @@ INSTANTIATE_TEST_SUITE_P(
                       SampleLog{"waikolai-u_ex101228.log",
                                 "Baidu: 11\nGoogle: 2\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 58\n"},
                       SampleLog{"lnav-w3c-big.log",
-                                "Baidu: 0\nGoogle: 2\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 254\n"}));
+                                "Baidu: 0\nGoogle: 2\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 254\n"}),
+    [](const ::testing::TestParamInfo<SampleLog>& info) {
+        std::string name = stdfs::path(info.param.file).stem().string();
+        for (char& c : name) {
+            c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        }
+        return name;
+    });
 
 TEST(BatchProgram, StoresTheRecordsOfARealLogFieldByField) {
     const stdfs::path sample = stdfs::path(TRAWLMETER_SAMPLES_DIR) / "waikolai-u_ex101228.log";
