@@ -10,9 +10,13 @@ namespace {
 // Non-blocking so that a pipe planted at the name cannot hang the program in open().
 constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 
-bool isSinglePlainFile(int fd) {
+// Nothing when `fd` is anything but a plain file with this one name; else its size.
+std::optional<off_t> singlePlainFileSize(int fd) {
     struct stat status {};
-    return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 1;
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1) {
+        return std::nullopt;
+    }
+    return status.st_size;
 }
 
 std::optional<FileHandle> replaceWithNewFile(const std::string& path) {
@@ -45,11 +49,14 @@ std::optional<FileHandle> createChunkFile(const std::string& path) {
         const bool linkOrPipe = errno == ELOOP || errno == ENXIO;
         return linkOrPipe ? replaceWithNewFile(path) : std::nullopt;
     }
-    if (!isSinglePlainFile(file.fd())) {
+    const auto size = singlePlainFileSize(file.fd());
+    if (!size) {
         file.close();
         return replaceWithNewFile(path);
     }
-    if (::ftruncate(file.fd(), 0) != 0) {
+    // Only a stale file is truncated: on ext4 a truncation to zero makes the close flush the
+    // new data at once, which would cost every fresh chunk a write to disk.
+    if (*size > 0 && ::ftruncate(file.fd(), 0) != 0) {
         return std::nullopt;
     }
     return file;
