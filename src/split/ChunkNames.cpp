@@ -9,11 +9,11 @@ namespace {
 
 // The chunk number's digits without leading zeros; nothing when `name` is no chunk name.
 std::optional<std::string_view> chunkNumberDigits(std::string_view name) {
-    const std::string prefix = std::string(kChunkBaseName) + ".";
-    if (!name.starts_with(prefix)) {
+    const std::size_t dot = kChunkBaseName.size();
+    if (!name.starts_with(kChunkBaseName) || name.size() <= dot || name[dot] != '.') {
         return std::nullopt;
     }
-    std::string_view digits = name.substr(prefix.size());
+    std::string_view digits = name.substr(dot + 1);
     const bool allDigits =
         std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
     if (digits.size() < 3 || !allDigits) {

@@ -123,13 +123,5 @@ TEST_F(SplitCommandTest, ListsChunksInSplitOrderBeforeOtherFiles) {
     EXPECT_EQ(form.TxtLstiisFileCnt.Text(), "5");
 }
 
-TEST_F(SplitCommandTest, ClearsTheListWhenThereIsNoWorkFolder) {
-    form.LstiisFile.AddItem("rezOve.000");
-    form.LstiisFile.setListIndex(0);
-    form.CmdGetiisFile_Click();
-    EXPECT_EQ(form.LstiisFile.ListCount(), 0);
-    EXPECT_EQ(form.LstiisFile.ListIndex(), -1);
-}
-
 } // namespace
 } // namespace trawlmeter
