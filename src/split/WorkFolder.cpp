@@ -1,8 +1,27 @@
 #include "app/MainForm.h"
 
+#include "platform/FileSystem.h"
+#include "split/ChunkNames.h"
+
 namespace trawlmeter {
 
-void MainForm::CmdCreateTemp_Click() {}
-void MainForm::CmdDeleteTemp_Click() {}
+void MainForm::CmdCreateTemp_Click() {
+    const std::string folder = programPath(split::kWorkFolderName);
+    if (fs::FolderExists(folder)) {
+        return;
+    }
+    // Fails when a plain file holds the name or the program folder is closed to writing; the
+    // split then writes no chunk.
+    fs::CreateFolder(folder);
+}
+
+void MainForm::CmdDeleteTemp_Click() {
+    const std::string folder = programPath(split::kWorkFolderName);
+    if (!fs::FolderExists(folder)) {
+        return;
+    }
+    // What cannot be deleted (a write-protected file) stays for the next deletion to retry.
+    fs::DeleteFolder(folder);
+}
 
 } // namespace trawlmeter

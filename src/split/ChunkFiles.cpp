@@ -1,0 +1,65 @@
+#include "split/ChunkFiles.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace trawlmeter::split {
+namespace {
+
+// Non-blocking so that a pipe planted at the name cannot hang the program in open().
+constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+
+// Nothing when `fd` is anything but a plain file with this one name; else its size.
+std::optional<off_t> singlePlainFileSize(int fd) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1) {
+        return std::nullopt;
+    }
+    return status.st_size;
+}
+
+std::optional<FileHandle> replaceWithNewFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0) {
+        return std::nullopt;
+    }
+    FileHandle file(
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | kOpenFlags, 0666));
+    if (file.fd() < 0) {
+        return std::nullopt;
+    }
+    return file;
+}
+
+} // namespace
+
+std::optional<SourceFile> openSourceFile(const std::string& path) {
+    FileHandle file(::open(path.c_str(), O_RDONLY | kOpenFlags));
+    struct stat status {};
+    if (file.fd() < 0 || ::fstat(file.fd(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return std::nullopt;
+    }
+    return SourceFile{std::move(file), static_cast<std::int64_t>(status.st_size)};
+}
+
+std::optional<FileHandle> createChunkFile(const std::string& path) {
+    // No O_TRUNC here: it would empty the other file before we could see a second name.
+    FileHandle file(::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | kOpenFlags, 0666));
+    if (file.fd() < 0) {
+        const bool linkOrPipe = errno == ELOOP || errno == ENXIO;
+        return linkOrPipe ? replaceWithNewFile(path) : std::nullopt;
+    }
+    const auto size = singlePlainFileSize(file.fd());
+    if (!size) {
+        file.close();
+        return replaceWithNewFile(path);
+    }
+    // Only a stale file is truncated: on ext4 a truncation to zero makes the close flush the
+    // new data at once, which would cost every fresh chunk a write to disk.
+    if (*size > 0 && ::ftruncate(file.fd(), 0) != 0) {
+        return std::nullopt;
+    }
+    return file;
+}
+
+} // namespace trawlmeter::split

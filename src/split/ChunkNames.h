@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace trawlmeter::split {
+
+// The work folder beside the program and the base name of the chunk files in it.
+inline constexpr std::string_view kWorkFolderName = "temp";
+inline constexpr std::string_view kChunkBaseName = "rezOve";
+
+// `base`, a dot and `number` with at least three digits: base.000 … base.999, base.1000.
+std::string chunkFileName(const std::string& base, std::int64_t number);
+
+// Chunk names ("rezOve." and three or more digits) first, by number however many digits it
+// has, then every other name in name order.
+void sortInSplitOrder(std::vector<std::string>& names);
+
+} // namespace trawlmeter::split

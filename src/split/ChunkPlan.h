@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+
+namespace trawlmeter::split {
+
+struct ByteRange {
+    std::int64_t offset;
+    std::int64_t length;
+};
+
+// Where the chunks of a source of `sourceBytes` bytes begin and end when every chunk but the
+// last takes `chunkBuffers` full buffers of `bufferBytes` bytes. A new chunk starts only for a
+// full buffer, so the tail shorter than one buffer joins the last chunk, and an empty source
+// still has one (empty) chunk. Both sizes must be positive.
+class ChunkPlan {
+public:
+    ChunkPlan(std::int64_t sourceBytes, std::int32_t chunkBuffers, std::int32_t bufferBytes);
+
+    std::int64_t chunkCount() const { return m_chunkCount; }
+    // `number` from 0 to chunkCount() - 1.
+    ByteRange chunk(std::int64_t number) const;
+
+private:
+    std::int64_t m_sourceBytes;
+    std::int64_t m_chunkBytes;
+    std::int64_t m_chunkCount;
+};
+
+} // namespace trawlmeter::split
