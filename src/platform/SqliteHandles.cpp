@@ -40,6 +40,10 @@ bool Connection::inTransaction() const {
     return m_handle && sqlite3_get_autocommit(m_handle) == 0;
 }
 
+bool Connection::isReadOnly() const {
+    return m_handle && sqlite3_db_readonly(m_handle, "main") != 0;
+}
+
 void Connection::close() {
     if (m_handle) {
         // close_v2 defers the close until every statement is finalized, so it cannot fail here.

@@ -26,6 +26,8 @@ public:
     sqlite3* get() const { return m_handle; }
     bool execute(const char* sql) const;
     bool inTransaction() const;
+    // True when the main database could only be opened for reading.
+    bool isReadOnly() const;
     void close();
 
 private:
