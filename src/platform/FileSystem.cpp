@@ -112,8 +112,9 @@ std::vector<std::string> ListFiles(const std::string& folder, std::error_code& e
     error.clear();
     stdfs::directory_iterator it(folder, error), end;
     for (; !error && it != end; it.increment(error)) {
+        // What FileExists would call a file: a fifo or a dangling link is no chunk to read.
         std::error_code typeError;
-        if (!it->is_directory(typeError)) {
+        if (it->is_regular_file(typeError)) {
             names.push_back(it->path().filename().string());
         }
     }

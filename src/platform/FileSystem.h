@@ -27,7 +27,8 @@ std::error_code DeleteFolder(const std::string& path);
 // folder is refused.
 std::error_code DeleteFile(const std::string& path);
 
-// The names of the files directly in a folder (subfolders left out), in the platform's order.
+// The names of the regular files (links followed) directly in a folder, in the platform's
+// order; subfolders and other entries are left out.
 std::vector<std::string> ListFiles(const std::string& folder, std::error_code& error);
 
 } // namespace trawlmeter::fs

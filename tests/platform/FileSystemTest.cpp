@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 
@@ -146,6 +148,9 @@ TEST_F(FileSystem, ListFilesNamesTheFilesDirectlyInTheFolder) {
     folder.writeFile("temp/rezOve.000", "x");
     folder.writeFile("temp/rezOve.001", "x");
     folder.writeFile("temp/sub/nested", "x");
+    stdfs::create_directory_symlink(folder / "temp/sub", folder / "temp/folderLink");
+    stdfs::create_symlink(folder / "nowhere", folder / "temp/danglingLink");
+    ASSERT_EQ(mkfifo((folder / "temp/pipe").c_str(), 0600), 0);
 
     std::error_code error;
     auto names = fs::ListFiles(at("temp"), error);
