@@ -127,27 +127,6 @@ TEST_F(DatabaseEngine, UnassignedColumnsTakeTheTableDefault) {
         (std::vector<Row>{{"1", "1", "2", "log"}, {"2", "3", {}, "log"}, {"3", {}, {}, "log"}}));
 }
 
-TEST_F(DatabaseEngine, KeepsInsertionOrderAcrossTables) {
-    folder.createVisitDatabase("visits.db");
-    auto database = db::Database::open(path);
-    auto baidu = database->OpenRecordset("baidu");
-    auto msn = database->OpenRecordset("msn");
-    ASSERT_NE(baidu, nullptr);
-    ASSERT_NE(msn, nullptr);
-    std::vector<Row> expected;
-    for (int i = 0; i < 300; ++i) {
-        const std::string text = std::to_string(i);
-        ASSERT_TRUE(append(i % 3 ? *baidu : *msn, {text}, {"sdate"}));
-        if (i % 3) {
-            expected.push_back({text});
-        }
-    }
-    database->Close();
-
-    EXPECT_EQ(readRows(path, "SELECT sdate FROM baidu ORDER BY rowid"), expected);
-    EXPECT_EQ(countRows(path, "msn"), 100);
-}
-
 TEST_F(DatabaseEngine, RecordsBecomeVisibleToOthersOnCommit) {
     folder.createVisitDatabase("visits.db");
     auto database = db::Database::open(path);
