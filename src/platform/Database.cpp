@@ -7,6 +7,7 @@ namespace {
 
 // Past this many field combinations a table's inserts are prepared afresh.
 constexpr std::size_t kMaxCachedInserts = 64;
+constexpr int kCloseBusyTimeoutMs = 15000;
 
 char asciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -197,7 +198,11 @@ void Database::Close() {
     if (!m_connection) {
         return;
     }
-    commit();
+    // Closing drops what is not committed: a reader of another program gets longer to finish.
+    if (!commit()) {
+        m_connection.setBusyTimeout(kCloseBusyTimeoutMs);
+        commit();
+    }
     for (auto& [name, recordset] : m_recordsets) {
         if (recordset) {
             recordset->detach();

@@ -36,6 +36,12 @@ bool Connection::execute(const char* sql) const {
     return m_handle && sqlite3_exec(m_handle, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
+void Connection::setBusyTimeout(int milliseconds) const {
+    if (m_handle) {
+        sqlite3_busy_timeout(m_handle, milliseconds);
+    }
+}
+
 bool Connection::inTransaction() const {
     return m_handle && sqlite3_get_autocommit(m_handle) == 0;
 }
