@@ -5,27 +5,35 @@
 namespace trawlmeter::db {
 namespace {
 
+// Past this many field combinations a table's inserts are prepared afresh.
+constexpr std::size_t kMaxCachedInserts = 64;
+constexpr int kCloseBusyTimeoutMs = 15000;
+
+char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 std::string asciiLower(std::string_view text) {
     std::string lowered(text);
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    });
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                   [](char c) { return asciiLower(c); });
     return lowered;
 }
 
 bool sameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && asciiLower(a) == asciiLower(b);
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return asciiLower(x) == asciiLower(y);
+           });
 }
 
 } // namespace
 
-Recordset::Recordset(Database& database, std::string table, std::vector<std::string> columns,
-                     sqlite::Statement insert)
-    : m_database(database), m_table(std::move(table)), m_columns(std::move(columns)),
-      m_insert(std::move(insert)), m_values(m_columns.size()) {}
+Recordset::Recordset(Database& database, std::string table, std::vector<std::string> columns)
+    : m_database(&database), m_table(std::move(table)), m_columns(std::move(columns)),
+      m_values(m_columns.size()), m_assigned(m_columns.size(), false) {}
 
 void Recordset::AddNew() {
-    std::fill(m_values.begin(), m_values.end(), std::nullopt);
+    std::fill(m_assigned.begin(), m_assigned.end(), false);
     m_editing = true;
 }
 
@@ -43,27 +51,54 @@ bool Recordset::setField(std::string_view field, std::string_view value) {
     if (!m_editing || index < 0) {
         return false;
     }
-    m_values[static_cast<size_t>(index)] = std::string(value);
+    const auto column = static_cast<size_t>(index);
+    m_values[column].assign(value);
+    m_assigned[column] = true;
     return true;
 }
 
+sqlite::Statement* Recordset::insertForAssigned() {
+    if (auto found = m_inserts.find(m_assigned); found != m_inserts.end()) {
+        return &found->second;
+    }
+    auto insert = m_database->prepareInsert(m_table, m_columns, m_assigned);
+    if (!insert) {
+        return nullptr;
+    }
+    if (m_inserts.size() >= kMaxCachedInserts) {
+        m_inserts.clear();
+    }
+    return &m_inserts.emplace(m_assigned, std::move(insert)).first->second;
+}
+
 bool Recordset::Update() {
-    if (!m_editing || !m_database.beginWriting()) {
+    if (!m_editing || !m_database) {
         return false;
     }
     m_editing = false;
-    bool bound = true;
-    for (size_t i = 0; i < m_values.size(); ++i) {
-        const int parameter = static_cast<int>(i) + 1;
-        bound = bound && (m_values[i] ? m_insert.bindText(parameter, *m_values[i])
-                                      : m_insert.bindNull(parameter));
+    auto* insert = insertForAssigned();
+    if (!insert || !m_database->beginWriting()) {
+        return false;
     }
-    const bool written = bound && m_insert.stepDone();
-    m_insert.reset();
+    bool bound = true;
+    int parameter = 0;
+    for (size_t i = 0; bound && i < m_values.size(); ++i) {
+        if (m_assigned[i]) {
+            bound = insert->bindText(++parameter, m_values[i]);
+        }
+    }
+    const bool written = bound && insert->stepDone();
+    insert->reset();
     return written;
 }
 
 void Recordset::Close() {
+    m_editing = false;
+}
+
+void Recordset::detach() {
+    m_inserts.clear();
+    m_database = nullptr;
     m_editing = false;
 }
 
@@ -77,6 +112,11 @@ std::unique_ptr<Database> Database::open(const std::string& path) {
     auto connection = sqlite::Connection::openExisting(path);
     // Opening is lazy in SQLite: reading the schema is what proves the file is a database.
     if (!connection || !connection.execute("SELECT count(*) FROM sqlite_master")) {
+        return nullptr;
+    }
+    // SQLite falls back to reading only when the file is write-protected; a visit database
+    // that takes no records would let a whole run store nothing.
+    if (connection.isReadOnly()) {
         return nullptr;
     }
     return std::unique_ptr<Database>(new Database(std::move(connection)));
@@ -97,37 +137,50 @@ std::optional<std::vector<std::string>> Database::tableColumns(std::string_view 
     return columns;
 }
 
+sqlite::Statement Database::prepareInsert(const std::string& table,
+                                          const std::vector<std::string>& columns,
+                                          const std::vector<bool>& assigned) {
+    // OR ABORT overrides a table's own conflict clause: a refused record must neither roll back
+    // the records written before it nor replace an existing one.
+    std::string sql = "INSERT OR ABORT INTO " + sqlite::quoteIdentifier(table);
+    std::string names;
+    std::string values;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (assigned[i]) {
+            names += (names.empty() ? "" : ", ") + sqlite::quoteIdentifier(columns[i]);
+            values += values.empty() ? "?" : ", ?";
+        }
+    }
+    sql += names.empty() ? " DEFAULT VALUES" : " (" + names + ") VALUES (" + values + ")";
+    return sqlite::Statement(m_connection, sql);
+}
+
 std::shared_ptr<Recordset> Database::OpenRecordset(std::string_view table) {
     const std::string key = asciiLower(table);
     if (auto found = m_recordsets.find(key); found != m_recordsets.end()) {
         return found->second;
     }
     auto columns = tableColumns(table);
-    if (!columns) {
+    const std::vector<bool> allAssigned(columns ? columns->size() : 0, true);
+    // A view lists columns too but takes no records: the full insert proves the table.
+    auto insert =
+        columns ? prepareInsert(std::string(table), *columns, allAssigned) : sqlite::Statement();
+    if (!insert) {
         // The program never creates tables, so a missing one stays missing for this run.
         m_recordsets.emplace(key, nullptr);
         return nullptr;
     }
-    std::string sql = "INSERT INTO " + sqlite::quoteIdentifier(table) + " (";
-    std::string values;
-    for (size_t i = 0; i < columns->size(); ++i) {
-        sql += (i ? ", " : "") + sqlite::quoteIdentifier((*columns)[i]);
-        values += (i ? ", ?" : "?");
-    }
-    sql += ") VALUES (" + values + ")";
-    sqlite::Statement insert(m_connection, sql);
-    if (!insert) {
-        m_recordsets.emplace(key, nullptr);
-        return nullptr;
-    }
     std::shared_ptr<Recordset> recordset(
-        new Recordset(*this, std::string(table), std::move(*columns), std::move(insert)));
+        new Recordset(*this, std::string(table), std::move(*columns)));
+    recordset->m_inserts.emplace(allAssigned, std::move(insert));
     m_recordsets.emplace(key, recordset);
     return recordset;
 }
 
 bool Database::hasTable(std::string_view table) {
-    return tableColumns(table).has_value();
+    auto columns = tableColumns(table);
+    return columns &&
+           prepareInsert(std::string(table), *columns, std::vector<bool>(columns->size(), true));
 }
 
 bool Database::beginWriting() {
@@ -145,7 +198,16 @@ void Database::Close() {
     if (!m_connection) {
         return;
     }
-    commit();
+    // Closing drops what is not committed: a reader of another program gets longer to finish.
+    if (!commit()) {
+        m_connection.setBusyTimeout(kCloseBusyTimeoutMs);
+        commit();
+    }
+    for (auto& [name, recordset] : m_recordsets) {
+        if (recordset) {
+            recordset->detach();
+        }
+    }
     m_recordsets.clear();
     m_connection.close();
 }

@@ -15,18 +15,20 @@ namespace trawlmeter::db {
 
 class Database;
 
-// One table opened for appending. The insert is prepared once and kept for the life of
-// the database, so a record costs one bind-and-step.
+// One table opened for appending. Its inserts are prepared once and kept for the life of the
+// database, so a record costs one bind-and-step.
 class Recordset {
 public:
     const std::string& tableName() const { return m_table; }
 
-    // Starts a new record with every field unset (written as NULL).
+    // Starts a new record with every field unassigned.
     void AddNew();
     // Sets a field of the new record by name (ASCII case ignored); false when the table has
     // no such field or no record was started.
     bool setField(std::string_view field, std::string_view value);
-    // Writes the new record; false when the store refused it (the record is then lost).
+    // Appends the new record; fields left unassigned take the table's default (NULL unless the
+    // table says otherwise). False when the store refused the record, which is then lost while
+    // the records written before it stay; never replaces an existing record.
     bool Update();
     // Ends work on the record; the table stays prepared for the next one.
     void Close();
@@ -36,21 +38,26 @@ public:
 
 private:
     friend class Database;
-    Recordset(Database& database, std::string table, std::vector<std::string> columns,
-              sqlite::Statement insert);
+    Recordset(Database& database, std::string table, std::vector<std::string> columns);
+    // The insert for the fields assigned now; null when it cannot be prepared.
+    sqlite::Statement* insertForAssigned();
+    // The database closed: every later write fails.
+    void detach();
 
-    Database& m_database;
+    Database* m_database;
     std::string m_table;
     std::vector<std::string> m_columns;
-    sqlite::Statement m_insert;
-    std::vector<std::optional<std::string>> m_values;
+    std::vector<std::string> m_values;
+    std::vector<bool> m_assigned;
+    // One insert per set of assigned fields; as a rule all fourteen are, so there is one.
+    std::map<std::vector<bool>, sqlite::Statement> m_inserts;
     bool m_editing = false;
 };
 
 class Database {
 public:
     // Opens an existing database file for reading and writing; nothing when the file is
-    // missing or is not a database.
+    // missing, is not a database, or could only be opened for reading.
     static std::unique_ptr<Database> open(const std::string& path);
 
     Database(const Database&) = delete;
@@ -59,12 +66,13 @@ public:
 
     // The table of that name (ASCII case ignored), or nullptr when there is none.
     std::shared_ptr<Recordset> OpenRecordset(std::string_view table);
+    // True when a table of that name (ASCII case ignored) can take records.
     bool hasTable(std::string_view table);
 
     // Makes every record written so far durable. Writes are grouped in one transaction
     // until this is called.
     bool commit();
-    // Commits and closes; the object is unusable afterwards.
+    // Commits and closes; the object and its recordsets refuse every write afterwards.
     void Close();
     bool isOpen() const { return static_cast<bool>(m_connection); }
 
@@ -73,6 +81,9 @@ private:
     explicit Database(sqlite::Connection connection);
     bool beginWriting();
     std::optional<std::vector<std::string>> tableColumns(std::string_view table);
+    sqlite::Statement prepareInsert(const std::string& table,
+                                    const std::vector<std::string>& columns,
+                                    const std::vector<bool>& assigned);
 
     sqlite::Connection m_connection;
     std::map<std::string, std::shared_ptr<Recordset>> m_recordsets;

@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include <filesystem>
+#include <vector>
 
 namespace trawlmeter::fs {
 namespace stdfs = std::filesystem;
@@ -14,7 +15,8 @@ bool isWriteProtected(const stdfs::file_status& status) {
             (perms::owner_write | perms::group_write | perms::others_write)) == perms::none;
 }
 
-// Depth first; keeps going past refusals so that everything deletable goes.
+// Depth first; keeps going past refusals so that everything deletable goes. The entries are
+// read before any is removed, since a folder being changed need not list every entry.
 std::error_code removeTree(const stdfs::path& path) {
     std::error_code error;
     const auto status = stdfs::symlink_status(path, error);
@@ -23,17 +25,18 @@ std::error_code removeTree(const stdfs::path& path) {
     }
     std::error_code firstRefusal;
     if (status.type() == stdfs::file_type::directory) {
+        std::vector<stdfs::path> children;
         stdfs::directory_iterator it(path, error), end;
+        for (; !error && it != end; it.increment(error)) {
+            children.push_back(it->path());
+        }
         if (error) {
             return error;
         }
-        for (; it != end; it.increment(error)) {
-            if (auto childError = removeTree(it->path()); childError && !firstRefusal) {
+        for (const auto& child : children) {
+            if (auto childError = removeTree(child); childError && !firstRefusal) {
                 firstRefusal = childError;
             }
-        }
-        if (error) {
-            return error;
         }
     } else if (isWriteProtected(status)) {
         return std::make_error_code(std::errc::permission_denied);
@@ -67,33 +70,40 @@ std::error_code CreateFolder(const std::string& path) {
 
 std::error_code DeleteFolder(const std::string& path) {
     std::error_code error;
-    const auto status = stdfs::symlink_status(path, error);
+    const auto target = stdfs::status(path, error);
     if (error) {
         return error;
     }
-    if (status.type() == stdfs::file_type::symlink) {
-        stdfs::remove(path, error);
+    if (target.type() != stdfs::file_type::directory) {
+        return std::make_error_code(std::errc::not_a_directory);
+    }
+    const auto own = stdfs::symlink_status(path, error);
+    if (error) {
         return error;
     }
-    if (status.type() != stdfs::file_type::directory) {
-        return std::make_error_code(std::errc::not_a_directory);
+    if (own.type() == stdfs::file_type::symlink) {
+        stdfs::remove(path, error);
+        return error;
     }
     return removeTree(path);
 }
 
 std::error_code DeleteFile(const std::string& path) {
     std::error_code error;
-    const auto status = stdfs::symlink_status(path, error);
+    const auto own = stdfs::symlink_status(path, error);
     if (error) {
         return error;
     }
-    if (status.type() == stdfs::file_type::directory) {
+    std::error_code targetError;
+    if (stdfs::is_directory(path, targetError)) {
         return std::make_error_code(std::errc::is_a_directory);
     }
-    if (isWriteProtected(status)) {
+    if (isWriteProtected(own)) {
         return std::make_error_code(std::errc::permission_denied);
     }
-    stdfs::remove(path, error);
+    if (!stdfs::remove(path, error) && !error) {
+        error = std::make_error_code(std::errc::no_such_file_or_directory);
+    }
     return error;
 }
 
@@ -102,8 +112,9 @@ std::vector<std::string> ListFiles(const std::string& folder, std::error_code& e
     error.clear();
     stdfs::directory_iterator it(folder, error), end;
     for (; !error && it != end; it.increment(error)) {
+        // What FileExists would call a file: a fifo or a dangling link is no chunk to read.
         std::error_code typeError;
-        if (!it->is_directory(typeError)) {
+        if (it->is_regular_file(typeError)) {
             names.push_back(it->path().filename().string());
         }
     }

@@ -17,15 +17,18 @@ bool FolderExists(const std::string& path);
 // Creates one folder whose parent exists.
 std::error_code CreateFolder(const std::string& path);
 
-// Removes the folder with everything in it. Write-protected files are not forced: they stay,
-// with the folders that hold them, and the first such refusal is returned. A link is removed
-// itself, never what it points to.
+// Removes the folder with everything in it. Write-protected files (no write bit at all) are not
+// forced: they stay, with the folders that hold them, and the first refusal is returned. Links,
+// inside the folder or naming it, are removed themselves, never what they point to. A path that
+// is not a folder is refused.
 std::error_code DeleteFolder(const std::string& path);
 
-// Removes one file; a write-protected file is not forced.
+// Removes one file (a link: the link itself); a write-protected file is not forced and a
+// folder is refused.
 std::error_code DeleteFile(const std::string& path);
 
-// The names of the files directly in a folder (subfolders left out), in the platform's order.
+// The names of the regular files (links followed) directly in a folder, in the platform's
+// order; subfolders and other entries are left out.
 std::vector<std::string> ListFiles(const std::string& folder, std::error_code& error);
 
 } // namespace trawlmeter::fs

@@ -36,8 +36,18 @@ bool Connection::execute(const char* sql) const {
     return m_handle && sqlite3_exec(m_handle, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
+void Connection::setBusyTimeout(int milliseconds) const {
+    if (m_handle) {
+        sqlite3_busy_timeout(m_handle, milliseconds);
+    }
+}
+
 bool Connection::inTransaction() const {
     return m_handle && sqlite3_get_autocommit(m_handle) == 0;
+}
+
+bool Connection::isReadOnly() const {
+    return m_handle && sqlite3_db_readonly(m_handle, "main") != 0;
 }
 
 void Connection::close() {

@@ -25,7 +25,11 @@ public:
     explicit operator bool() const { return m_handle != nullptr; }
     sqlite3* get() const { return m_handle; }
     bool execute(const char* sql) const;
+    // How long a statement waits for another program's lock before it fails.
+    void setBusyTimeout(int milliseconds) const;
     bool inTransaction() const;
+    // True when the main database could only be opened for reading.
+    bool isReadOnly() const;
     void close();
 
 private:

@@ -1,15 +1,12 @@
 #pragma once
 
+#include "store/VisitTables.h"
+
 #include <array>
 #include <string_view>
 #include <vector>
 
 namespace trawlmeter::store {
-
-// The fourteen columns of every engine table, in the order of the standard log layout.
-inline constexpr std::array<std::string_view, 14> kVisitColumns{
-    "sdate", "stime",      "sitename", "sip",       "csmethod", "csuristem",   "csuriquery",
-    "sport", "csusername", "cip",      "UserAgent", "scstatus", "scsubstatus", "scwin32status"};
 
 // The log field each column receives, by position.
 inline constexpr std::array<std::string_view, 14> kW3cFields{

@@ -1,30 +1,21 @@
 #include "app/MainForm.h"
 
 #include "store/LineCutter.h"
+#include "store/VisitRecord.h"
 
 namespace trawlmeter {
 
 void MainForm::exportVisit(std::string_view table) {
     const std::string item = TxtContent.Text();
     const auto pieces = store::cutAtSpaces(item);
-    // A missing table or no open database stores nothing; the caller never hears of it.
-    if (!VisitDb) {
-        return;
-    }
-    auto recordset = VisitDb->OpenRecordset(table);
+    // No open database or no such table: nothing is stored and VisitRs keeps what it held.
+    auto recordset = VisitDb ? VisitDb->OpenRecordset(table) : nullptr;
     if (!recordset) {
         return;
     }
     VisitRs = recordset;
     recordset->AddNew();
-    const auto& layout = m_scan.fieldLayout;
-    for (std::size_t piece = 0; piece < pieces.size() && piece < layout.pieceCount(); ++piece) {
-        const auto column = layout.columnForPiece(piece);
-        // A field the layout or the table lacks is skipped; the record is still written.
-        if (!column.empty()) {
-            (void)recordset->setField(column, pieces[piece]);
-        }
-    }
+    store::fillVisitRecord(*recordset, pieces, m_scan.fieldLayout);
     // A refused write loses this record only.
     (void)recordset->Update();
     recordset->Close();

@@ -9,4 +9,9 @@ namespace trawlmeter::store {
 inline constexpr std::array<std::string_view, 5> kVisitTables{"baidu", "google", "yahoo", "sogou",
                                                               "msn"};
 
+// The fourteen columns of every engine table, in the order of the standard log layout.
+inline constexpr std::array<std::string_view, 14> kVisitColumns{
+    "sdate", "stime",      "sitename", "sip",       "csmethod", "csuristem",   "csuriquery",
+    "sport", "csusername", "cip",      "UserAgent", "scstatus", "scsubstatus", "scwin32status"};
+
 } // namespace trawlmeter::store

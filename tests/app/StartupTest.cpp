@@ -1,0 +1,145 @@
+#include "app/MainForm.h"
+#include "platform/ReadRows.h"
+#include "support/FakePlatform.h"
+#include "support/TestFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <filesystem>
+
+namespace trawlmeter {
+namespace {
+
+constexpr const char* kMissingPrompt =
+    "没有找到rezOve.mdb数据库文件，请确认数据库文件和程序是否在同一目录下";
+constexpr const char* kUnopenablePrompt =
+    "无法打开rezOve.mdb数据库文件，请确认数据库文件完好且没有被其他程序占用";
+constexpr const char* kRestartTitle = "请重新运行程序";
+
+struct Startup : ::testing::Test {
+    testing::TestFolder folder;
+    testing::FakePlatform platform;
+    MainForm form{platform.ports(folder.str())};
+
+    void makeDatabase(const std::string& schema) const {
+        sqlite3* db = nullptr;
+        const auto path = (folder / "rezOve.mdb").string();
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, schema.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
+
+    void expectRefusedWith(const char* prompt) const {
+        ASSERT_EQ(platform.messages.size(), 1u);
+        EXPECT_EQ(platform.messages[0].prompt, prompt);
+        EXPECT_EQ(platform.messages[0].style, 0);
+        EXPECT_EQ(platform.messages[0].title, kRestartTitle);
+        EXPECT_FALSE(form.CmdAnalysis.Enabled());
+        EXPECT_EQ(form.VisitDb, nullptr);
+    }
+
+    void expectReady() const {
+        EXPECT_TRUE(platform.messages.empty());
+        EXPECT_TRUE(form.CmdAnalysis.Enabled());
+        ASSERT_NE(form.VisitDb, nullptr);
+        EXPECT_TRUE(form.VisitDb->isOpen());
+    }
+};
+
+TEST_F(Startup, AMissingDatabaseIsReportedAndDisablesTheAnalysis) {
+    form.Form_Load();
+    expectRefusedWith(kMissingPrompt);
+    EXPECT_FALSE(std::filesystem::exists(folder / "rezOve.mdb"));
+}
+
+TEST_F(Startup, AFolderNamedLikeTheDatabaseCountsAsMissing) {
+    std::filesystem::create_directory(folder / "rezOve.mdb");
+    form.Form_Load();
+    expectRefusedWith(kMissingPrompt);
+}
+
+TEST_F(Startup, TheDeliveredDatabaseOpensWithoutAMessage) {
+    folder.createVisitDatabase();
+    form.Form_Load();
+    expectReady();
+    EXPECT_TRUE(form.VisitDb->hasTable("baidu"));
+}
+
+TEST_F(Startup, AFileThatIsNoVisitDatabaseIsRefusedAndLeftAsItWas) {
+    for (const std::string& content : {std::string(), std::string("#Software: IIS\r\n"),
+                                       std::string("SQLite format 3\0garbage", 23)}) {
+        SCOPED_TRACE(content.size());
+        testing::FakePlatform freshPlatform;
+        MainForm freshForm{freshPlatform.ports(folder.str())};
+        folder.writeFile("rezOve.mdb", content);
+        freshForm.Form_Load();
+        ASSERT_EQ(freshPlatform.messages.size(), 1u);
+        EXPECT_EQ(freshPlatform.messages[0].prompt, kUnopenablePrompt);
+        EXPECT_EQ(freshPlatform.messages[0].style, 0);
+        EXPECT_EQ(freshPlatform.messages[0].title, kRestartTitle);
+        EXPECT_FALSE(freshForm.CmdAnalysis.Enabled());
+        EXPECT_EQ(freshForm.VisitDb, nullptr);
+        EXPECT_EQ(folder.readFile("rezOve.mdb"), content);
+    }
+}
+
+TEST_F(Startup, ADatabaseWithoutAnyEngineTableIsRefused) {
+    makeDatabase("CREATE TABLE visits (sdate TEXT); CREATE VIEW baidu AS SELECT * FROM visits;");
+    form.Form_Load();
+    expectRefusedWith(kUnopenablePrompt);
+}
+
+TEST_F(Startup, ADatabaseWithSomeEngineTablesOpens) {
+    makeDatabase("CREATE TABLE msn (sdate TEXT);");
+    form.Form_Load();
+    expectReady();
+}
+
+TEST_F(Startup, AProgramFolderEndingInASeparatorGetsTheNameAppendedUnchanged) {
+    folder.createVisitDatabase();
+    testing::FakePlatform rootPlatform;
+    MainForm rootForm{rootPlatform.ports(folder.str() + "/")};
+    EXPECT_EQ(rootForm.programPath("rezOve.mdb"), folder.str() + "//rezOve.mdb");
+    rootForm.Form_Load();
+    EXPECT_TRUE(rootPlatform.messages.empty());
+    EXPECT_NE(rootForm.VisitDb, nullptr);
+}
+
+TEST_F(Startup, UnloadClosesTheDatabaseAndKeepsItsRecords) {
+    folder.createVisitDatabase();
+    form.Form_Load();
+    form.TxtContent.setText("2008-07-15 00:00:01 W3SVC1");
+    form.CmdSaveBaidu_Click();
+    form.CmdSaveMsn_Click();
+
+    form.Form_Unload();
+    EXPECT_EQ(form.VisitDb, nullptr);
+    EXPECT_TRUE(form.VisitRs.expired());
+    EXPECT_TRUE(platform.messages.empty());
+    const auto path = (folder / "rezOve.mdb").string();
+    EXPECT_EQ(testing::countRows(path, "baidu"), 1);
+    EXPECT_EQ(testing::countRows(path, "msn"), 1);
+    EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+}
+
+TEST_F(Startup, UnloadWithoutADatabaseEndsQuietly) {
+    form.Form_Load();
+    platform.messages.clear();
+    form.Form_Unload();
+    EXPECT_EQ(form.VisitDb, nullptr);
+    EXPECT_TRUE(platform.messages.empty());
+}
+
+TEST_F(Startup, TheCreditLineOpensTheHomePageAndIgnoresARefusal) {
+    form.Label4_Click();
+    platform.urlOpenSucceeds = false;
+    form.Label4_Click();
+    EXPECT_EQ(platform.openedUrls, (std::vector<std::string>{"https://trawlmeter.example.org",
+                                                             "https://trawlmeter.example.org"}));
+    EXPECT_TRUE(platform.messages.empty());
+}
+
+} // namespace
+} // namespace trawlmeter
