@@ -108,14 +108,19 @@ TEST_F(ScanLogChunk, ReadsTheChunkFromTheWorkFolderOnly) {
 
 TEST_F(ScanLogChunk, CutsALineLongerThanOneMebibyteIntoMebibyteItems) {
     constexpr std::size_t kMiB = 1 << 20;
-    // Cases: line length, then the items it must give.
-    const std::vector<std::pair<std::size_t, int>> cases{
-        {kMiB - 1, 1}, {kMiB, 1}, {kMiB + 1, 2}, {2 * kMiB, 2}, {3 * kMiB, 3}};
+    struct Case {
+        std::size_t length;
+        std::string_view lineEnd;
+        int items;
+    };
+    // A CR LF that straddles the first mebibyte of a chunk is still one line end.
+    const Case cases[] = {{kMiB - 1, "\n", 1},   {kMiB - 1, "\r\n", 1}, {kMiB, "\n", 1},
+                          {kMiB + 1, "\r\n", 2}, {2 * kMiB, "\n", 2},   {3 * kMiB, "\r\n", 3}};
     int expected = 0;
-    for (const auto& [length, items] : cases) {
-        writeChunk("rezOve.000", std::string(length, 'x') + "\n");
+    for (const auto& [length, lineEnd, items] : cases) {
+        writeChunk("rezOve.000", std::string(length, 'x') + std::string(lineEnd) + "y\n");
         form->ScanLogChunk("rezOve.000");
-        expected += items;
+        expected += items + 1;
         EXPECT_EQ(form->TxtLineCnt.Text(), std::to_string(expected)) << "length " << length;
     }
     // The pieces are cut from the line's first byte: the third of 2.5 MiB starts at 2 MiB.
