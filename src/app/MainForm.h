@@ -13,6 +13,10 @@
 
 namespace trawlmeter {
 
+namespace analysis {
+class ChunkSequenceScan;
+}
+
 enum class FinishMessage { Hide, Show };
 
 // The program's one window as a plain model: its controls hold all shared run-time state
@@ -119,6 +123,9 @@ private:
     // Within a run the scanner holds the part of a chunk after its last line end and puts it
     // in front of the next chunk's first line; this handles a held part as a line of its own.
     void flushHeldLine();
+    // One item of a chunk: classify, count, export, yield. False when a stop was requested.
+    bool scanItem(std::string_view item);
+    friend class analysis::ChunkSequenceScan;
 
     PlatformPorts m_ports;
     analysis::ScanState m_scan;
