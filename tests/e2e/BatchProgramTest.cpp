@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <ostream>
 
 namespace trawlmeter {
 namespace {
@@ -44,6 +45,8 @@ struct SampleLog {
     const char* file;
     const char* expected;
 };
+
+void PrintTo(const SampleLog& sample, std::ostream* out) { *out << sample.file; }
 
 class BatchOnSamples : public ::testing::TestWithParam<SampleLog> {};
 
