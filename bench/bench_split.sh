@@ -3,7 +3,7 @@
 # Usage: bench/bench_split.sh [folder for the files] [mebibytes]
 set -e
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build-release"
+build="$root/build/bench"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTRAWLMETER_BUILD_GUI=OFF \
     -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j2 --target bench-split

@@ -184,7 +184,22 @@ bool Database::hasTable(std::string_view table) {
 }
 
 bool Database::beginWriting() {
-    return m_connection && (m_connection.inTransaction() || m_connection.execute("BEGIN"));
+    if (!m_connection) {
+        return false;
+    }
+    if (m_connection.inTransaction()) {
+        return true;
+    }
+    if (!m_journalChosen) {
+        // A write-ahead log makes each commit an append without syncing the database file; a
+        // commit still survives a crash of the program. Chosen at the first write so that a file
+        // that is only opened and refused stays untouched. Where the file system cannot share
+        // memory the database keeps its rollback journal and works as before.
+        m_journalChosen = true;
+        (void)m_connection.execute("PRAGMA journal_mode=WAL");
+        (void)m_connection.execute("PRAGMA synchronous=NORMAL");
+    }
+    return m_connection.execute("BEGIN");
 }
 
 bool Database::commit() {

@@ -86,6 +86,7 @@ private:
                                     const std::vector<bool>& assigned);
 
     sqlite::Connection m_connection;
+    bool m_journalChosen = false;
     std::map<std::string, std::shared_ptr<Recordset>> m_recordsets;
 };
 
