@@ -1,0 +1,24 @@
+#include <QApplication>
+#include <QByteArray>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+int main(int argc, char** argv) {
+    // Test discovery lists the tests at build time, where there may be no display.
+    bool listOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        listOnly = listOnly || std::strcmp(argv[i], "--gtest_list_tests") == 0;
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    if (listOnly) {
+        return RUN_ALL_TESTS();
+    }
+    // A real X window, not an offscreen stand-in, unless the caller asked otherwise.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+    QApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}
