@@ -13,7 +13,13 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string_view>
+
+// Failure messages show Qt strings as text.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace trawlmeter::ui::testing {
 
