@@ -114,15 +114,7 @@ long long countRows(const std::filesystem::path& database, const char* table) {
 }
 
 TEST_F(Closing, DuringARunWaitsForTheRunToStopAndKeepsItsRecords) {
-    std::string log = "#Fields: date time s-sitename s-ip cs-method cs-uri-stem cs-uri-query "
-                      "s-port cs-username c-ip cs(User-Agent) sc-status sc-substatus "
-                      "sc-win32-status\r\n";
-    for (int i = 0; i < 5000; ++i) {
-        log += "2008-07-15 00:00:01 W3SVC1 10.0.0.1 GET /page" + std::to_string(i) +
-               ".html - 80 - 10.0.0.2 Baiduspider+(+http://www.baidu.com/search/spider.htm) "
-               "200 0 0\r\n";
-    }
-    folder.writeFile("ex080715.log", log);
+    writeCrawlerLog(folder / "ex080715.log", 5000, 1);
     form->TxtrezOveFile.setText((folder / "ex080715.log").string());
 
     bool closeAsked = false;

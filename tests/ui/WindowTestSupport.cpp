@@ -28,6 +28,24 @@ QString qtName(std::string_view name) {
     return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
 }
 
+long writeCrawlerLog(const std::filesystem::path& path, long lines, long crawlerEvery) {
+    std::string log = "#Fields: date time s-sitename s-ip cs-method cs-uri-stem cs-uri-query "
+                      "s-port cs-username c-ip cs(User-Agent) sc-status sc-substatus "
+                      "sc-win32-status\r\n";
+    long crawlers = 0;
+    for (long i = 1; i <= lines; ++i) {
+        const bool crawler = i % crawlerEvery == 0;
+        crawlers += crawler ? 1 : 0;
+        log += "2008-07-15 00:00:01 W3SVC1 10.0.0.1 GET /page" + std::to_string(i) +
+               ".html - 80 - 10.0.0.2 " +
+               (crawler ? "Baiduspider+(+http://www.baidu.com/search/spider.htm)"
+                        : "Mozilla/4.0+(compatible;+MSIE+6.0;+Windows+NT+5.1)") +
+               " 200 0 0\r\n";
+    }
+    trawlmeter::testing::writeWholeFile(path, log);
+    return crawlers;
+}
+
 void ShownWindow::SetUp() {
     open();
 }

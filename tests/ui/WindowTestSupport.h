@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -37,6 +38,10 @@ QString qtName(std::string_view name);
 template <class Widget> Widget* widgetOf(QWidget& window, std::string_view name) {
     return window.findChild<Widget*>(qtName(name));
 }
+
+// Writes an IIS log: the "#Fields:" line, then `lines` request lines of which every
+// `crawlerEvery`-th comes from Baiduspider. Returns the number of crawler lines.
+long writeCrawlerLog(const std::filesystem::path& path, long lines, long crawlerEvery);
 
 // A form on scripted platform fakes, shown in a real window; the folder holds a fresh visit
 // database unless the test says otherwise.
