@@ -1,9 +1,12 @@
+#include "DisplayHold.h"
+
 #include <QApplication>
 #include <QByteArray>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 
 // Read by LeakSanitizer in sanitizer builds, unused otherwise. The D-Bus library that Qt's
 // platform integration loads keeps a buffer it never frees; our own leaks stay reported.
@@ -25,6 +28,11 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
+    std::optional<trawlmeter::ui::testing::DisplayHold> display;
+    if (qgetenv("QT_QPA_PLATFORM") == "xcb") {
+        display.emplace();
+    }
     QApplication application(argc, argv);
+    display.reset();
     return RUN_ALL_TESTS();
 }
