@@ -4,9 +4,7 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFontMetrics>
 #include <QGroupBox>
-#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -16,130 +14,112 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStandardPaths>
-#include <QWindow>
-
-#include <cmath>
 
 namespace trawlmeter::ui::testing {
 namespace {
 
 using WindowLayout = ShownWindow;
 
-double screenDotsPerInch(const QWidget& window) {
-    return window.screen()->logicalDotsPerInch();
-}
+const char* const kCounters[] = {"TxtBaiduCnt", "TxtGoogleCnt", "TxtYahooCnt",
+                                 "TxtSogouCnt", "TxtMsnCnt",    "TxtLineCnt"};
 
-// The place of a layout row in pixels; one pixel of rounding either way is allowed.
-void expectScaledPlace(const QWidget& widget, const ControlSpec& spec, double dotsPerInch) {
-    const auto scaled = [dotsPerInch](int twips) { return twips * dotsPerInch / 1440.0; };
-    const QRect place = widget.geometry();
-    EXPECT_NEAR(place.x(), scaled(spec.left), 1.0) << spec.name;
-    EXPECT_NEAR(place.y(), scaled(spec.top), 1.0) << spec.name;
-    EXPECT_NEAR(place.width(), scaled(spec.width), 1.0) << spec.name;
-    EXPECT_NEAR(place.height(), scaled(spec.height), 1.0) << spec.name;
-}
-
-bool isShownControl(const ControlSpec& spec) {
+bool isShown(const ControlSpec& spec) {
     return spec.visible && spec.kind != ControlKind::ListBox &&
            spec.kind != ControlKind::FileDialog;
 }
 
-TEST_F(WindowLayout, IsARealXWindowWithTheCaptionAndTheInitialTexts) {
+QString shownText(const QWidget* widget) {
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+        return label->text();
+    }
+    if (const auto* box = qobject_cast<const QLineEdit*>(widget)) {
+        return box->text();
+    }
+    if (const auto* button = qobject_cast<const QPushButton*>(widget)) {
+        return button->text();
+    }
+    return qobject_cast<const QGroupBox*>(widget)->title();
+}
+
+TEST_F(WindowLayout, IsARealXWindowShowingTheCaptionAndEveryInitialText) {
     EXPECT_EQ(QGuiApplication::platformName(), "xcb");
     EXPECT_EQ(window->windowTitle(), "Trawlmeter V1.0 --20080715");
-    EXPECT_EQ(widgetOf<QLabel>(*window, "Label1")->text(), "日志文件：");
-    EXPECT_EQ(widgetOf<QLabel>(*window, "Label2")->text(), "准备中");
-    EXPECT_EQ(widgetOf<QLabel>(*window, "Label3")->text(), "准备中");
-    EXPECT_EQ(widgetOf<QGroupBox>(*window, "Frame3")->title(), "运行状态");
-    EXPECT_EQ(widgetOf<QGroupBox>(*window, "Frame1")->title(), "日志记录数统计");
-    for (const char* counter :
-         {"TxtBaiduCnt", "TxtGoogleCnt", "TxtYahooCnt", "TxtSogouCnt", "TxtMsnCnt", "TxtLineCnt"}) {
-        EXPECT_EQ(widgetOf<QLineEdit>(*window, counter)->text(), "0") << counter;
+    for (const ControlSpec& spec : formLayout()) {
+        if (isShown(spec)) {
+            EXPECT_EQ(shownText(widgetOf(*window, spec.name)), qtName(spec.caption)) << spec.name;
+        }
     }
-    EXPECT_EQ(widgetOf<QLineEdit>(*window, "TxtrezOveFile")->text(), "");
-    const auto* analysis = widgetOf<QPushButton>(*window, "CmdAnalysis");
-    EXPECT_EQ(analysis->text(), "开始分析");
-    EXPECT_TRUE(analysis->isEnabled());
-    EXPECT_EQ(widgetOf<QPushButton>(*window, "CmdSelectrezOve")->text(), "选择日志文件");
-    EXPECT_TRUE(widgetOf<QLabel>(*window, "Label4")->text().startsWith("Powered by "));
-    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(shownText(widgetOf(*window, "Label2")), "准备中");
+    EXPECT_EQ(shownText(widgetOf(*window, "TxtLineCnt")), "0");
+    EXPECT_TRUE(widgetOf(*window, "CmdAnalysis")->isEnabled());
 }
 
-TEST_F(WindowLayout, PlacesEveryShownControlAtItsScaledPlaceInItsContainer) {
-    const double dotsPerInch = screenDotsPerInch(*window);
-    EXPECT_NEAR(window->width(), kMainWindow.innerWidth * dotsPerInch / 1440.0, 1.0);
-    EXPECT_NEAR(window->height(), kMainWindow.innerHeight * dotsPerInch / 1440.0, 1.0);
+TEST_F(WindowLayout, PlacesEveryShownControlAtItsScaledPlaceInsideItsContainer) {
+    const double pixelsPerTwip = window->screen()->logicalDotsPerInch() / 1440.0;
+    EXPECT_NEAR(window->width(), kMainWindow.innerWidth * pixelsPerTwip, 1.0);
+    EXPECT_NEAR(window->height(), kMainWindow.innerHeight * pixelsPerTwip, 1.0);
     for (const ControlSpec& spec : formLayout()) {
-        if (!isShownControl(spec)) {
+        if (!isShown(spec)) {
             continue;
         }
-        const QWidget* widget = widgetOf<QWidget>(*window, spec.name);
+        const QWidget* widget = widgetOf(*window, spec.name);
         ASSERT_NE(widget, nullptr) << spec.name;
-        EXPECT_TRUE(widget->isVisible()) << spec.name;
         const QWidget* container =
-            spec.container.empty() ? window.get() : widgetOf<QWidget>(*window, spec.container);
+            spec.container.empty() ? window.get() : widgetOf(*window, spec.container);
         EXPECT_EQ(widget->parentWidget(), container) << spec.name;
-        expectScaledPlace(*widget, spec, dotsPerInch);
-        // Nothing is cut off by the edge of its window or frame.
-        EXPECT_TRUE(container->rect().contains(widget->geometry())) << spec.name;
+        EXPECT_TRUE(widget->isVisible()) << spec.name;
+        const QRect place = widget->geometry();
+        EXPECT_NEAR(place.x(), spec.left * pixelsPerTwip, 1.0) << spec.name;
+        EXPECT_NEAR(place.y(), spec.top * pixelsPerTwip, 1.0) << spec.name;
+        EXPECT_NEAR(place.width(), spec.width * pixelsPerTwip, 1.0) << spec.name;
+        EXPECT_NEAR(place.height(), spec.height * pixelsPerTwip, 1.0) << spec.name;
+        EXPECT_TRUE(container->rect().contains(place)) << spec.name << " is cut off";
     }
 }
 
-TEST_F(WindowLayout, CreatesNoWidgetForTheHiddenGroup) {
+TEST_F(WindowLayout, HasNoWidgetForTheHiddenGroup) {
     for (const ControlSpec& spec : formLayout()) {
-        if (spec.visible) {
-            continue;
-        }
-        EXPECT_EQ(widgetOf<QWidget>(*window, spec.name), nullptr) << spec.name;
         for (const QWidget* widget : QApplication::allWidgets()) {
-            EXPECT_FALSE(widget->objectName() == qtName(spec.name) && widget->isVisible())
-                << spec.name;
+            EXPECT_FALSE(!spec.visible && widget->objectName() == qtName(spec.name)) << spec.name;
         }
     }
 }
 
 TEST_F(WindowLayout, OpensWithTheFocusOnCmdAnalysisAndTabsInTheTableOrder) {
-    auto* analysis = widgetOf<QWidget>(*window, "CmdAnalysis");
-    // The window system may hand the input focus to another program's window (tests run side
-    // by side), so ask the window which of its widgets holds its focus.
-    EXPECT_EQ(window->focusWidget(), analysis);
-
+    // Asked of the window: tests side by side on one display may hold the input focus.
+    QWidget* widget = window->focusWidget();
+    ASSERT_EQ(widget, widgetOf(*window, "CmdAnalysis"));
     QStringList order;
-    QWidget* widget = analysis;
     do {
-        order << widget->objectName();
-        widget = widget->nextInFocusChain();
-        while (widget != analysis && !(widget->focusPolicy() & Qt::TabFocus)) {
-            widget = widget->nextInFocusChain();
+        if (widget->focusPolicy() & Qt::TabFocus) {
+            order << widget->objectName();
         }
-    } while (widget != analysis && order.size() < 50);
+        widget = widget->nextInFocusChain();
+    } while (widget != window->focusWidget() && order.size() < 50);
     EXPECT_EQ(order, QStringList({"CmdAnalysis", "CmdSelectrezOve", "TxtBaiduCnt", "TxtSogouCnt",
                                   "TxtMsnCnt", "TxtYahooCnt", "TxtGoogleCnt", "TxtLineCnt",
                                   "TxtrezOveFile"}));
 }
 
 TEST_F(WindowLayout, DrawsCountersInButtonFaceAndHighlightAndTheCreditLineInBlue) {
-    const QPalette platformPalette = QApplication::palette();
-    for (const char* counter :
-         {"TxtBaiduCnt", "TxtGoogleCnt", "TxtYahooCnt", "TxtSogouCnt", "TxtMsnCnt", "TxtLineCnt"}) {
-        const QPalette palette = widgetOf<QLineEdit>(*window, counter)->palette();
-        EXPECT_EQ(palette.color(QPalette::Base), platformPalette.color(QPalette::Button));
-        EXPECT_EQ(palette.color(QPalette::Text), platformPalette.color(QPalette::Highlight));
+    const QPalette platformColours = QApplication::palette();
+    for (const char* counter : kCounters) {
+        const QPalette palette = widgetOf(*window, counter)->palette();
+        EXPECT_EQ(palette.color(QPalette::Base), platformColours.color(QPalette::Button));
+        EXPECT_EQ(palette.color(QPalette::Text), platformColours.color(QPalette::Highlight));
     }
-    const auto* credit = widgetOf<QLabel>(*window, "Label4");
+    const auto* credit = widgetOf(*window, "Label4");
     EXPECT_EQ(credit->palette().color(QPalette::WindowText), QColor(0, 0, 255));
     EXPECT_EQ(credit->cursor().shape(), Qt::PointingHandCursor);
 }
 
-// The last pixel column a label's text inks at least half when drawn as the label draws it,
-// unclipped; -1 for none. Font metrics overstate the ink of fallback glyphs such as the
-// full-width colon, so the text is really drawn; a fainter anti-aliasing fringe may be cut.
+// The last pixel column that a label's text covers at least half, drawn unclipped as the
+// label draws it. Font metrics overstate fallback glyphs such as the full-width colon.
 int inkedRight(const QLabel& label) {
-    QImage image(label.width() * 3, label.height() * 2, QImage::Format_ARGB32_Premultiplied);
+    QImage image(label.width() * 3, label.height(), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setFont(label.font());
-    painter.setPen(Qt::black);
     painter.drawText(image.rect(), static_cast<int>(label.alignment()), label.text());
     painter.end();
     for (int x = image.width() - 1; x >= 0; --x) {
@@ -154,90 +134,71 @@ int inkedRight(const QLabel& label) {
 
 TEST_F(WindowLayout, ShowsEveryCaptionWhole) {
     for (const ControlSpec& spec : formLayout()) {
-        if (!isShownControl(spec)) {
-            continue;
-        }
-        const QWidget* widget = widgetOf<QWidget>(*window, spec.name);
-        const QFontMetrics metrics(widget->font());
+        const QWidget* widget = isShown(spec) ? widgetOf(*window, spec.name) : nullptr;
         if (const auto* label = qobject_cast<const QLabel*>(widget)) {
-            EXPECT_LT(inkedRight(*label), label->contentsRect().width()) << spec.name;
-        } else if (const auto* button = qobject_cast<const QPushButton*>(widget)) {
-            EXPECT_LT(metrics.horizontalAdvance(button->text()), button->width()) << spec.name;
-        } else if (const auto* frame = qobject_cast<const QGroupBox*>(widget)) {
-            EXPECT_LT(metrics.horizontalAdvance(frame->title()), frame->width()) << spec.name;
+            EXPECT_LT(inkedRight(*label), label->width()) << spec.name;
+        } else if (widget != nullptr && qobject_cast<const QLineEdit*>(widget) == nullptr) {
+            EXPECT_LT(widget->fontMetrics().horizontalAdvance(shownText(widget)), widget->width())
+                << spec.name;
         }
     }
 }
 
-TEST_F(WindowLayout, CreditLineClickHandsTheHomePageToTheDesktop) {
+TEST_F(WindowLayout, CreditLineClickHandsTheHomePageToTheDesktopAndShowsNoFailure) {
     platform.urlOpenSucceeds = false;
-    auto* credit = widgetOf<QLabel>(*window, "Label4");
+    auto* credit = widgetOf(*window, "Label4");
     const QPointF centre = QRectF(credit->rect()).center();
-    QMouseEvent press(QEvent::MouseButtonPress, centre, credit->mapToGlobal(centre), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, centre, credit->mapToGlobal(centre),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(credit, &press);
-    QApplication::sendEvent(credit, &release);
-
+    for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, centre, credit->mapToGlobal(centre), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(credit, &event);
+    }
     EXPECT_EQ(platform.openedUrls, std::vector<std::string>{std::string(kHomePage)});
     EXPECT_TRUE(platform.messages.empty());
 }
 
-TEST_F(WindowLayout, PutsItsInnerSizeBackAfterAResize) {
+// A bare X server has no window manager to honour the size hints, so resizes go through;
+// the window must undo them. Minimising must work without a word.
+TEST_F(WindowLayout, KeepsItsInnerSizeWhateverResizesItAndMinimisesQuietly) {
     const QSize fixed = window->fixedInnerSize();
-    window->setMinimumSize(0, 0);
     window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     window->resize(fixed + QSize(120, 80));
     EXPECT_TRUE(waitUntil([&] { return window->size() == fixed; }));
-}
 
-// A bare X server has no window manager to honour the size hints, so a resize from outside
-// goes through; the window must undo it.
-TEST_F(WindowLayout, PutsItsXWindowSizeBackAfterAnOutsideResize) {
     const QString xdotool = QStandardPaths::findExecutable("xdotool");
-    if (xdotool.isEmpty()) {
-        GTEST_SKIP() << "xdotool is not installed";
+    if (!xdotool.isEmpty()) {
+        const QString id = QString::number(window->winId());
+        ASSERT_EQ(QProcess::execute(xdotool, {"windowsize", id, "700", "560"}), 0);
+        const auto xSize = [&] {
+            QProcess query;
+            query.start(xdotool, {"getwindowgeometry", id});
+            query.waitForFinished();
+            const auto found = QRegularExpression(R"(Geometry: (\d+)x(\d+))")
+                                   .match(QString::fromUtf8(query.readAllStandardOutput()));
+            return QSize(found.captured(1).toInt(), found.captured(2).toInt());
+        };
+        EXPECT_TRUE(waitUntil([&] { return xSize() == fixed * window->devicePixelRatio(); }));
+        EXPECT_EQ(window->size(), fixed);
     }
-    const QString id = QString::number(window->winId());
-    ASSERT_EQ(QProcess::execute(xdotool, {"windowsize", id, "700", "560"}), 0);
-    const QSize fixed = window->fixedInnerSize();
-    const auto xGeometry = [&] {
-        QProcess query;
-        query.start(xdotool, {"getwindowgeometry", id});
-        query.waitForFinished();
-        const auto match = QRegularExpression(R"(Geometry: (\d+)x(\d+))")
-                               .match(QString::fromUtf8(query.readAllStandardOutput()));
-        return match.hasMatch() ? QSize(match.captured(1).toInt(), match.captured(2).toInt())
-                                : QSize();
-    };
-    const QSize devicePixels = fixed * window->devicePixelRatio();
-    EXPECT_TRUE(waitUntil([&] { return xGeometry() == devicePixels; }))
-        << "X window is " << xGeometry().width() << "x" << xGeometry().height();
-    EXPECT_EQ(window->size(), fixed);
-}
 
-TEST_F(WindowLayout, MinimisesAndComesBackWithoutAnyMessage) {
     window->showMinimized();
-    settle(200ms);
+    waitUntil([] { return false; }, 200ms);
     window->showNormal();
     EXPECT_TRUE(waitUntil([&] { return window->isVisible() && !window->isMinimized(); }));
-    EXPECT_EQ(window->size(), window->fixedInnerSize());
+    EXPECT_EQ(window->size(), fixed);
     EXPECT_TRUE(platform.messages.empty());
 }
 
 TEST_F(WindowLayout, SavesScreenshotsForReview) {
     ASSERT_TRUE(QDir().mkpath(TRAWLMETER_SCREENSHOT_DIR));
-    settle();
-    const QString windowShot = QStringLiteral(TRAWLMETER_SCREENSHOT_DIR "/main-window.png");
-    ASSERT_TRUE(window->grab().save(windowShot));
-    const QString screenShot = QStringLiteral(TRAWLMETER_SCREENSHOT_DIR "/main-window-screen.png");
+    waitUntil([] { return false; }, 100ms);
+    EXPECT_TRUE(window->grab().save(TRAWLMETER_SCREENSHOT_DIR "/main-window.png"));
+    // What the X server really shows, not what the widgets paint into a pixmap.
     const QRect onScreen(window->mapToGlobal(QPoint(0, 0)), window->size());
-    ASSERT_TRUE(window->screen()
+    EXPECT_TRUE(window->screen()
                     ->grabWindow(0, onScreen.x(), onScreen.y(), onScreen.width(), onScreen.height())
-                    .save(screenShot));
-    EXPECT_GT(QFileInfo(windowShot).size(), 0);
-    EXPECT_GT(QFileInfo(screenShot).size(), 0);
+                    .save(TRAWLMETER_SCREENSHOT_DIR "/main-window-screen.png"));
 }
 
 } // namespace

@@ -4,14 +4,17 @@
 #include "support/FakePlatform.h"
 #include "support/TestFolder.h"
 #include "ui/MainWindow.h"
+#include "ui/ThrottledEventLoop.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QString>
-#include <QWidget>
+#include <QThread>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -25,33 +28,49 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 namespace trawlmeter::ui::testing {
 
 using namespace std::chrono_literals;
+using trawlmeter::testing::FakePlatform;
+using trawlmeter::testing::TestFolder;
 
 // Handles events until `done` holds or the time is up; returns whether it held.
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s);
+inline bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeout.count()) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return true;
+}
 
-// Handles events for a while, for effects that have nothing to wait for.
-void settle(std::chrono::milliseconds time = 100ms);
-
-QString qtName(std::string_view name);
+inline QString qtName(std::string_view name) {
+    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+}
 
 // The window's widget for a control, found by the control's name.
-template <class Widget> Widget* widgetOf(QWidget& window, std::string_view name) {
+template <class Widget = QWidget> Widget* widgetOf(const QWidget& window, std::string_view name) {
     return window.findChild<Widget*>(qtName(name));
 }
 
-// Writes an IIS log: the "#Fields:" line, then `lines` request lines of which every
-// `crawlerEvery`-th comes from Baiduspider. Returns the number of crawler lines.
-long writeCrawlerLog(const std::filesystem::path& path, long lines, long crawlerEvery);
-
-// A form on scripted platform fakes, shown in a real window; the folder holds a fresh visit
-// database unless the test says otherwise.
+// A form in a real window, wired as the program wires it but with scripted fakes for the
+// dialogs and the browser; its folder holds a fresh visit database.
 class ShownWindow : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void open(bool withDatabase = true);
+    ShownWindow() {
+        folder.createVisitDatabase();
+        form = std::make_unique<MainForm>(
+            PlatformPorts{platform, eventLoop, platform, platform, folder.str()});
+        window = std::make_unique<MainWindow>(*form);
+        window->loadAndShow();
+        eventLoop.setRefresh([this] { window->refreshFromModel(); });
+        EXPECT_TRUE(waitUntil([this] { return window->windowHandle()->isExposed(); }));
+    }
 
-    trawlmeter::testing::TestFolder folder;
-    trawlmeter::testing::FakePlatform platform;
+    TestFolder folder;
+    FakePlatform platform;
+    ThrottledEventLoop eventLoop{0ms};
     std::unique_ptr<MainForm> form;
     std::unique_ptr<MainWindow> window;
 };
