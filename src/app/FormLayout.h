@@ -36,8 +36,9 @@ struct WindowSpec {
 inline constexpr WindowSpec kMainWindow{"Trawlmeter V1.0 --20080715", 6435, 4905, 6285, 4395};
 
 // The credit line: "Powered by ", a handle, and the home page's host in square brackets.
-inline constexpr std::string_view kCreditLine = "Powered by trawl-crew[trawlmeter.example.org]";
-inline constexpr std::string_view kHomePage = "https://trawlmeter.example.org";
+// Short enough to show whole in its 3375 twips with the platform's default font.
+inline constexpr std::string_view kCreditLine = "Powered by trawl[tm.example.org]";
+inline constexpr std::string_view kHomePage = "https://tm.example.org";
 
 // Every control, shown ones first, in the order of the layout table.
 std::span<const ControlSpec> formLayout();

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QLabel>
+
+namespace trawlmeter::ui {
+
+// A label that reports a click: a left-button press and release over it.
+class ClickableLabel : public QLabel {
+    Q_OBJECT
+
+public:
+    using QLabel::QLabel;
+
+Q_SIGNALS:
+    void clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    bool m_pressed = false;
+};
+
+} // namespace trawlmeter::ui

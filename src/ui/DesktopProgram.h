@@ -1,0 +1,9 @@
+#pragma once
+
+namespace trawlmeter::ui {
+
+// The window program: wires the desktop's services to the window model, runs the load,
+// shows the window and handles events until the window has been closed.
+int runDesktopProgram(int argc, char** argv);
+
+} // namespace trawlmeter::ui
