@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
 jobs="$(nproc)"
-xvfb=(xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96")
+xvfb=(xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -noreset")
 
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRAWLMETER_BUILD_BENCH=OFF
 cmake --build build/test -j"$jobs"
