@@ -58,10 +58,17 @@ void MainForm::ScanLogChunk(const std::string& name) {
     const std::string path = programPath("temp/" + name);
     auto chunk = analysis::ChunkFile::open(path);
     std::vector<char> block(kBlockSize);
-    auto got = chunk ? chunk->read(block) : std::nullopt;
+    bool readable = false;
+    std::size_t got = 0;
+    const auto readNextBlock = [&] {
+        const auto result = chunk ? chunk->read(block) : std::nullopt;
+        readable = result.has_value();
+        got = result.value_or(0);
+    };
+    readNextBlock();
     bool going = true;
-    while (going && got && *got > 0) {
-        m_scan.lines.setBlock(std::string_view(block.data(), *got));
+    while (going && readable && got > 0) {
+        m_scan.lines.setBlock(std::string_view(block.data(), got));
         while (going) {
             const auto item = m_scan.lines.next();
             if (!item) {
@@ -70,13 +77,13 @@ void MainForm::ScanLogChunk(const std::string& name) {
             going = scanItem(*item);
         }
         if (going) {
-            got = chunk->read(block);
+            readNextBlock();
         }
     }
     if (!going) {
         // The window is closing: what this chunk still holds will never be scanned.
         m_scan.lines.reset();
-    } else if (!got || !m_scan.holdTail) {
+    } else if (!readable || !m_scan.holdTail) {
         // When a chunk cannot be opened or read, the line it would have continued is lost
         // with it: the held part is a line of its own. Outside a run a chunk ends its lines.
         flushHeldLine();

@@ -56,10 +56,16 @@ std::string progressLine(const MainForm& form) {
     const auto done = chunks > 0 ? form.LstiisFile.ListIndex() : 0;
     constexpr int kBarWidth = 30;
     const int filled = chunks > 0 ? static_cast<int>(done * kBarWidth / chunks) : 0;
-    return "[" + std::string(static_cast<std::size_t>(filled), '#') +
-           std::string(static_cast<std::size_t>(kBarWidth - filled), ' ') + "] chunk " +
-           std::to_string(done + (chunks > 0 ? 1 : 0)) + "/" + std::to_string(chunks) + "  lines " +
-           form.TxtLineCnt.Text();
+    std::string line = "[";
+    line.append(static_cast<std::size_t>(filled), '#');
+    line.append(static_cast<std::size_t>(kBarWidth - filled), ' ');
+    line += "] chunk ";
+    line += std::to_string(done + (chunks > 0 ? 1 : 0));
+    line += '/';
+    line += std::to_string(chunks);
+    line += "  lines ";
+    line += form.TxtLineCnt.Text();
+    return line;
 }
 
 } // namespace

@@ -38,6 +38,12 @@ void Recordset::AddNew() {
 }
 
 int Recordset::fieldIndex(std::string_view field) const {
+    // Callers nearly always spell a field as the table does; that costs one memcmp.
+    for (size_t i = 0; i < m_columns.size(); ++i) {
+        if (m_columns[i] == field) {
+            return static_cast<int>(i);
+        }
+    }
     for (size_t i = 0; i < m_columns.size(); ++i) {
         if (sameName(m_columns[i], field)) {
             return static_cast<int>(i);
@@ -84,7 +90,8 @@ bool Recordset::Update() {
     int parameter = 0;
     for (size_t i = 0; bound && i < m_values.size(); ++i) {
         if (m_assigned[i]) {
-            bound = insert->bindText(++parameter, m_values[i]);
+            // m_values stays untouched until the reset below.
+            bound = insert->bindTextUntilReset(++parameter, m_values[i]);
         }
     }
     const bool written = bound && insert->stepDone();

@@ -23,7 +23,8 @@ Connection::~Connection() {
 
 Connection Connection::openExisting(const std::string& path) {
     sqlite3* handle = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr);
+    const int rc = sqlite3_open_v2(path.c_str(), &handle,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close_v2(handle);
         return Connection();
@@ -83,6 +84,11 @@ Statement::~Statement() {
 bool Statement::bindText(int index, std::string_view text) {
     return m_handle && sqlite3_bind_text64(m_handle, index, text.data(), text.size(),
                                            SQLITE_TRANSIENT, SQLITE_UTF8) == SQLITE_OK;
+}
+
+bool Statement::bindTextUntilReset(int index, std::string_view text) {
+    return m_handle && sqlite3_bind_text64(m_handle, index, text.data(), text.size(), SQLITE_STATIC,
+                                           SQLITE_UTF8) == SQLITE_OK;
 }
 
 bool Statement::bindNull(int index) {

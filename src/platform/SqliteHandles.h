@@ -49,6 +49,8 @@ public:
     explicit operator bool() const { return m_handle != nullptr; }
     // Parameters count from 1. The text is copied by SQLite.
     bool bindText(int index, std::string_view text);
+    // Binds without a copy: the text must stay unchanged until the statement is reset.
+    bool bindTextUntilReset(int index, std::string_view text);
     bool bindNull(int index);
     // True when the statement produced a row.
     bool stepRow();
