@@ -6,15 +6,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 mib="${1:-1024}"
 percent="${2:-10}"
-cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-    -DTRAWLMETER_BUILD_GUI=OFF >/dev/null
-cmake --build build/bench -j"$(nproc)" >/dev/null
+build=$(bench/build-release.sh bench-generate-log make-visit-db trawlmeter-batch)
 
 work="$(mktemp -d /tmp/trawlmeter-bench-XXXXXX)"
 trap 'rm -rf "$work"' EXIT
-build/bench/bench/bench-generate-log "$work/access.log" "$mib" "$percent"
+"$build/bench/bench-generate-log" "$work/access.log" "$mib" "$percent"
 mkdir "$work/program"
-build/bench/tools/make-visit-db data/rezOve.sql "$work/program/rezOve.mdb"
+"$build/tools/make-visit-db" data/rezOve.sql "$work/program/rezOve.mdb"
 cat "$work/access.log" >/dev/null # warm the page cache for every contender alike
 
 measure() { # label, command...
@@ -31,7 +29,7 @@ echo "log: $size bytes, about $percent % crawler lines"
 measure cp cp "$work/access.log" "$work/copy.log"
 rm -f "$work/copy.log"
 measure grep grep -c -i -E 'baiduspider|googlebot|yahoo|sogou|msn' "$work/access.log"
-measure batch build/bench/program/trawlmeter-batch --folder "$work/program" "$work/access.log"
+measure batch "$build/program/trawlmeter-batch" --folder "$work/program" "$work/access.log"
 cat "$work/out"
 awk -v b="$(cat "$work/batch.s")" -v c="$(cat "$work/cp.s")" -v g="$(cat "$work/grep.s")" \
     'BEGIN { printf "batch / cp = %.2f, batch / grep = %.2f\n", b / c, b / g }'

@@ -1,6 +1,7 @@
 #include "ScanFixture.h"
 
-#include <sqlite3.h>
+#include "store/FieldLayout.h"
+#include "support/VisitRecords.h"
 
 #include <filesystem>
 
@@ -19,31 +20,18 @@ void ScanFixture::writeChunk(std::string_view name, std::string_view content) co
 }
 
 std::vector<Visit> ScanFixture::visits(std::string_view table) const {
-    std::vector<Visit> rows;
-    sqlite3* db = nullptr;
-    const auto path = (folder / "rezOve.mdb").string();
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        ADD_FAILURE() << "cannot open " << path;
-        sqlite3_close(db);
-        return rows;
-    }
-    const std::string sql = "SELECT * FROM " + std::string(table) + " ORDER BY rowid";
-    sqlite3_stmt* query = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &query, nullptr) != SQLITE_OK) {
-        ADD_FAILURE() << sqlite3_errmsg(db);
-    }
-    while (query && sqlite3_step(query) == SQLITE_ROW) {
+    std::vector<Visit> visits;
+    for (const auto& record :
+         readVisitRecords((folder / "rezOve.mdb").string(), std::string(table))) {
         Visit visit;
-        for (int column = 0; column < sqlite3_column_count(query); ++column) {
-            if (const auto* text = sqlite3_column_text(query, column)) {
-                visit[sqlite3_column_name(query, column)] = reinterpret_cast<const char*>(text);
+        for (std::size_t column = 0; column < record.size(); ++column) {
+            if (record[column]) {
+                visit[std::string(store::kVisitColumns[column])] = *record[column];
             }
         }
-        rows.push_back(std::move(visit));
+        visits.push_back(std::move(visit));
     }
-    sqlite3_finalize(query);
-    sqlite3_close(db);
-    return rows;
+    return visits;
 }
 
 std::string ScanFixture::counters() const {

@@ -1,6 +1,6 @@
 #include "app/FormLayout.h"
 #include "app/MainForm.h"
-#include "platform/ReadRows.h"
+#include "support/ReadRows.h"
 #include "support/FakePlatform.h"
 #include "support/TestFolder.h"
 

@@ -1,5 +1,5 @@
 #include "platform/Database.h"
-#include "platform/ReadRows.h"
+#include "support/ReadRows.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/ReadRows.h"
+#include "support/ReadRows.h"
 #include "store/VisitTables.h"
 #include "support/TestFolder.h"
 

@@ -1,5 +1,5 @@
 #include "app/MainForm.h"
-#include "platform/ReadRows.h"
+#include "support/ReadRows.h"
 #include "store/FieldLayout.h"
 #include "store/LineCutter.h"
 #include "store/VisitRecord.h"
