@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 
+#include "analysis/ChunkSequenceScan.h"
 #include "platform/FileSystem.h"
 
 namespace trawlmeter {
@@ -8,15 +9,14 @@ void MainForm::CmdAnalysis_Click() {
     CmdAnalysis.setEnabled(false);
     m_runInProgress = true;
     m_stopRequested = false;
-    // Each run reads its log from the standard layout on until a "#Fields:" line says otherwise.
-    m_scan.fieldLayout = store::FieldLayout::standard();
-    m_scan.holdTail = true;
 
     // A missing log is reported by the split command; the run then walks the list as it is.
     CmdFileSplit_Click();
     (void)LstiisFile.setListIndex(0);
 
     const std::int64_t passes = LstiisFile.ListCount();
+    // Lines that straddle two chunks are joined; each run starts from the standard layout.
+    analysis::ChunkSequenceScan chunks(*this);
     for (std::int64_t pass = 0; pass < passes && !m_stopRequested; ++pass) {
         Label3.setCaption("正在分析第 " + std::to_string(LstiisFile.ListIndex() + 1) +
                           " 个临时日志文件");
@@ -29,9 +29,9 @@ void MainForm::CmdAnalysis_Click() {
     }
     // A run stopped by closing the window drops the unfinished line instead of storing half of it.
     if (!m_stopRequested) {
-        flushHeldLine();
+        chunks.finish();
     }
-    m_scan = analysis::ScanState{};
+    chunks.end();
     if (VisitDb) {
         (void)VisitDb->commit();
     }

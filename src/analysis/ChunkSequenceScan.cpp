@@ -9,9 +9,10 @@ ChunkSequenceScan::ChunkSequenceScan(MainForm& form) : m_form(form) {
     m_form.m_scan.holdTail = true;
 }
 
-ChunkSequenceScan::~ChunkSequenceScan() {
+void ChunkSequenceScan::end() {
     m_form.m_scan.lines.reset();
     m_form.m_scan.holdTail = false;
+    m_form.m_scan.fieldLayout = store::FieldLayout::standard();
 }
 
 void ChunkSequenceScan::scan(const std::string& name) {

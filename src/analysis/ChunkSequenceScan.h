@@ -16,11 +16,14 @@ public:
     explicit ChunkSequenceScan(MainForm& form);
     ChunkSequenceScan(const ChunkSequenceScan&) = delete;
     ChunkSequenceScan& operator=(const ChunkSequenceScan&) = delete;
-    // Leaves the form scanning single chunks again; a held line not finished is dropped.
-    ~ChunkSequenceScan();
+    ~ChunkSequenceScan() { end(); }
 
     void scan(const std::string& name);
+    // Handles a held last line as a line of its own.
     void finish();
+    // Leaves the form scanning single chunks again with the standard layout; a held line not
+    // finished is dropped.
+    void end();
 
 private:
     MainForm& m_form;
