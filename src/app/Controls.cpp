@@ -6,7 +6,7 @@
 
 namespace trawlmeter {
 
-TextBox::TextBox(const ControlSpec& spec) : Control(spec), m_text(spec.caption) {}
+TextBox::TextBox(const ControlSpec& row) : Control(row), m_text(row.caption) {}
 
 void TextBox::setText(std::string text) {
     if (text != m_text) {
@@ -15,7 +15,7 @@ void TextBox::setText(std::string text) {
     }
 }
 
-Label::Label(const ControlSpec& spec) : Control(spec), m_caption(spec.caption) {}
+Label::Label(const ControlSpec& row) : Control(row), m_caption(row.caption) {}
 
 void Label::setCaption(std::string caption) {
     if (caption != m_caption) {
@@ -24,8 +24,8 @@ void Label::setCaption(std::string caption) {
     }
 }
 
-CommandButton::CommandButton(const ControlSpec& spec)
-    : Control(spec), m_caption(spec.caption), m_enabled(spec.enabled) {}
+CommandButton::CommandButton(const ControlSpec& row)
+    : Control(row), m_caption(row.caption), m_enabled(row.enabled) {}
 
 void CommandButton::setEnabled(bool enabled) {
     if (enabled != m_enabled) {

@@ -14,25 +14,25 @@ struct ControlSpec;
 
 class Control {
 public:
-    explicit Control(const ControlSpec& spec) : m_spec(spec) {}
+    explicit Control(const ControlSpec& row) : m_row(row) {}
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;
     virtual ~Control() = default;
 
-    const ControlSpec& spec() const { return m_spec; }
+    const ControlSpec& layoutRow() const { return m_row; }
     std::uint64_t revision() const { return m_revision; }
 
 protected:
     void changed() { ++m_revision; }
 
 private:
-    const ControlSpec& m_spec;
+    const ControlSpec& m_row;
     std::uint64_t m_revision = 0;
 };
 
 class TextBox : public Control {
 public:
-    explicit TextBox(const ControlSpec& spec);
+    explicit TextBox(const ControlSpec& row);
     const std::string& Text() const { return m_text; }
     void setText(std::string text);
 
@@ -43,7 +43,7 @@ private:
 // Labels and frames: a caption the program may write.
 class Label : public Control {
 public:
-    explicit Label(const ControlSpec& spec);
+    explicit Label(const ControlSpec& row);
     const std::string& Caption() const { return m_caption; }
     void setCaption(std::string caption);
 
@@ -55,7 +55,7 @@ using Frame = Label;
 
 class CommandButton : public Control {
 public:
-    explicit CommandButton(const ControlSpec& spec);
+    explicit CommandButton(const ControlSpec& row);
     const std::string& Caption() const { return m_caption; }
     bool Enabled() const { return m_enabled; }
     void setEnabled(bool enabled);
@@ -67,7 +67,7 @@ private:
 
 class ListBox : public Control {
 public:
-    explicit ListBox(const ControlSpec& spec) : Control(spec) {}
+    explicit ListBox(const ControlSpec& row) : Control(row) {}
     void Clear();
     void AddItem(std::string item);
     std::int64_t ListCount() const { return static_cast<std::int64_t>(m_items.size()); }
@@ -87,7 +87,7 @@ private:
 // The file-open dialog component: no visible form, only a place in the layout.
 class FileDialogComponent : public Control {
 public:
-    explicit FileDialogComponent(const ControlSpec& spec) : Control(spec) {}
+    explicit FileDialogComponent(const ControlSpec& row) : Control(row) {}
 };
 
 } // namespace trawlmeter

@@ -68,9 +68,9 @@ std::span<const ControlSpec> formLayout() {
 }
 
 const ControlSpec& controlSpec(std::string_view name) {
-    for (const auto& spec : kLayout) {
-        if (spec.name == name) {
-            return spec;
+    for (const auto& row : kLayout) {
+        if (row.name == name) {
+            return row;
         }
     }
     throw std::out_of_range("no control named " + std::string(name));

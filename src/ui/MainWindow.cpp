@@ -57,14 +57,14 @@ void MainWindow::createControls() {
     std::map<std::string_view, QWidget*> frames;
     std::vector<std::pair<int, QWidget*>> widgetsByTab;
     for (Control* control : m_form.controls()) {
-        const ControlSpec& spec = control->spec();
+        const ControlSpec& row = control->layoutRow();
         // The hidden group and everything in it live only in the model.
-        if (!spec.visible) {
+        if (!row.visible) {
             continue;
         }
         QWidget* container = this;
-        if (!spec.container.empty()) {
-            const auto frame = frames.find(spec.container);
+        if (!row.container.empty()) {
+            const auto frame = frames.find(row.container);
             if (frame == frames.end()) {
                 continue;
             }
@@ -74,15 +74,15 @@ void MainWindow::createControls() {
         if (widget == nullptr) {
             continue;
         }
-        widget->setObjectName(qtText(spec.name));
+        widget->setObjectName(qtText(row.name));
         // Inside a frame the place counts from the frame's own corner: the layout's Tops
         // already leave room for the frame's caption.
-        widget->setGeometry(m_scale.rect(spec.left, spec.top, spec.width, spec.height));
-        if (spec.kind == ControlKind::Frame) {
-            frames.emplace(spec.name, widget);
+        widget->setGeometry(m_scale.rect(row.left, row.top, row.width, row.height));
+        if (row.kind == ControlKind::Frame) {
+            frames.emplace(row.name, widget);
         }
-        if (spec.tabIndex != kNoTab && (widget->focusPolicy() & Qt::TabFocus) != 0) {
-            widgetsByTab.emplace_back(spec.tabIndex, widget);
+        if (row.tabIndex != kNoTab && (widget->focusPolicy() & Qt::TabFocus) != 0) {
+            widgetsByTab.emplace_back(row.tabIndex, widget);
         }
     }
     setFocusOrder(std::move(widgetsByTab));
@@ -90,7 +90,7 @@ void MainWindow::createControls() {
 }
 
 QWidget* MainWindow::createWidget(Control& control, QWidget* container) {
-    switch (control.spec().kind) {
+    switch (control.layoutRow().kind) {
     case ControlKind::Frame: {
         auto* frame = new QGroupBox(container);
         m_view.bind(static_cast<Frame&>(control), *frame);

@@ -18,7 +18,7 @@ TEST_F(NewForm, ShowsTheInitialTexts) {
     EXPECT_EQ(form.Label3.Caption(), "准备中");
     for (const TextBox* counter : {&form.TxtBaiduCnt, &form.TxtGoogleCnt, &form.TxtYahooCnt,
                                    &form.TxtSogouCnt, &form.TxtMsnCnt, &form.TxtLineCnt}) {
-        EXPECT_EQ(counter->Text(), "0") << counter->spec().name;
+        EXPECT_EQ(counter->Text(), "0") << counter->layoutRow().name;
     }
     EXPECT_EQ(form.TxtrezOveFile.Text(), "");
     EXPECT_EQ(form.TxtContent.Text(), "");
@@ -36,26 +36,26 @@ TEST_F(NewForm, HoldsEveryControlOfTheLayoutOnce) {
     const auto controls = form.controls();
     ASSERT_EQ(controls.size(), formLayout().size());
     for (size_t i = 0; i < controls.size(); ++i) {
-        EXPECT_EQ(controls[i]->spec().name, formLayout()[i].name);
+        EXPECT_EQ(controls[i]->layoutRow().name, formLayout()[i].name);
     }
 }
 
 TEST_F(NewForm, HidesTheWholeSecondGroup) {
-    for (const auto& spec : formLayout()) {
-        if (spec.container == "Frame2" || spec.name == "Frame2") {
-            EXPECT_FALSE(spec.visible) << spec.name;
+    for (const auto& row : formLayout()) {
+        if (row.container == "Frame2" || row.name == "Frame2") {
+            EXPECT_FALSE(row.visible) << row.name;
         } else {
-            EXPECT_TRUE(spec.visible) << spec.name;
+            EXPECT_TRUE(row.visible) << row.name;
         }
     }
-    EXPECT_FALSE(form.LstiisFile.spec().enabled);
+    EXPECT_FALSE(form.LstiisFile.layoutRow().enabled);
 }
 
 TEST_F(NewForm, ShownControlsLieInsideTheInnerArea) {
-    for (const auto& spec : formLayout()) {
-        if (spec.visible && spec.container.empty()) {
-            EXPECT_LE(spec.left + spec.width, kMainWindow.innerWidth) << spec.name;
-            EXPECT_LE(spec.top + spec.height, kMainWindow.innerHeight) << spec.name;
+    for (const auto& row : formLayout()) {
+        if (row.visible && row.container.empty()) {
+            EXPECT_LE(row.left + row.width, kMainWindow.innerWidth) << row.name;
+            EXPECT_LE(row.top + row.height, kMainWindow.innerHeight) << row.name;
         }
     }
 }

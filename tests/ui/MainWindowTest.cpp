@@ -23,9 +23,8 @@ using WindowLayout = ShownWindow;
 const char* const kCounters[] = {"TxtBaiduCnt", "TxtGoogleCnt", "TxtYahooCnt",
                                  "TxtSogouCnt", "TxtMsnCnt",    "TxtLineCnt"};
 
-bool isShown(const ControlSpec& spec) {
-    return spec.visible && spec.kind != ControlKind::ListBox &&
-           spec.kind != ControlKind::FileDialog;
+bool isShown(const ControlSpec& row) {
+    return row.visible && row.kind != ControlKind::ListBox && row.kind != ControlKind::FileDialog;
 }
 
 QString shownText(const QWidget* widget) {
@@ -44,9 +43,9 @@ QString shownText(const QWidget* widget) {
 TEST_F(WindowLayout, IsARealXWindowShowingTheCaptionAndEveryInitialText) {
     EXPECT_EQ(QGuiApplication::platformName(), "xcb");
     EXPECT_EQ(window->windowTitle(), "Trawlmeter V1.0 --20080715");
-    for (const ControlSpec& spec : formLayout()) {
-        if (isShown(spec)) {
-            EXPECT_EQ(shownText(widgetOf(*window, spec.name)), qtName(spec.caption)) << spec.name;
+    for (const ControlSpec& row : formLayout()) {
+        if (isShown(row)) {
+            EXPECT_EQ(shownText(widgetOf(*window, row.name)), qtName(row.caption)) << row.name;
         }
     }
     EXPECT_EQ(shownText(widgetOf(*window, "Label2")), "准备中");
@@ -58,29 +57,29 @@ TEST_F(WindowLayout, PlacesEveryShownControlAtItsScaledPlaceInsideItsContainer) 
     const double pixelsPerTwip = window->screen()->logicalDotsPerInch() / 1440.0;
     EXPECT_NEAR(window->width(), kMainWindow.innerWidth * pixelsPerTwip, 1.0);
     EXPECT_NEAR(window->height(), kMainWindow.innerHeight * pixelsPerTwip, 1.0);
-    for (const ControlSpec& spec : formLayout()) {
-        if (!isShown(spec)) {
+    for (const ControlSpec& row : formLayout()) {
+        if (!isShown(row)) {
             continue;
         }
-        const QWidget* widget = widgetOf(*window, spec.name);
-        ASSERT_NE(widget, nullptr) << spec.name;
+        const QWidget* widget = widgetOf(*window, row.name);
+        ASSERT_NE(widget, nullptr) << row.name;
         const QWidget* container =
-            spec.container.empty() ? window.get() : widgetOf(*window, spec.container);
-        EXPECT_EQ(widget->parentWidget(), container) << spec.name;
-        EXPECT_TRUE(widget->isVisible()) << spec.name;
+            row.container.empty() ? window.get() : widgetOf(*window, row.container);
+        EXPECT_EQ(widget->parentWidget(), container) << row.name;
+        EXPECT_TRUE(widget->isVisible()) << row.name;
         const QRect place = widget->geometry();
-        EXPECT_NEAR(place.x(), spec.left * pixelsPerTwip, 1.0) << spec.name;
-        EXPECT_NEAR(place.y(), spec.top * pixelsPerTwip, 1.0) << spec.name;
-        EXPECT_NEAR(place.width(), spec.width * pixelsPerTwip, 1.0) << spec.name;
-        EXPECT_NEAR(place.height(), spec.height * pixelsPerTwip, 1.0) << spec.name;
-        EXPECT_TRUE(container->rect().contains(place)) << spec.name << " is cut off";
+        EXPECT_NEAR(place.x(), row.left * pixelsPerTwip, 1.0) << row.name;
+        EXPECT_NEAR(place.y(), row.top * pixelsPerTwip, 1.0) << row.name;
+        EXPECT_NEAR(place.width(), row.width * pixelsPerTwip, 1.0) << row.name;
+        EXPECT_NEAR(place.height(), row.height * pixelsPerTwip, 1.0) << row.name;
+        EXPECT_TRUE(container->rect().contains(place)) << row.name << " is cut off";
     }
 }
 
 TEST_F(WindowLayout, HasNoWidgetForTheHiddenGroup) {
-    for (const ControlSpec& spec : formLayout()) {
+    for (const ControlSpec& row : formLayout()) {
         for (const QWidget* widget : QApplication::allWidgets()) {
-            EXPECT_FALSE(!spec.visible && widget->objectName() == qtName(spec.name)) << spec.name;
+            EXPECT_FALSE(!row.visible && widget->objectName() == qtName(row.name)) << row.name;
         }
     }
 }
@@ -133,13 +132,13 @@ int inkedRight(const QLabel& label) {
 }
 
 TEST_F(WindowLayout, ShowsEveryCaptionWhole) {
-    for (const ControlSpec& spec : formLayout()) {
-        const QWidget* widget = isShown(spec) ? widgetOf(*window, spec.name) : nullptr;
+    for (const ControlSpec& row : formLayout()) {
+        const QWidget* widget = isShown(row) ? widgetOf(*window, row.name) : nullptr;
         if (const auto* label = qobject_cast<const QLabel*>(widget)) {
-            EXPECT_LT(inkedRight(*label), label->width()) << spec.name;
+            EXPECT_LT(inkedRight(*label), label->width()) << row.name;
         } else if (widget != nullptr && qobject_cast<const QLineEdit*>(widget) == nullptr) {
             EXPECT_LT(widget->fontMetrics().horizontalAdvance(shownText(widget)), widget->width())
-                << spec.name;
+                << row.name;
         }
     }
 }
