@@ -19,6 +19,17 @@ constexpr const char* kUnopenablePrompt =
     "无法打开rezOve.mdb数据库文件，请确认数据库文件完好且没有被其他程序占用";
 constexpr const char* kRestartTitle = "请重新运行程序";
 
+// The load showed exactly this refusal and left the form without a database.
+void expectRefused(const testing::FakePlatform& platform, const MainForm& form,
+                   const char* prompt) {
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].prompt, prompt);
+    EXPECT_EQ(platform.messages[0].style, 0);
+    EXPECT_EQ(platform.messages[0].title, kRestartTitle);
+    EXPECT_FALSE(form.CmdAnalysis.Enabled());
+    EXPECT_EQ(form.VisitDb, nullptr);
+}
+
 struct Startup : ::testing::Test {
     testing::TestFolder folder;
     testing::FakePlatform platform;
@@ -32,14 +43,7 @@ struct Startup : ::testing::Test {
         sqlite3_close(db);
     }
 
-    void expectRefusedWith(const char* prompt) const {
-        ASSERT_EQ(platform.messages.size(), 1u);
-        EXPECT_EQ(platform.messages[0].prompt, prompt);
-        EXPECT_EQ(platform.messages[0].style, 0);
-        EXPECT_EQ(platform.messages[0].title, kRestartTitle);
-        EXPECT_FALSE(form.CmdAnalysis.Enabled());
-        EXPECT_EQ(form.VisitDb, nullptr);
-    }
+    void expectRefusedWith(const char* prompt) const { expectRefused(platform, form, prompt); }
 
     void expectReady() const {
         EXPECT_TRUE(platform.messages.empty());
@@ -76,12 +80,7 @@ TEST_F(Startup, AFileThatIsNoVisitDatabaseIsRefusedAndLeftAsItWas) {
         MainForm freshForm{freshPlatform.ports(folder.str())};
         folder.writeFile("rezOve.mdb", content);
         freshForm.Form_Load();
-        ASSERT_EQ(freshPlatform.messages.size(), 1u);
-        EXPECT_EQ(freshPlatform.messages[0].prompt, kUnopenablePrompt);
-        EXPECT_EQ(freshPlatform.messages[0].style, 0);
-        EXPECT_EQ(freshPlatform.messages[0].title, kRestartTitle);
-        EXPECT_FALSE(freshForm.CmdAnalysis.Enabled());
-        EXPECT_EQ(freshForm.VisitDb, nullptr);
+        expectRefused(freshPlatform, freshForm, kUnopenablePrompt);
         EXPECT_EQ(folder.readFile("rezOve.mdb"), content);
     }
 }
