@@ -3,6 +3,7 @@
 #include "BenchSupport.h"
 
 #include "app/MainForm.h"
+#include "split/ChunkNames.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -32,11 +33,12 @@ double timeSplit(MainForm& form, const std::string& source) {
     form.CmdCreateTemp_Click();
     settle();
     const auto start = std::chrono::steady_clock::now();
-    form.FileSplit(source, form.programPath("temp") + "/rezOve", 2048, 1024, FinishMessage::Show);
+    form.FileSplit(source, split::chunkBasePath(form.programFolder()), 2048, 1024,
+                   FinishMessage::Show);
     const double seconds = bench::secondsSince(start);
     std::uintmax_t total = 0;
     for (const auto& name : form.LstiisFile.items()) {
-        total += stdfs::file_size(form.programPath("temp") + "/" + name);
+        total += stdfs::file_size(split::chunkPath(form.programFolder(), name));
     }
     if (total != stdfs::file_size(source)) {
         std::fprintf(stderr, "chunks hold %ju bytes, the source %ju\n", total,

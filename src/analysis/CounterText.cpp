@@ -45,7 +45,7 @@ std::optional<double> parseCounterText(std::string_view text) {
 
 std::string formatCounterValue(double value) {
     char digits[32];
-    if (std::fabs(value) < kPlainLimit && value == std::trunc(value)) {
+    if (isExactCount(value)) {
         const auto end =
             std::to_chars(digits, digits + sizeof digits, static_cast<std::int64_t>(value)).ptr;
         return std::string(digits, end);
@@ -62,23 +62,16 @@ std::string formatCounterValue(double value) {
     return text;
 }
 
-void raiseCounter(TextBox& box, CounterCache& cache) {
-    std::optional<double> value;
-    if (cache.valid && cache.revision == box.revision()) {
-        value = cache.value;
-    } else {
-        value = parseCounterText(box.Text());
-    }
-    cache.valid = false;
+bool isExactCount(double value) {
+    return std::fabs(value) < kPlainLimit && value == std::trunc(value);
+}
+
+std::optional<double> raisedCount(std::string_view text) {
+    const auto value = parseCounterText(text);
     if (!value) {
-        return;
+        return std::nullopt;
     }
-    const double sum = *value + 1;
-    box.setText(formatCounterValue(sum));
-    // Only a whole number below 10^15 reads back from its text as exactly the sum.
-    if (std::fabs(sum) < kPlainLimit && sum == std::trunc(sum)) {
-        cache = CounterCache{box.revision(), sum, true};
-    }
+    return *value + 1;
 }
 
 } // namespace trawlmeter::analysis

@@ -1,8 +1,5 @@
 #pragma once
 
-#include "app/Controls.h"
-
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,16 +14,11 @@ std::optional<double> parseCounterText(std::string_view text);
 // exponent form ("1E+15", "1.23456789012346E+15") from there on.
 std::string formatCounterValue(double value);
 
-// The value a box's text stood for when the scanner last wrote it, so that a raise need
-// not read the text back while nobody else changed it.
-struct CounterCache {
-    std::uint64_t revision = 0;
-    double value = 0;
-    bool valid = false;
-};
+// True when `value` is a whole number below 10^15: its text reads back as exactly `value`.
+bool isExactCount(double value);
 
-// Reads the box's text as a number, adds 1 and writes the sum back. A text that does not
-// read as a number stays as it is; the text is always the base of the count.
-void raiseCounter(TextBox& box, CounterCache& cache);
+// What raising a counter whose box shows `text` writes back: the text read as a number, plus
+// one. Nothing when the text does not read as a number; the box then keeps it.
+std::optional<double> raisedCount(std::string_view text);
 
 } // namespace trawlmeter::analysis

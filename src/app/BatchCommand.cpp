@@ -1,6 +1,7 @@
 #include "app/BatchCommand.h"
 
 #include "app/BatchPlatform.h"
+#include "app/CrawlerEngines.h"
 #include "app/MainForm.h"
 
 #include <ostream>
@@ -12,9 +13,9 @@ constexpr const char* kUsage =
     "Usage: trawlmeter-batch [--folder DIR] LOG\n"
     "\n"
     "Analyses one IIS access log (W3C extended format) without a window: the log is cut into\n"
-    "chunks in the work folder DIR/temp, every crawler line of Baidu, Google, Yahoo, Sogou and\n"
-    "Msn is counted and appended to its table of DIR/rezOve.mdb, and the work folder is removed.\n"
-    "The six counters are printed at the end.\n"
+    "chunks in the work folder DIR/temp, every line of the five search engines' crawlers is\n"
+    "counted and appended to its engine's table of DIR/rezOve.mdb, and the work folder is\n"
+    "removed. The six counters are printed at the end.\n"
     "\n"
     "  --folder DIR  the folder holding rezOve.mdb (default: the folder of this program,\n"
     "                so the window and the batch run share one database)\n"
@@ -101,12 +102,10 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
     platform.endProgress();
     form.Form_Unload();
 
-    streams.out << "Baidu: " << form.TxtBaiduCnt.Text() << '\n'
-                << "Google: " << form.TxtGoogleCnt.Text() << '\n'
-                << "Yahoo: " << form.TxtYahooCnt.Text() << '\n'
-                << "Sogou: " << form.TxtSogouCnt.Text() << '\n'
-                << "Msn: " << form.TxtMsnCnt.Text() << '\n'
-                << "All: " << form.TxtLineCnt.Text() << '\n';
+    for (const auto& engine : kCrawlerEngines) {
+        streams.out << engine.name << ": " << (form.*engine.counter).Text() << '\n';
+    }
+    streams.out << "All: " << form.TxtLineCnt.Text() << '\n';
     return platform.messagesShown() > 0 ? 1 : 0;
 }
 

@@ -1,5 +1,6 @@
 #include "app/Controls.h"
 
+#include "analysis/CounterText.h"
 #include "app/FormLayout.h"
 
 #include <utility>
@@ -8,10 +9,39 @@ namespace trawlmeter {
 
 TextBox::TextBox(const ControlSpec& row) : Control(row), m_text(row.caption) {}
 
+const std::string& TextBox::Text() const {
+    if (m_textBehind) {
+        m_text = analysis::formatCounterValue(*m_count);
+        m_textBehind = false;
+    }
+    return m_text;
+}
+
 void TextBox::setText(std::string text) {
-    if (text != m_text) {
+    const bool differs = text != Text();
+    m_count.reset();
+    if (differs) {
         m_text = std::move(text);
         changed();
+    }
+}
+
+void TextBox::setCount(double count) {
+    if (analysis::isExactCount(count)) {
+        m_count = count;
+        m_textBehind = true;
+        changed();
+    } else {
+        // Only an exact count may stand in for its text; any other is read back from it.
+        setText(analysis::formatCounterValue(count));
+    }
+}
+
+void raiseCounter(TextBox& box) {
+    const auto raised =
+        box.count() ? std::optional<double>(*box.count() + 1) : analysis::raisedCount(box.Text());
+    if (raised) {
+        box.setCount(*raised);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,12 +34,25 @@ private:
 class TextBox : public Control {
 public:
     explicit TextBox(const ControlSpec& row);
-    const std::string& Text() const { return m_text; }
+    const std::string& Text() const;
     void setText(std::string text);
 
+    // Counter boxes: shows `count` in the counters' decimal form. Millions of raises go by
+    // unseen, so the text is made only when someone reads it.
+    void setCount(double count);
+    // The number set by setCount while the text stands for it exactly; nothing once the text
+    // was written as text, or when the count is no whole number below 10^15.
+    std::optional<double> count() const { return m_count; }
+
 private:
-    std::string m_text;
+    mutable std::string m_text;
+    mutable bool m_textBehind = false;
+    std::optional<double> m_count;
 };
+
+// Reads the box's text as a number, adds 1 and writes the sum back. A text that does not read
+// as a number stays as it is: whatever the box shows is the base of the count.
+void raiseCounter(TextBox& box);
 
 // Labels and frames: a caption the program may write.
 class Label : public Control {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "analysis/ScanState.h"
 #include "app/Controls.h"
+#include "app/RunState.h"
 #include "platform/Database.h"
 #include "platform/Ports.h"
 
@@ -12,10 +12,6 @@
 #include <vector>
 
 namespace trawlmeter {
-
-namespace analysis {
-class ChunkSequenceScan;
-}
 
 enum class FinishMessage { Hide, Show };
 
@@ -77,28 +73,31 @@ public:
     // The table handle of the last visit export.
     std::weak_ptr<db::Recordset> VisitRs;
 
-    // Start-up and shut-down.
+    // Start-up and shut-down (app/StartupHandlers.cpp).
     void Form_Load();
     void Form_Unload();
     void Label4_Click();
 
-    // Log selection.
+    // Log selection (app/LogSelectionHandler.cpp).
     void CmdSelectrezOve_Click();
 
-    // Work folder, splitting and the chunk list.
+    // The work folder (app/WorkFolderHandlers.cpp).
     void CmdCreateTemp_Click();
     void CmdDeleteTemp_Click();
+
+    // Splitting and the chunk list (app/SplitHandlers.cpp).
     void CmdFileSplit_Click();
     void CmdGetiisFile_Click();
     void FileSplit(const std::string& SourceFile, const std::string& DestinationFile,
                    std::int32_t ChunkSize, std::int32_t BufferSize,
                    FinishMessage ShowFinishMessage);
 
-    // Analysis.
+    // The analysis run and the chunk scanner (app/AnalysisHandlers.cpp).
     void CmdAnalysis_Click();
     void ScanLogChunk(const std::string& name);
 
-    // Visit exports: store TxtContent as one record in the engine's table.
+    // Visit exports: store TxtContent as one record in the engine's table
+    // (app/VisitExports.cpp).
     void CmdSaveBaidu_Click();
     void CmdSaveGoogle_Click();
     void CmdSaveYahoo_Click();
@@ -107,9 +106,9 @@ public:
 
     // Closing the window while a run is inside a yield: the run stops at its next yield and
     // cleans up; the front end unloads once CmdAnalysis_Click has returned.
-    bool runInProgress() const { return m_runInProgress; }
-    void requestStop() { m_stopRequested = true; }
-    bool stopRequested() const { return m_stopRequested; }
+    bool runInProgress() const { return m_run.inProgress; }
+    void requestStop() { m_run.stopRequested = true; }
+    bool stopRequested() const { return m_run.stopRequested; }
 
     const std::string& programFolder() const { return m_ports.programFolder; }
     // The program folder, "/" and a name, with no separator handling.
@@ -119,18 +118,15 @@ private:
     // Yields once to the event loop. Loops that call it end early when stopRequested() turns
     // true inside the yield, leaving what they wrote whole.
     void DoEvents();
-    void exportVisit(std::string_view table);
-    // Within a run the scanner holds the part of a chunk after its last line end and puts it
-    // in front of the next chunk's first line; this handles a held part as a line of its own.
-    void flushHeldLine();
+    // The visit export of the engine whose export handler is `handler`.
+    void exportVisit(void (MainForm::*handler)());
     // One item of a chunk: classify, count, export, yield. False when a stop was requested.
     bool scanItem(std::string_view item);
-    friend class analysis::ChunkSequenceScan;
+    // Ends the log in hand: its held unfinished line is scanned as a line of its own.
+    void finishLog();
 
     PlatformPorts m_ports;
-    analysis::ScanState m_scan;
-    bool m_runInProgress = false;
-    bool m_stopRequested = false;
+    RunState m_run;
 };
 
 } // namespace trawlmeter

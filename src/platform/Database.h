@@ -33,11 +33,10 @@ public:
     // Ends work on the record; the table stays prepared for the next one.
     void Close();
 
-    // Column position of a field, or -1.
-    int fieldIndex(std::string_view field) const;
-
 private:
     friend class Database;
+    // Column position of a field, or -1.
+    int fieldIndex(std::string_view field) const;
     Recordset(Database& database, std::string table, std::vector<std::string> columns);
     // The insert for the fields assigned now; null when it cannot be prepared.
     sqlite::Statement* insertForAssigned();

@@ -7,7 +7,10 @@
 // implements them for real and tests use scripted fakes.
 namespace trawlmeter {
 
-// Style 0: an OK button only, no icon. The box is modal and returns when it is closed.
+// Message-box styles: 0 is an OK button only, no icon.
+inline constexpr int kOkOnly = 0;
+
+// The box is modal and returns when it is closed.
 class MessageBoxPort {
 public:
     virtual ~MessageBoxPort() = default;

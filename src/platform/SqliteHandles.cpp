@@ -91,10 +91,6 @@ bool Statement::bindTextUntilReset(int index, std::string_view text) {
                                            SQLITE_UTF8) == SQLITE_OK;
 }
 
-bool Statement::bindNull(int index) {
-    return m_handle && sqlite3_bind_null(m_handle, index) == SQLITE_OK;
-}
-
 bool Statement::stepRow() {
     return m_handle && sqlite3_step(m_handle) == SQLITE_ROW;
 }

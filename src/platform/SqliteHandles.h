@@ -51,7 +51,6 @@ public:
     bool bindText(int index, std::string_view text);
     // Binds without a copy: the text must stay unchanged until the statement is reset.
     bool bindTextUntilReset(int index, std::string_view text);
-    bool bindNull(int index);
     // True when the statement produced a row.
     bool stepRow();
     // True when the statement ran to completion without error.

@@ -32,6 +32,18 @@ auto orderKey(const std::string& name) {
 
 } // namespace
 
+std::string workFolderPath(std::string_view programFolder) {
+    return std::string(programFolder) + "/" + std::string(kWorkFolderName);
+}
+
+std::string chunkPath(std::string_view programFolder, std::string_view name) {
+    return workFolderPath(programFolder) + "/" + std::string(name);
+}
+
+std::string chunkBasePath(std::string_view programFolder) {
+    return chunkPath(programFolder, kChunkBaseName);
+}
+
 std::string chunkFileName(const std::string& base, std::int64_t number) {
     std::string digits = std::to_string(number);
     if (digits.size() < 3) {

@@ -11,6 +11,13 @@ namespace trawlmeter::split {
 inline constexpr std::string_view kWorkFolderName = "temp";
 inline constexpr std::string_view kChunkBaseName = "rezOve";
 
+// The work folder of a program folder: the folder, "/" and kWorkFolderName.
+std::string workFolderPath(std::string_view programFolder);
+// A file in the work folder, by its name.
+std::string chunkPath(std::string_view programFolder, std::string_view name);
+// The chunk files' path without the dot and number: the work folder, "/" and kChunkBaseName.
+std::string chunkBasePath(std::string_view programFolder);
+
 // `base`, a dot and `number` with at least three digits: base.000 … base.999, base.1000.
 std::string chunkFileName(const std::string& base, std::int64_t number);
 

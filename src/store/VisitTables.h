@@ -5,10 +5,6 @@
 
 namespace trawlmeter::store {
 
-// The engine tables of the visit database.
-inline constexpr std::array<std::string_view, 5> kVisitTables{"baidu", "google", "yahoo", "sogou",
-                                                              "msn"};
-
 // The fourteen columns of every engine table, in the order of the standard log layout.
 inline constexpr std::array<std::string_view, 14> kVisitColumns{
     "sdate", "stime",      "sitename", "sip",       "csmethod", "csuristem",   "csuriquery",

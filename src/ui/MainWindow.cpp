@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "app/CrawlerEngines.h"
 #include "app/FormLayout.h"
 #include "ui/ClickableLabel.h"
 
@@ -159,13 +160,12 @@ QWidget* MainWindow::createButton(CommandButton& control, QWidget* container) {
 }
 
 bool MainWindow::isCounter(const Control& control) const {
-    for (const TextBox* counter : {&m_form.TxtBaiduCnt, &m_form.TxtGoogleCnt, &m_form.TxtYahooCnt,
-                                   &m_form.TxtSogouCnt, &m_form.TxtMsnCnt, &m_form.TxtLineCnt}) {
-        if (&control == counter) {
+    for (const auto& engine : kCrawlerEngines) {
+        if (&control == &(m_form.*engine.counter)) {
             return true;
         }
     }
-    return false;
+    return &control == &m_form.TxtLineCnt;
 }
 
 void MainWindow::setFocusOrder(std::vector<std::pair<int, QWidget*>> widgetsByTab) {

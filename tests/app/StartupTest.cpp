@@ -36,11 +36,7 @@ struct Startup : ::testing::Test {
     MainForm form{platform.ports(folder.str())};
 
     void makeDatabase(const std::string& schema) const {
-        sqlite3* db = nullptr;
-        const auto path = (folder / "rezOve.mdb").string();
-        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db, schema.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-        sqlite3_close(db);
+        folder.createDatabase("rezOve.mdb", schema);
     }
 
     void expectRefusedWith(const char* prompt) const { expectRefused(platform, form, prompt); }

@@ -17,13 +17,8 @@ struct DatabaseEngine : ::testing::Test {
     testing::TestFolder folder;
     std::string path = (folder / "visits.db").string();
 
-    // A database made from `schema` at `path`.
     void makeDatabase(const std::string& schema) const {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db, schema.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
-            << sqlite3_errmsg(db);
-        sqlite3_close(db);
+        folder.createDatabase("visits.db", schema);
     }
 
     static bool append(db::Recordset& recordset, std::initializer_list<Row::value_type> values,

@@ -1,5 +1,6 @@
-#include "support/ReadRows.h"
+#include "app/CrawlerEngines.h"
 #include "store/VisitTables.h"
+#include "support/ReadRows.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
@@ -37,7 +38,7 @@ TEST(DeliveredDatabase, TheBuildLaysFiveTablesOfFourteenTextFieldsBesideTheProgr
     for (auto column : store::kVisitColumns) {
         expected.push_back({std::string(column), "TEXT", "0", {}, "0"});
     }
-    for (auto table : store::kVisitTables) {
+    for (auto table : kCrawlerTables) {
         EXPECT_EQ(columnsOf(path, table), expected) << table;
     }
     EXPECT_EQ(readRows(path, "SELECT count(*) FROM sqlite_master"), (std::vector<Row>{{"5"}}));

@@ -45,16 +45,20 @@ std::string TestFolder::readFile(std::string_view name) const {
     return readWholeFile(m_path / name);
 }
 
-void TestFolder::createVisitDatabase(std::string_view name) const {
-    const std::string schema = readWholeFile(TRAWLMETER_SCHEMA_FILE);
+void TestFolder::createDatabase(std::string_view name, const std::string& schema) const {
     sqlite3* db = nullptr;
     const auto path = (m_path / name).string();
     if (sqlite3_open(path.c_str(), &db) != SQLITE_OK ||
         sqlite3_exec(db, schema.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        const std::string reason = sqlite3_errmsg(db);
         sqlite3_close(db);
-        throw std::runtime_error("cannot create a visit database at " + path);
+        throw std::runtime_error("cannot create a database at " + path + ": " + reason);
     }
     sqlite3_close(db);
+}
+
+void TestFolder::createVisitDatabase(std::string_view name) const {
+    createDatabase(name, readWholeFile(TRAWLMETER_SCHEMA_FILE));
 }
 
 std::string readWholeFile(const std::filesystem::path& path) {

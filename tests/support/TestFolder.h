@@ -20,6 +20,8 @@ public:
 
     void writeFile(std::string_view name, std::string_view content) const;
     std::string readFile(std::string_view name) const;
+    // Lays a database made from the SQL `schema` at `name`; throws when the SQL fails.
+    void createDatabase(std::string_view name, const std::string& schema) const;
     // Lays a fresh visit database made from the delivered schema at `name`.
     void createVisitDatabase(std::string_view name = "rezOve.mdb") const;
 

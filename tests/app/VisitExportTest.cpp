@@ -42,7 +42,8 @@ const Row kBaiduRow = words(kBaiduLine);
 
 // A visit database whose engine tables are given by `tables`, each with the fourteen
 // columns except `leaveOut`.
-void makeVisitDatabase(const std::string& path, std::initializer_list<std::string_view> tables,
+void makeVisitDatabase(const testing::TestFolder& folder,
+                       std::initializer_list<std::string_view> tables,
                        std::string_view leaveOut = "") {
     std::string schema;
     for (auto table : tables) {
@@ -54,10 +55,7 @@ void makeVisitDatabase(const std::string& path, std::initializer_list<std::strin
         }
         schema += "CREATE TABLE " + std::string(table) + " (" + columns + ");";
     }
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(db, schema.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
+    folder.createDatabase("rezOve.mdb", schema);
 }
 
 struct VisitExport : ::testing::Test {
@@ -146,7 +144,7 @@ TEST_F(DeliveredVisitExport, VisitRsHoldsTheTableOfTheLastExport) {
 }
 
 TEST_F(VisitExport, ATableWithoutOneFieldStillReceivesRecords) {
-    makeVisitDatabase(databasePath, {"baidu"}, "sitename");
+    makeVisitDatabase(folder, {"baidu"}, "sitename");
     load();
     save(kBaiduLine);
     EXPECT_TRUE(form.VisitDb->commit());
@@ -156,7 +154,7 @@ TEST_F(VisitExport, ATableWithoutOneFieldStillReceivesRecords) {
 }
 
 TEST_F(VisitExport, AMissingTableStoresNothingWhileOthersFill) {
-    makeVisitDatabase(databasePath, {"baidu", "google", "sogou", "msn"});
+    makeVisitDatabase(folder, {"baidu", "google", "sogou", "msn"});
     load();
     save("before", &MainForm::CmdSaveGoogle_Click);
     save(kBaiduLine, &MainForm::CmdSaveYahoo_Click);

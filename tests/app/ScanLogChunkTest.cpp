@@ -189,5 +189,13 @@ TEST_F(ScanLogChunk, GoesOnWithoutADatabase) {
     EXPECT_EQ(form->TxtContent.Text(), "baiduspider");
 }
 
+TEST_F(ScanLogChunk, EndsEachChunksLinesWhenScannedOutsideARun) {
+    writeChunk("rezOve.000", "a\nms");
+    writeChunk("rezOve.001", "n\n");
+    form->ScanLogChunk("rezOve.000");
+    form->ScanLogChunk("rezOve.001");
+    EXPECT_EQ(counters(), "0 0 0 0 0 / 3");
+}
+
 } // namespace
 } // namespace trawlmeter::testing

@@ -1,8 +1,8 @@
 #include "app/MainForm.h"
 
+#include "app/CrawlerEngines.h"
 #include "app/FormLayout.h"
 #include "platform/FileSystem.h"
-#include "store/VisitTables.h"
 
 namespace trawlmeter {
 namespace {
@@ -13,13 +13,12 @@ constexpr const char* kMissingPrompt =
 constexpr const char* kUnopenablePrompt =
     "无法打开rezOve.mdb数据库文件，请确认数据库文件完好且没有被其他程序占用";
 constexpr const char* kRestartTitle = "请重新运行程序";
-constexpr int kOkOnly = 0;
 
 // A file that opens but holds none of the engine tables would count crawlers and store
 // nothing, so it is refused like a damaged one.
 bool isVisitDatabase(db::Database& database) {
-    for (const auto& engine : store::kVisitTables) {
-        if (database.hasTable(engine)) {
+    for (const auto table : kCrawlerTables) {
+        if (database.hasTable(table)) {
             return true;
         }
     }

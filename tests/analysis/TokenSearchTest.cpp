@@ -1,11 +1,11 @@
-#include "analysis/CrawlerTokens.h"
+#include "app/CrawlerEngines.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
-namespace trawlmeter::analysis {
+namespace trawlmeter {
 namespace {
 
 // Bytes that make near misses likely: the tokens' letters in both cases, and bytes whose
@@ -34,13 +34,13 @@ std::string randomItem(std::mt19937& engine) {
     return item;
 }
 
-TEST(CrawlerTokens, TheFastSearchAgreesWithThePlainOne) {
+TEST(CrawlerTokenSearch, TheFastSearchAgreesWithThePlainOne) {
     std::mt19937 engine(7);
     int found = 0;
     for (int round = 0; round < 200000; ++round) {
         const auto item = randomItem(engine);
-        const int expected = findCrawlerTokenPlainly(item);
-        ASSERT_EQ(findCrawlerToken(item), expected) << "item \"" << item << "\"";
+        const int expected = kCrawlerTokenSearch.findPlainly(item);
+        ASSERT_EQ(kCrawlerTokenSearch.find(item), expected) << "item \"" << item << "\"";
         found += expected >= 0;
     }
     // The draw must exercise both answers.
@@ -48,20 +48,20 @@ TEST(CrawlerTokens, TheFastSearchAgreesWithThePlainOne) {
     EXPECT_LT(found, 180000);
 }
 
-TEST(CrawlerTokens, FindsATokenAtEveryOffsetOfALongItem) {
+TEST(CrawlerTokenSearch, FindsATokenAtEveryOffsetOfALongItem) {
     for (std::size_t at = 0; at < 40; ++at) {
         for (int token = 0; token < 5; ++token) {
             std::string item(at, '-');
             item += kCrawlerTokens[static_cast<std::size_t>(token)];
             item += std::string(at % 7, '-');
-            EXPECT_EQ(findCrawlerToken(item), token) << item;
+            EXPECT_EQ(kCrawlerTokenSearch.find(item), token) << item;
             item.pop_back();
             if (at % 7 == 0) {
-                EXPECT_EQ(findCrawlerToken(item), -1) << item;
+                EXPECT_EQ(kCrawlerTokenSearch.find(item), -1) << item;
             }
         }
     }
 }
 
 } // namespace
-} // namespace trawlmeter::analysis
+} // namespace trawlmeter

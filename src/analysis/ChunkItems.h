@@ -1,0 +1,60 @@
+#pragma once
+
+#include "analysis/ChunkFile.h"
+#include "analysis/LineSplitter.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace trawlmeter::analysis {
+
+enum class ChunkScanEnd { Read, Unreadable, Stopped };
+
+// The items of the chunk files of one log, read chunk after chunk. The unfinished line at the
+// end of a chunk is held, so the next chunk continues it; finish() ends the log.
+class ChunkItems {
+public:
+    // Reads the chunk at `path` block by block and hands each item to `onItem`, which returns
+    // false to stop. A chunk that cannot be opened or read ends the scan at once with what was
+    // read so far handed out.
+    template <typename OnItem> ChunkScanEnd scan(const std::string& path, OnItem&& onItem) {
+        auto chunk = ChunkFile::open(path);
+        if (!chunk) {
+            return ChunkScanEnd::Unreadable;
+        }
+        m_block.resize(kBlockSize);
+        for (;;) {
+            const auto got = chunk->read(m_block);
+            if (!got) {
+                return ChunkScanEnd::Unreadable;
+            }
+            if (*got == 0) {
+                return ChunkScanEnd::Read;
+            }
+            m_lines.setBlock(std::string_view(m_block.data(), *got));
+            while (const auto item = m_lines.next()) {
+                if (!onItem(*item)) {
+                    m_lines.reset();
+                    return ChunkScanEnd::Stopped;
+                }
+            }
+        }
+    }
+
+    // Ends the log: the held unfinished line becomes its last item. Nothing when the log
+    // ended at a line end. The item is valid until the next call.
+    std::optional<std::string_view> finish() { return m_lines.finish(); }
+    // Forgets a held line, as when the rest of the log will never come.
+    void reset() { m_lines.reset(); }
+
+private:
+    // Large enough that reading costs next to nothing per line, small enough to stay cheap.
+    static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+
+    LineSplitter m_lines;
+    std::vector<char> m_block;
+};
+
+} // namespace trawlmeter::analysis

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "analysis/TokenSearch.h"
+#include "app/MainForm.h"
+
+#include <array>
+#include <string_view>
+
+namespace trawlmeter {
+
+// One crawler engine: everything that needs the engines reads them from kCrawlerEngines.
+struct CrawlerEngine {
+    // As the window shows it.
+    std::string_view name;
+    // Searched for in the lower-cased item.
+    std::string_view token;
+    // Its table in the visit database.
+    std::string_view table;
+    TextBox MainForm::*counter;
+    void (MainForm::*visitExport)();
+};
+
+// In the order the tokens are tested: the first token found in an item decides its engine.
+inline constexpr std::array<CrawlerEngine, 5> kCrawlerEngines{{
+    {"Baidu", "baiduspider", "baidu", &MainForm::TxtBaiduCnt, &MainForm::CmdSaveBaidu_Click},
+    {"Google", "googlebot", "google", &MainForm::TxtGoogleCnt, &MainForm::CmdSaveGoogle_Click},
+    {"Yahoo", "yahoo", "yahoo", &MainForm::TxtYahooCnt, &MainForm::CmdSaveYahoo_Click},
+    {"Sogou", "sogou", "sogou", &MainForm::TxtSogouCnt, &MainForm::CmdSaveSogou_Click},
+    {"Msn", "msn", "msn", &MainForm::TxtMsnCnt, &MainForm::CmdSaveMsn_Click},
+}};
+
+// One text field of every engine, in table order.
+constexpr std::array<std::string_view, kCrawlerEngines.size()>
+engineTexts(std::string_view CrawlerEngine::*field) {
+    std::array<std::string_view, kCrawlerEngines.size()> texts{};
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        texts[i] = kCrawlerEngines[i].*field;
+    }
+    return texts;
+}
+
+inline constexpr auto kCrawlerTokens = engineTexts(&CrawlerEngine::token);
+static_assert(analysis::TokenSearch::suits(kCrawlerTokens),
+              "every token must be two or more lower-case letters");
+inline constexpr analysis::TokenSearch kCrawlerTokenSearch{kCrawlerTokens};
+
+inline constexpr auto kCrawlerTables = engineTexts(&CrawlerEngine::table);
+
+} // namespace trawlmeter
