@@ -21,8 +21,11 @@ public:
     }
     bool openUrl(const std::string&) override { return false; }
     PlatformPorts ports(std::string programFolder) {
-        return PlatformPorts{*this, *this, *this, *this, std::move(programFolder)};
+        return PlatformPorts{*this, *this, *this, *this, m_fileWrites, std::move(programFolder)};
     }
+
+private:
+    SystemFileWrites m_fileWrites;
 };
 
 // Seconds since `start`.

@@ -29,12 +29,15 @@ void settle() {
 }
 
 double timeSplit(MainForm& form, const std::string& source) {
-    form.CmdDeleteTemp_Click();
-    form.CmdCreateTemp_Click();
+    if (form.CmdCreateTemp_Click() != RunStep::Done) {
+        return -1.0;
+    }
     settle();
     const auto start = std::chrono::steady_clock::now();
-    form.FileSplit(source, split::chunkBasePath(form.programFolder()), 2048, 1024,
-                   FinishMessage::Show);
+    if (form.FileSplit(source, split::chunkBasePath(form.programFolder()), 2048, 1024,
+                       FinishMessage::Show) != RunStep::Done) {
+        return -1.0;
+    }
     const double seconds = bench::secondsSince(start);
     std::uintmax_t total = 0;
     for (const auto& name : form.LstiisFile.items()) {
@@ -47,7 +50,7 @@ double timeSplit(MainForm& form, const std::string& source) {
     }
     std::printf("  split: %.3f s (%lld chunks)\n", seconds,
                 static_cast<long long>(form.LstiisFile.ListCount()));
-    form.CmdDeleteTemp_Click();
+    (void)form.CmdDeleteTemp_Click();
     return seconds;
 }
 

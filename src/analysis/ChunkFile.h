@@ -1,22 +1,24 @@
 #pragma once
 
+#include <tl/expected.hpp>
+
 #include <cstdio>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
+#include <system_error>
 
 namespace trawlmeter::analysis {
 
 // A chunk file opened for reading from its first byte on; closed when the object goes.
 class ChunkFile {
 public:
-    // Nothing when the file cannot be opened for reading.
-    static std::optional<ChunkFile> open(const std::string& path);
+    // The reason when the file cannot be opened for reading.
+    [[nodiscard]] static tl::expected<ChunkFile, std::error_code> open(const std::string& path);
 
     // Fills `buffer` from where the last read stopped. The number of bytes read, 0 at the end
-    // of the file; nothing when the file cannot be read (a folder, an input error).
-    std::optional<std::size_t> read(std::span<char> buffer);
+    // of the file; the reason when the file cannot be read (a folder, an input error).
+    [[nodiscard]] tl::expected<std::size_t, std::error_code> read(std::span<char> buffer);
 
 private:
     struct Closer {

@@ -3,14 +3,17 @@
 #include "analysis/ChunkFile.h"
 #include "analysis/LineSplitter.h"
 
+#include <tl/expected.hpp>
+
 #include <optional>
 #include <string>
+#include <system_error>
 #include <string_view>
 #include <vector>
 
 namespace trawlmeter::analysis {
 
-enum class ChunkScanEnd { Read, Unreadable, Stopped };
+enum class ChunkScanEnd { Read, Stopped };
 
 // The items of the chunk files of one log, read chunk after chunk. The unfinished line at the
 // end of a chunk is held, so the next chunk continues it; finish() ends the log.
@@ -18,17 +21,19 @@ class ChunkItems {
 public:
     // Reads the chunk at `path` block by block and hands each item to `onItem`, which returns
     // false to stop. A chunk that cannot be opened or read ends the scan at once with what was
-    // read so far handed out.
-    template <typename OnItem> ChunkScanEnd scan(const std::string& path, OnItem&& onItem) {
+    // read so far handed out, and with the reason.
+    template <typename OnItem>
+    [[nodiscard]] tl::expected<ChunkScanEnd, std::error_code> scan(const std::string& path,
+                                                                   OnItem&& onItem) {
         auto chunk = ChunkFile::open(path);
         if (!chunk) {
-            return ChunkScanEnd::Unreadable;
+            return tl::unexpected(chunk.error());
         }
         m_block.resize(kBlockSize);
         for (;;) {
             const auto got = chunk->read(m_block);
             if (!got) {
-                return ChunkScanEnd::Unreadable;
+                return tl::unexpected(got.error());
             }
             if (*got == 0) {
                 return ChunkScanEnd::Read;

@@ -1,20 +1,15 @@
 #include "app/MainForm.h"
 
 #include "app/CrawlerEngines.h"
+#include "app/RunMessages.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderLock.h"
 #include "split/ChunkNames.h"
 
 namespace trawlmeter {
 namespace {
 
 constexpr std::string_view kFieldsDirective = "#Fields:";
-
-void commitVisits(db::Database* database) {
-    // A refused commit leaves the records in the open transaction; closing tries again.
-    if (database) {
-        (void)database->commit();
-    }
-}
 
 } // namespace
 
@@ -24,50 +19,95 @@ void MainForm::CmdAnalysis_Click() {
     m_run.stopRequested = false;
     m_run.fieldLayout = store::FieldLayout::standard();
 
-    // A missing log is reported by the split command; the run then walks the list as it is.
-    CmdFileSplit_Click();
-    (void)LstiisFile.setListIndex(0);
-
-    const std::int64_t passes = LstiisFile.ListCount();
-    for (std::int64_t pass = 0; pass < passes && !m_run.stopRequested; ++pass) {
-        Label3.setCaption("正在分析第 " + std::to_string(LstiisFile.ListIndex() + 1) +
-                          " 个临时日志文件");
-        TxtFileName.setText(LstiisFile.Text());
-        ScanLogChunk(TxtFileName.Text());
-        // A chunk that will not go (write-protected) stays until the work folder is removed.
-        (void)fs::DeleteFile(split::chunkPath(programFolder(), TxtFileName.Text()));
-        // Past the last entry this fails and the selection stays on the last one.
-        (void)LstiisFile.setListIndex(LstiisFile.ListIndex() + 1);
-    }
-    // A run stopped by closing the window drops the unfinished line instead of storing half of it.
-    if (m_run.stopRequested) {
-        m_run.items.reset();
+    // One run at a time per program folder, across processes: a second one touches nothing.
+    auto lock = FolderLock::tryLock(programFolder());
+    RunStep outcome = RunStep::Failed;
+    if (!lock) {
+        tell(lock.error() == std::errc::resource_unavailable_try_again
+                 ? messages::kAnotherRun
+                 : messages::workFolderUnusable(programFolder(), lock.error().message()));
     } else {
-        finishLog();
+        outcome = analyseChosenLog();
+        // A run that did not end with its last chunk drops the unfinished line instead of
+        // storing half of it.
+        m_run.items.reset();
+        m_run.fieldLayout = store::FieldLayout::standard();
+        Label2.setCaption("临时日志文件已删除");
+        // What will not go (a write-protected chunk) stays for the next run to remove.
+        (void)CmdDeleteTemp_Click();
     }
-    m_run.fieldLayout = store::FieldLayout::standard();
-    commitVisits(VisitDb.get());
-
-    Label3.setCaption("分析完成");
-    Label2.setCaption("临时日志文件已删除");
-    CmdDeleteTemp_Click();
+    // A missing log ends the run as the split command reported it, with nothing to analyse.
+    const bool finished = outcome == RunStep::Done || outcome == RunStep::LogMissing;
+    Label3.setCaption(finished ? "分析完成" : "分析未完成");
+    m_lastRunOutcome = outcome;
     CmdAnalysis.setEnabled(true);
     m_run.inProgress = false;
 }
 
-void MainForm::ScanLogChunk(const std::string& name) {
-    const auto end = m_run.items.scan(split::chunkPath(programFolder(), name),
-                                      [this](std::string_view item) { return scanItem(item); });
-    // When a chunk cannot be opened or read, the line it would have continued is lost with it:
-    // the held part is a line of its own. Outside a run a chunk ends its lines.
-    if (end == analysis::ChunkScanEnd::Unreadable ||
-        (end == analysis::ChunkScanEnd::Read && !m_run.inProgress)) {
-        finishLog();
+RunStep MainForm::analyseChosenLog() {
+    if (const RunStep split = CmdFileSplit_Click(); split != RunStep::Done) {
+        return split;
     }
-    commitVisits(VisitDb.get());
+    (void)LstiisFile.setListIndex(0);
+
+    // The list names what the work folder holds; only this split's chunks are read, in order.
+    std::int64_t nextChunk = 0;
+    const std::int64_t passes = LstiisFile.ListCount();
+    for (std::int64_t pass = 0; pass < passes; ++pass) {
+        Label3.setCaption("正在分析第 " + std::to_string(LstiisFile.ListIndex() + 1) +
+                          " 个临时日志文件");
+        TxtFileName.setText(LstiisFile.Text());
+        if (nextChunk < m_run.chunksWritten && TxtFileName.Text() == split::chunkName(nextChunk)) {
+            if (const RunStep scanned = ScanLogChunk(TxtFileName.Text());
+                scanned != RunStep::Done) {
+                return scanned;
+            }
+            ++nextChunk;
+            // Its records are committed; one that will not go (write-protected) stays until
+            // the work folder is removed.
+            (void)fs::DeleteFile(split::chunkPath(programFolder(), TxtFileName.Text()));
+        }
+        // Past the last entry this fails and the selection stays on the last one.
+        (void)LstiisFile.setListIndex(LstiisFile.ListIndex() + 1);
+    }
+    if (nextChunk < m_run.chunksWritten) {
+        const std::string missing = split::chunkPath(programFolder(), split::chunkName(nextChunk));
+        tell(messages::chunkUnreadable(
+            missing, std::make_error_code(std::errc::no_such_file_or_directory).message()));
+        return RunStep::Failed;
+    }
+    return finishLog();
 }
 
-bool MainForm::scanItem(std::string_view item) {
+RunStep MainForm::ScanLogChunk(const std::string& name) {
+    const std::string path = split::chunkPath(programFolder(), name);
+    RunStep step = RunStep::Done;
+    const auto end = m_run.items.scan(path, [this, &step](std::string_view item) {
+        step = scanItem(item);
+        return step == RunStep::Done;
+    });
+    if (!end) {
+        // Its lines would be missing from the counts and the records.
+        m_run.items.reset();
+        if (VisitDb) {
+            VisitDb->rollback();
+        }
+        tell(messages::chunkUnreadable(path, end.error().message()));
+        return RunStep::Failed;
+    }
+    if (step == RunStep::Failed) {
+        return abandonVisits(m_run.storeFailure);
+    }
+    // Outside a run a chunk ends its own lines.
+    if (step == RunStep::Done && !m_run.inProgress) {
+        return finishLog();
+    }
+    // A stopped scan keeps what it stored.
+    const RunStep committed = commitVisits();
+    return committed != RunStep::Done ? committed : step;
+}
+
+RunStep MainForm::scanItem(std::string_view item) {
     if (item.starts_with(kFieldsDirective)) {
         m_run.fieldLayout =
             store::FieldLayout::fromFieldNames(item.substr(kFieldsDirective.size()));
@@ -77,18 +117,42 @@ bool MainForm::scanItem(std::string_view item) {
         const CrawlerEngine& row = kCrawlerEngines[static_cast<std::size_t>(engine)];
         raiseCounter(this->*row.counter);
         TxtContent.setText(std::string(item));
-        (this->*row.visitExport)();
+        if (auto stored = (this->*row.visitExport)(); !stored) {
+            m_run.storeFailure = std::move(stored.error());
+            return RunStep::Failed;
+        }
     }
     raiseCounter(TxtLineCnt);
     DoEvents();
-    return !m_run.stopRequested;
+    return m_run.stopRequested ? RunStep::Stopped : RunStep::Done;
 }
 
-void MainForm::finishLog() {
-    const auto item = m_run.items.finish();
-    if (item && !scanItem(*item)) {
-        m_run.items.reset();
+RunStep MainForm::finishLog() {
+    if (const auto item = m_run.items.finish()) {
+        if (scanItem(*item) == RunStep::Failed) {
+            return abandonVisits(m_run.storeFailure);
+        }
     }
+    return commitVisits();
+}
+
+RunStep MainForm::commitVisits() {
+    if (!VisitDb) {
+        return RunStep::Done;
+    }
+    if (auto committed = VisitDb->commit(); !committed) {
+        return abandonVisits(committed.error());
+    }
+    return RunStep::Done;
+}
+
+RunStep MainForm::abandonVisits(const std::string& reason) {
+    m_run.items.reset();
+    if (VisitDb) {
+        VisitDb->rollback();
+    }
+    tell(messages::databaseWriteFailed(reason));
+    return RunStep::Failed;
 }
 
 } // namespace trawlmeter

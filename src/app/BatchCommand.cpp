@@ -4,109 +4,189 @@
 #include "app/CrawlerEngines.h"
 #include "app/MainForm.h"
 
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <ostream>
+#include <variant>
 
 namespace trawlmeter {
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: trawlmeter-batch [--folder DIR] LOG\n"
-    "\n"
-    "Analyses one IIS access log (W3C extended format) without a window: the log is cut into\n"
+constexpr const char* kDescription =
+    "Analyses IIS access logs (W3C extended format) without a window. Each log is cut into\n"
     "chunks in the work folder DIR/temp, every line of the five search engines' crawlers is\n"
     "counted and appended to its engine's table of DIR/rezOve.mdb, and the work folder is\n"
-    "removed. The six counters are printed at the end.\n"
-    "\n"
-    "  --folder DIR  the folder holding rezOve.mdb (default: the folder of this program,\n"
-    "                so the window and the batch run share one database)\n"
-    "  --help        show this text\n"
-    "\n"
-    "Exit status: 0 when the run finished, 1 when the log was not found, 2 when the database\n"
-    "is missing or unusable or the arguments are wrong.\n";
+    "removed. Several logs are several runs, one after another; the six counters add up and\n"
+    "are printed at the end.";
+
+constexpr const char* kExitStatuses =
+    "\nExit status:\n"
+    "  0        every log was analysed\n"
+    "  1        a log was missing or could not be read (the others were analysed)\n"
+    "  2        the database is missing or unusable, or the arguments are wrong\n"
+    "  3        a run stopped on a failure (work folder unusable, another run active in the\n"
+    "           folder, disk full, database write failed); later logs were not analysed\n"
+    "  128+N    stopped by signal N (INT, TERM, HUP) after storing what was read so far\n"
+    "Every status but 0 comes with a line on standard error that says why.";
 
 struct BatchArguments {
     std::string folder;
-    std::string log;
-    bool help = false;
-    bool valid = true;
+    std::vector<std::string> logs;
+    bool yieldGaps = false;
 };
 
-BatchArguments parseArguments(const std::vector<std::string>& arguments,
-                              const std::string& folder) {
-    BatchArguments parsed{folder, {}, false, true};
-    bool logGiven = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const auto& argument = arguments[i];
-        if (argument == "--help" || argument == "-h") {
-            parsed.help = true;
-        } else if (argument == "--folder" && i + 1 < arguments.size()) {
-            parsed.folder = arguments[++i];
-        } else if (!logGiven && (argument.empty() || argument[0] != '-' || argument == "-")) {
-            parsed.log = argument;
-            logGiven = true;
-        } else {
-            parsed.valid = false;
-        }
+// What the progress line shows: which log, which chunk, and the time the log has left.
+class Progress {
+public:
+    explicit Progress(std::size_t logCount) : m_logCount(logCount) {}
+
+    void startLog(std::size_t index) {
+        m_log = index;
+        m_logStart = std::chrono::steady_clock::now();
     }
-    parsed.valid = parsed.valid && (logGiven || parsed.help);
+
+    std::string line(const MainForm& form) const {
+        std::string text = "log " + std::to_string(m_log + 1) + "/" + std::to_string(m_logCount);
+        const auto chunks = form.LstiisFile.ListCount();
+        if (!form.TxtFileName.Text().empty() && chunks > 0) {
+            const auto done = form.LstiisFile.ListIndex();
+            text += "  chunk " + std::to_string(done + 1) + "/" + std::to_string(chunks);
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - m_logStart)
+                    .count();
+            const double megabytes = static_cast<double>(done) * kChunkMegabytes;
+            text += "  " + std::to_string(static_cast<long long>(megabytes)) + " MB";
+            if (seconds > 0 && done > 0) {
+                const double rate = megabytes / seconds;
+                const double left = static_cast<double>(chunks - done) * kChunkMegabytes / rate;
+                text += "  " + std::to_string(static_cast<long long>(rate)) + " MB/s  " +
+                        std::to_string(static_cast<long long>(left + 0.5)) + " s left";
+            }
+        } else {
+            text += "  splitting";
+        }
+        return text + "  lines " + form.TxtLineCnt.Text();
+    }
+
+private:
+    static constexpr double kChunkMegabytes = 2.097152;
+    std::size_t m_logCount;
+    std::size_t m_log = 0;
+    std::chrono::steady_clock::time_point m_logStart{};
+};
+
+// The parsed arguments, or the status to exit with (0 after --help).
+std::variant<BatchArguments, int> parseArguments(const std::vector<std::string>& arguments,
+                                                 const std::string& defaultFolder,
+                                                 BatchStreams streams) {
+    BatchArguments parsed{defaultFolder, {}, false};
+    CLI::App app(kDescription, "trawlmeter-batch");
+    app.footer(kExitStatuses);
+    app.add_option("--folder", parsed.folder,
+                   "the folder holding rezOve.mdb (default: the folder of this program, so the\n"
+                   "window and the batch share one database)")
+        ->type_name("DIR");
+    app.add_flag("--yield-gaps", parsed.yieldGaps,
+                 "print the longest time between two yields of the run (for benchmarks)")
+        ->group("");
+    app.add_option("logs", parsed.logs, "the logs to analyse, in this order")
+        ->type_name("LOG")
+        ->required();
+    std::vector<const char*> argv{"trawlmeter-batch"};
+    for (const auto& argument : arguments) {
+        argv.push_back(argument.c_str());
+    }
+    try {
+        app.parse(static_cast<int>(argv.size()), argv.data());
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error, streams.out, streams.err);
+        return status == 0 ? 0 : batch_exit::kUnusableDatabaseOrArguments;
+    }
     return parsed;
 }
 
-std::string progressLine(const MainForm& form) {
-    const auto chunks = form.LstiisFile.ListCount();
-    const auto done = chunks > 0 ? form.LstiisFile.ListIndex() : 0;
-    constexpr int kBarWidth = 30;
-    const int filled = chunks > 0 ? static_cast<int>(done * kBarWidth / chunks) : 0;
-    std::string line = "[";
-    line.append(static_cast<std::size_t>(filled), '#');
-    line.append(static_cast<std::size_t>(kBarWidth - filled), ' ');
-    line += "] chunk ";
-    line += std::to_string(done + (chunks > 0 ? 1 : 0));
-    line += '/';
-    line += std::to_string(chunks);
-    line += "  lines ";
-    line += form.TxtLineCnt.Text();
-    return line;
+const char* signalName(int signal) {
+    const char* name = sigabbrev_np(signal);
+    return name ? name : "?";
 }
 
 } // namespace
 
 int runBatch(const std::vector<std::string>& arguments, const std::string& defaultFolder,
              BatchStreams streams) {
-    const auto parsed = parseArguments(arguments, defaultFolder);
-    if (parsed.help) {
-        streams.out << kUsage;
-        return 0;
+    auto parsedOrStatus = parseArguments(arguments, defaultFolder, streams);
+    if (const int* status = std::get_if<int>(&parsedOrStatus)) {
+        return *status;
     }
-    if (!parsed.valid) {
-        streams.err << kUsage;
-        return 2;
-    }
+    const auto& parsed = std::get<BatchArguments>(parsedOrStatus);
 
-    const MainForm* shownForm = nullptr;
-    BatchPlatform platform(streams.err, [&shownForm]() {
-        return shownForm ? progressLine(*shownForm) : std::string();
-    });
-    MainForm form(PlatformPorts{platform, platform, platform, platform, parsed.folder});
-    if (streams.showProgress) {
-        shownForm = &form;
+    MainForm* runningForm = nullptr;
+    Progress progress(parsed.logs.size());
+    BatchPlatform platform(streams.err,
+                           streams.showProgress ? BatchPlatform::ProgressText([&] {
+                               return runningForm ? progress.line(*runningForm) : std::string();
+                           })
+                                                : BatchPlatform::ProgressText(),
+                           streams.signals, [&runningForm] {
+                               if (runningForm) {
+                                   runningForm->requestStop();
+                               }
+                           });
+    if (parsed.yieldGaps) {
+        platform.measureYieldGaps();
     }
+    MainForm form(platform.ports(parsed.folder));
 
     form.Form_Load();
     if (!form.CmdAnalysis.Enabled()) {
-        form.Form_Unload();
-        return 2;
+        (void)form.Form_Unload();
+        return batch_exit::kUnusableDatabaseOrArguments;
     }
-    form.TxtrezOveFile.setText(parsed.log);
-    form.CmdAnalysis_Click();
+    int status = batch_exit::kFinished;
+    for (std::size_t log = 0; log < parsed.logs.size(); ++log) {
+        // A signal that came before this run stops the batch as one inside it would.
+        platform.takeStopSignal();
+        if (platform.stopSignal()) {
+            break;
+        }
+        progress.startLog(log);
+        runningForm = &form;
+        form.TxtrezOveFile.setText(parsed.logs[log]);
+        form.CmdAnalysis_Click();
+        runningForm = nullptr;
+        const RunStep outcome = form.lastRunOutcome();
+        if (outcome == RunStep::LogMissing || outcome == RunStep::LogUnreadable) {
+            status = batch_exit::kLogUnreadable;
+        } else if (outcome == RunStep::Failed) {
+            status = batch_exit::kRunFailed;
+            break;
+        } else if (outcome == RunStep::Stopped) {
+            break;
+        }
+    }
     platform.endProgress();
-    form.Form_Unload();
+    if (!form.Form_Unload()) {
+        status = batch_exit::kRunFailed;
+    }
 
     for (const auto& engine : kCrawlerEngines) {
         streams.out << engine.name << ": " << (form.*engine.counter).Text() << '\n';
     }
     streams.out << "All: " << form.TxtLineCnt.Text() << '\n';
-    return platform.messagesShown() > 0 ? 1 : 0;
+    if (parsed.yieldGaps) {
+        streams.err << "longest yield gap: "
+                    << std::chrono::duration<double, std::milli>(platform.longestYieldGap()).count()
+                    << " ms\n";
+    }
+    if (const auto signal = platform.stopSignal()) {
+        streams.err << "trawlmeter-batch: stopped by SIG" << signalName(*signal)
+                    << "; what was read so far is stored\n";
+        return batch_exit::kSignalBase + *signal;
+    }
+    return status;
 }
 
 } // namespace trawlmeter

@@ -17,7 +17,7 @@ struct CrawlerEngine {
     // Its table in the visit database.
     std::string_view table;
     TextBox MainForm::*counter;
-    void (MainForm::*visitExport)();
+    MainForm::VisitExport (MainForm::*visitExport)();
 };
 
 // In the order the tokens are tested: the first token found in an item decides its engine.

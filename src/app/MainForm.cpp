@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 
 #include "app/FormLayout.h"
+#include "app/RunMessages.h"
 
 namespace trawlmeter {
 
@@ -43,6 +44,10 @@ std::string MainForm::programPath(std::string_view name) const {
 
 void MainForm::DoEvents() {
     m_ports.eventLoop.yieldToEvents();
+}
+
+void MainForm::tell(const std::string& prompt) {
+    m_ports.messageBox.showMessage(prompt, kOkOnly, messages::kTitle);
 }
 
 } // namespace trawlmeter

@@ -2,8 +2,11 @@
 
 #include "app/Controls.h"
 #include "app/RunState.h"
+#include "app/RunStep.h"
 #include "platform/Database.h"
 #include "platform/Ports.h"
+
+#include <tl/expected.hpp>
 
 #include <cstdint>
 #include <memory>
@@ -17,8 +20,9 @@ enum class FinishMessage { Hide, Show };
 
 // The program's one window as a plain model: its controls hold all shared run-time state
 // as text, and its operations are the handlers and commands the stages call on each other.
-// Every operation skips a failing step without a message and never lets a failure reach
-// its caller.
+// Where nothing is at stake a failing step is skipped without a message; where records, counts
+// or files are, the stage that fails shows a message and its RunStep stops the run. No
+// exception leaves a handler.
 class MainForm {
 public:
     explicit MainForm(PlatformPorts ports);
@@ -75,34 +79,40 @@ public:
 
     // Start-up and shut-down (app/StartupHandlers.cpp).
     void Form_Load();
-    void Form_Unload();
+    // False when the last records could not be committed (the message says so).
+    [[nodiscard]] bool Form_Unload();
     void Label4_Click();
 
     // Log selection (app/LogSelectionHandler.cpp).
     void CmdSelectrezOve_Click();
 
-    // The work folder (app/WorkFolderHandlers.cpp).
-    void CmdCreateTemp_Click();
-    void CmdDeleteTemp_Click();
+    // The work folder (app/WorkFolderHandlers.cpp). Creating makes it the empty folder of a
+    // new run; deleting removes it with what is left in it, but never a link or a file.
+    RunStep CmdCreateTemp_Click();
+    [[nodiscard]] std::error_code CmdDeleteTemp_Click();
 
     // Splitting and the chunk list (app/SplitHandlers.cpp).
-    void CmdFileSplit_Click();
+    RunStep CmdFileSplit_Click();
     void CmdGetiisFile_Click();
-    void FileSplit(const std::string& SourceFile, const std::string& DestinationFile,
-                   std::int32_t ChunkSize, std::int32_t BufferSize,
-                   FinishMessage ShowFinishMessage);
+    RunStep FileSplit(const std::string& SourceFile, const std::string& DestinationFile,
+                      std::int32_t ChunkSize, std::int32_t BufferSize,
+                      FinishMessage ShowFinishMessage);
 
     // The analysis run and the chunk scanner (app/AnalysisHandlers.cpp).
     void CmdAnalysis_Click();
-    void ScanLogChunk(const std::string& name);
+    RunStep ScanLogChunk(const std::string& name);
 
-    // Visit exports: store TxtContent as one record in the engine's table
-    // (app/VisitExports.cpp).
-    void CmdSaveBaidu_Click();
-    void CmdSaveGoogle_Click();
-    void CmdSaveYahoo_Click();
-    void CmdSaveSogou_Click();
-    void CmdSaveMsn_Click();
+    // Visit exports: store TxtContent as one record in the engine's table; the reason in
+    // SQLite's words when it could not be stored (app/VisitExports.cpp).
+    using VisitExport = tl::expected<void, std::string>;
+    [[nodiscard]] VisitExport CmdSaveBaidu_Click();
+    [[nodiscard]] VisitExport CmdSaveGoogle_Click();
+    [[nodiscard]] VisitExport CmdSaveYahoo_Click();
+    [[nodiscard]] VisitExport CmdSaveSogou_Click();
+    [[nodiscard]] VisitExport CmdSaveMsn_Click();
+
+    // How the last analysis run ended.
+    RunStep lastRunOutcome() const { return m_lastRunOutcome; }
 
     // Closing the window while a run is inside a yield: the run stops at its next yield and
     // cleans up; the front end unloads once CmdAnalysis_Click has returned.
@@ -118,15 +128,25 @@ private:
     // Yields once to the event loop. Loops that call it end early when stopRequested() turns
     // true inside the yield, leaving what they wrote whole.
     void DoEvents();
+    // A message box with the run's title and an OK button.
+    void tell(const std::string& prompt);
     // The visit export of the engine whose export handler is `handler`.
-    void exportVisit(void (MainForm::*handler)());
-    // One item of a chunk: classify, count, export, yield. False when a stop was requested.
-    bool scanItem(std::string_view item);
-    // Ends the log in hand: its held unfinished line is scanned as a line of its own.
-    void finishLog();
+    VisitExport exportVisit(VisitExport (MainForm::*handler)());
+    // Splits the chosen log and scans its chunks in list order.
+    RunStep analyseChosenLog();
+    // One item of a chunk: classify, count, export, yield.
+    RunStep scanItem(std::string_view item);
+    // Ends the log in hand: its held unfinished line is scanned as a line of its own, and what
+    // the chunk stored is committed.
+    RunStep finishLog();
+    // Commits the records stored so far; on a refusal drops them and says so.
+    RunStep commitVisits();
+    // Drops the records stored since the last commit and says why the run stops.
+    RunStep abandonVisits(const std::string& reason);
 
     PlatformPorts m_ports;
     RunState m_run;
+    RunStep m_lastRunOutcome = RunStep::Done;
 };
 
 } // namespace trawlmeter

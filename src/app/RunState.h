@@ -3,6 +3,9 @@
 #include "analysis/ChunkItems.h"
 #include "store/FieldLayout.h"
 
+#include <cstdint>
+#include <string>
+
 namespace trawlmeter {
 
 // What an analysis run carries from one chunk to the next, and how it ends.
@@ -14,6 +17,10 @@ struct RunState {
     analysis::ChunkItems items;
     // The field layout in force, as the last "#Fields:" line set it; each run starts afresh.
     store::FieldLayout fieldLayout = store::FieldLayout::standard();
+    // How many chunks the last split wrote, numbered from 0: the only files a run scans.
+    std::int64_t chunksWritten = 0;
+    // SQLite's reason when an export could not store its record.
+    std::string storeFailure;
 };
 
 } // namespace trawlmeter

@@ -1,9 +1,11 @@
 #include "app/MainForm.h"
 
+#include "app/RunMessages.h"
 #include "platform/FileSystem.h"
 #include "split/ChunkNames.h"
 #include "split/ChunkSplitter.h"
 
+#include <filesystem>
 #include <system_error>
 
 namespace trawlmeter {
@@ -12,41 +14,68 @@ constexpr std::int32_t kBuffersPerChunk = 2048;
 constexpr std::int32_t kBufferBytes = 1024;
 } // namespace
 
-void MainForm::CmdFileSplit_Click() {
-    if (!fs::FileExists(TxtrezOveFile.Text())) {
-        m_ports.messageBox.showMessage("所选择的日志文件不存在，请重新选择", kOkOnly, "提示");
-        return;
+RunStep MainForm::CmdFileSplit_Click() {
+    // A folder, a device or a fifo exists but is no log: the split says why it cannot read it.
+    if (!fs::PathExists(TxtrezOveFile.Text())) {
+        tell(messages::kLogMissing);
+        return RunStep::LogMissing;
     }
     Label2.setCaption("正在分割...");
-    CmdCreateTemp_Click();
+    if (const RunStep prepared = CmdCreateTemp_Click(); prepared != RunStep::Done) {
+        return prepared;
+    }
     DoEvents();
+    if (m_run.stopRequested) {
+        return RunStep::Stopped;
+    }
     // Read again: a log chosen inside the yield is the one split. Copied, because the path box
     // may change again while the split yields.
     const std::string source = TxtrezOveFile.Text();
-    FileSplit(source, split::chunkBasePath(programFolder()), kBuffersPerChunk, kBufferBytes,
-              FinishMessage::Show);
+    if (const RunStep split = FileSplit(source, split::chunkBasePath(programFolder()),
+                                        kBuffersPerChunk, kBufferBytes, FinishMessage::Show);
+        split != RunStep::Done) {
+        return split;
+    }
     TxtLstiisFileCnt.setText(std::to_string(LstiisFile.ListCount()));
     Label2.setCaption("分割完成，共分成 " + TxtLstiisFileCnt.Text() + " 个临时日志文件");
+    return RunStep::Done;
 }
 
-void MainForm::FileSplit(const std::string& SourceFile, const std::string& DestinationFile,
-                         std::int32_t ChunkSize, std::int32_t BufferSize,
-                         FinishMessage ShowFinishMessage) {
-    split::ChunkSplitter splitter(DestinationFile, [this] {
+RunStep MainForm::FileSplit(const std::string& SourceFile, const std::string& DestinationFile,
+                            std::int32_t ChunkSize, std::int32_t BufferSize,
+                            FinishMessage ShowFinishMessage) {
+    split::ChunkSplitter splitter(DestinationFile, m_ports.fileWrites, [this] {
         DoEvents();
         return !m_run.stopRequested;
     });
-    // A source that cannot be split leaves no chunk of its own; the list then shows whatever
-    // the work folder holds, as after any split.
-    (void)splitter.split(SourceFile, ChunkSize, BufferSize);
+    const auto chunks = splitter.split(SourceFile, ChunkSize, BufferSize);
+    m_run.chunksWritten = chunks.value_or(0);
+    if (!chunks) {
+        const auto reason = chunks.error().error.message();
+        switch (chunks.error().kind) {
+        case split::SplitFailure::Kind::Stopped:
+            return RunStep::Stopped;
+        case split::SplitFailure::Kind::SourceUnreadable:
+            tell(messages::logUnreadable(SourceFile, reason));
+            return RunStep::LogUnreadable;
+        case split::SplitFailure::Kind::InvalidSizes:
+        case split::SplitFailure::Kind::ChunkUnwritable:
+            break;
+        }
+        tell(messages::splitFailed(std::filesystem::path(DestinationFile).parent_path().string(),
+                                   reason));
+        return RunStep::Failed;
+    }
     if (ShowFinishMessage == FinishMessage::Show) {
         CmdGetiisFile_Click();
     }
+    return RunStep::Done;
 }
 
 void MainForm::CmdGetiisFile_Click() {
     LstiisFile.Clear();
-    // A missing work folder lists nothing; a listing cut short keeps the names it found.
+    // A missing work folder lists nothing; a listing cut short keeps the names it found, and
+    // the run then misses a chunk and says so.
     std::error_code listError;
     std::vector<std::string> names =
         fs::ListFiles(split::workFolderPath(programFolder()), listError);

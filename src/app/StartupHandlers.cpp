@@ -2,7 +2,12 @@
 
 #include "app/CrawlerEngines.h"
 #include "app/FormLayout.h"
+#include "app/RunMessages.h"
 #include "platform/FileSystem.h"
+#include "store/VisitTableCheck.h"
+
+#include <algorithm>
+#include <chrono>
 
 namespace trawlmeter {
 namespace {
@@ -13,16 +18,14 @@ constexpr const char* kMissingPrompt =
 constexpr const char* kUnopenablePrompt =
     "无法打开rezOve.mdb数据库文件，请确认数据库文件完好且没有被其他程序占用";
 constexpr const char* kRestartTitle = "请重新运行程序";
+constexpr auto kDatabaseWait = std::chrono::seconds(30);
 
-// A file that opens but holds none of the engine tables would count crawlers and store
-// nothing, so it is refused like a damaged one.
+// A file that opens but lacks an engine table, or a field of one, would count crawlers and
+// store nothing, so it is refused like a damaged one.
 bool isVisitDatabase(db::Database& database) {
-    for (const auto table : kCrawlerTables) {
-        if (database.hasTable(table)) {
-            return true;
-        }
-    }
-    return false;
+    return std::all_of(kCrawlerTables.begin(), kCrawlerTables.end(), [&](std::string_view table) {
+        return store::isVisitTable(database, table);
+    });
 }
 
 } // namespace
@@ -41,13 +44,20 @@ void MainForm::Form_Load() {
         return;
     }
     VisitDb = std::move(database);
+    // Another program's lock is waited for with the window kept live.
+    VisitDb->setBusyWait(kDatabaseWait, [this] { DoEvents(); });
 }
 
-void MainForm::Form_Unload() {
+bool MainForm::Form_Unload() {
+    bool committed = true;
     if (VisitDb) {
-        VisitDb->Close();
+        if (auto closed = VisitDb->Close(); !closed) {
+            tell(messages::databaseCloseFailed(closed.error()));
+            committed = false;
+        }
     }
     VisitDb.reset();
+    return committed;
 }
 
 void MainForm::Label4_Click() {

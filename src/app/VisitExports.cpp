@@ -8,39 +8,42 @@
 
 namespace trawlmeter {
 
-void MainForm::exportVisit(void (MainForm::*handler)()) {
+MainForm::VisitExport MainForm::exportVisit(VisitExport (MainForm::*handler)()) {
     const auto engine =
         std::find_if(kCrawlerEngines.begin(), kCrawlerEngines.end(),
                      [handler](const auto& row) { return row.visitExport == handler; });
     const std::string item = TxtContent.Text();
     const auto pieces = store::cutAtSpaces(item);
-    // No open database or no such table: nothing is stored and VisitRs keeps what it held.
-    auto recordset = VisitDb ? VisitDb->OpenRecordset(engine->table) : nullptr;
+    if (!VisitDb) {
+        return tl::unexpected(std::string("no database is open"));
+    }
+    // No such table: nothing is stored and VisitRs keeps what it held.
+    auto recordset = VisitDb->OpenRecordset(engine->table);
     if (!recordset) {
-        return;
+        return tl::unexpected("no such table: " + std::string(engine->table));
     }
     VisitRs = recordset;
     recordset->AddNew();
     store::fillVisitRecord(*recordset, pieces, m_run.fieldLayout);
-    // A refused write loses this record only.
-    (void)recordset->Update();
+    auto written = recordset->Update();
     recordset->Close();
+    return written;
 }
 
-void MainForm::CmdSaveBaidu_Click() {
-    exportVisit(&MainForm::CmdSaveBaidu_Click);
+MainForm::VisitExport MainForm::CmdSaveBaidu_Click() {
+    return exportVisit(&MainForm::CmdSaveBaidu_Click);
 }
-void MainForm::CmdSaveGoogle_Click() {
-    exportVisit(&MainForm::CmdSaveGoogle_Click);
+MainForm::VisitExport MainForm::CmdSaveGoogle_Click() {
+    return exportVisit(&MainForm::CmdSaveGoogle_Click);
 }
-void MainForm::CmdSaveYahoo_Click() {
-    exportVisit(&MainForm::CmdSaveYahoo_Click);
+MainForm::VisitExport MainForm::CmdSaveYahoo_Click() {
+    return exportVisit(&MainForm::CmdSaveYahoo_Click);
 }
-void MainForm::CmdSaveSogou_Click() {
-    exportVisit(&MainForm::CmdSaveSogou_Click);
+MainForm::VisitExport MainForm::CmdSaveSogou_Click() {
+    return exportVisit(&MainForm::CmdSaveSogou_Click);
 }
-void MainForm::CmdSaveMsn_Click() {
-    exportVisit(&MainForm::CmdSaveMsn_Click);
+MainForm::VisitExport MainForm::CmdSaveMsn_Click() {
+    return exportVisit(&MainForm::CmdSaveMsn_Click);
 }
 
 } // namespace trawlmeter

@@ -1,27 +1,30 @@
 #include "app/MainForm.h"
 
+#include "app/RunMessages.h"
 #include "platform/FileSystem.h"
 #include "split/ChunkNames.h"
+#include "split/WorkFolder.h"
 
 namespace trawlmeter {
 
-void MainForm::CmdCreateTemp_Click() {
-    const std::string folder = split::workFolderPath(programFolder());
-    if (fs::FolderExists(folder)) {
-        return;
+RunStep MainForm::CmdCreateTemp_Click() {
+    std::string blocking;
+    if (const auto error =
+            split::prepareWorkFolder(split::workFolderPath(programFolder()), blocking)) {
+        tell(messages::workFolderUnusable(blocking, error.message()));
+        return RunStep::Failed;
     }
-    // Fails when a plain file holds the name or the program folder is closed to writing; the
-    // split then writes no chunk.
-    (void)fs::CreateFolder(folder);
+    return RunStep::Done;
 }
 
-void MainForm::CmdDeleteTemp_Click() {
+std::error_code MainForm::CmdDeleteTemp_Click() {
     const std::string folder = split::workFolderPath(programFolder());
-    if (!fs::FolderExists(folder)) {
-        return;
+    // A link or a file of that name is not the run's to delete.
+    if (!fs::FolderExists(folder) || fs::IsLink(folder)) {
+        return {};
     }
-    // What cannot be deleted (a write-protected file) stays for the next deletion to retry.
-    (void)fs::DeleteFolder(folder);
+    // What cannot be deleted (a write-protected file) stays for the next run to remove.
+    return fs::DeleteFolder(folder);
 }
 
 } // namespace trawlmeter

@@ -1,29 +1,23 @@
 #include "platform/Database.h"
 
+#include "platform/AsciiCase.h"
+
+#include <sqlite3.h>
+
 #include <algorithm>
+#include <thread>
 
 namespace trawlmeter::db {
 namespace {
 
 // Past this many field combinations a table's inserts are prepared afresh.
 constexpr std::size_t kMaxCachedInserts = 64;
-constexpr int kCloseBusyTimeoutMs = 15000;
+constexpr auto kBusyPause = std::chrono::milliseconds(2);
 
-char asciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string asciiLower(std::string_view text) {
+std::string asciiLowered(std::string_view text) {
     std::string lowered(text);
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                   [](char c) { return asciiLower(c); });
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(), asciiLower);
     return lowered;
-}
-
-bool sameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return asciiLower(x) == asciiLower(y);
-           });
 }
 
 } // namespace
@@ -45,7 +39,7 @@ int Recordset::fieldIndex(std::string_view field) const {
         }
     }
     for (size_t i = 0; i < m_columns.size(); ++i) {
-        if (sameName(m_columns[i], field)) {
+        if (equalsIgnoringAsciiCase(m_columns[i], field)) {
             return static_cast<int>(i);
         }
     }
@@ -77,14 +71,18 @@ sqlite::Statement* Recordset::insertForAssigned() {
     return &m_inserts.emplace(m_assigned, std::move(insert)).first->second;
 }
 
-bool Recordset::Update() {
+tl::expected<void, std::string> Recordset::Update() {
     if (!m_editing || !m_database) {
-        return false;
+        return tl::unexpected(
+            std::string(m_database ? "no record was started" : "the database is closed"));
     }
     m_editing = false;
     auto* insert = insertForAssigned();
-    if (!insert || !m_database->beginWriting()) {
-        return false;
+    if (!insert) {
+        return tl::unexpected(m_database->m_connection.lastError());
+    }
+    if (auto began = m_database->beginWriting(); !began) {
+        return began;
     }
     bool bound = true;
     int parameter = 0;
@@ -95,8 +93,13 @@ bool Recordset::Update() {
         }
     }
     const bool written = bound && insert->stepDone();
+    // The reason goes with the reset.
+    std::string reason = written ? std::string() : m_database->m_connection.lastError();
     insert->reset();
-    return written;
+    if (!written) {
+        return tl::unexpected(std::move(reason));
+    }
+    return {};
 }
 
 void Recordset::Close() {
@@ -109,10 +112,33 @@ void Recordset::detach() {
     m_editing = false;
 }
 
-Database::Database(sqlite::Connection connection) : m_connection(std::move(connection)) {}
+Database::Database(sqlite::Connection connection) : m_connection(std::move(connection)) {
+    sqlite3_busy_handler(m_connection.get(), &Database::onBusy, this);
+}
 
 Database::~Database() {
-    Close();
+    (void)Close();
+}
+
+void Database::setBusyWait(std::chrono::milliseconds limit, std::function<void()> whileWaiting) {
+    m_busyLimit = limit;
+    m_whileBusy = std::move(whileWaiting);
+}
+
+int Database::onBusy(void* database, int attempts) {
+    auto& self = *static_cast<Database*>(database);
+    const auto now = std::chrono::steady_clock::now();
+    if (attempts == 0) {
+        self.m_busySince = now;
+    }
+    if (now - self.m_busySince >= self.m_busyLimit) {
+        return 0;
+    }
+    if (self.m_whileBusy) {
+        self.m_whileBusy();
+    }
+    std::this_thread::sleep_for(kBusyPause);
+    return 1;
 }
 
 std::unique_ptr<Database> Database::open(const std::string& path) {
@@ -129,19 +155,34 @@ std::unique_ptr<Database> Database::open(const std::string& path) {
     return std::unique_ptr<Database>(new Database(std::move(connection)));
 }
 
-std::optional<std::vector<std::string>> Database::tableColumns(std::string_view table) {
-    sqlite::Statement query(m_connection, "SELECT name FROM pragma_table_info(?1)");
+std::optional<std::vector<ColumnInfo>> Database::columns(std::string_view table) {
+    sqlite::Statement query(m_connection, "SELECT name, \"notnull\", dflt_value IS NOT NULL,"
+                                          " pk = 1 AND upper(type) = 'INTEGER'"
+                                          " FROM pragma_table_info(?1)");
     if (!query || !query.bindText(1, table)) {
         return std::nullopt;
     }
-    std::vector<std::string> columns;
+    std::vector<ColumnInfo> columns;
     while (query.stepRow()) {
-        columns.emplace_back(query.columnText(0));
+        columns.push_back({std::string(query.columnText(0)), query.columnText(1) == "1",
+                           query.columnText(2) == "1", query.columnText(3) == "1"});
     }
     if (columns.empty()) {
         return std::nullopt;
     }
     return columns;
+}
+
+std::optional<std::vector<std::string>> Database::tableColumns(std::string_view table) {
+    auto found = columns(table);
+    if (!found) {
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    for (auto& column : *found) {
+        names.push_back(std::move(column.name));
+    }
+    return names;
 }
 
 sqlite::Statement Database::prepareInsert(const std::string& table,
@@ -163,7 +204,7 @@ sqlite::Statement Database::prepareInsert(const std::string& table,
 }
 
 std::shared_ptr<Recordset> Database::OpenRecordset(std::string_view table) {
-    const std::string key = asciiLower(table);
+    const std::string key = asciiLowered(table);
     if (auto found = m_recordsets.find(key); found != m_recordsets.end()) {
         return found->second;
     }
@@ -190,12 +231,12 @@ bool Database::hasTable(std::string_view table) {
            prepareInsert(std::string(table), *columns, std::vector<bool>(columns->size(), true));
 }
 
-bool Database::beginWriting() {
+tl::expected<void, std::string> Database::beginWriting() {
     if (!m_connection) {
-        return false;
+        return tl::unexpected(std::string("the database is closed"));
     }
     if (m_connection.inTransaction()) {
-        return true;
+        return {};
     }
     if (!m_journalChosen) {
         // A write-ahead log makes each commit an append without syncing the database file; a
@@ -206,25 +247,36 @@ bool Database::beginWriting() {
         (void)m_connection.execute("PRAGMA journal_mode=WAL");
         (void)m_connection.execute("PRAGMA synchronous=NORMAL");
     }
-    return m_connection.execute("BEGIN");
+    // The write lock is taken here, where a busy database is waited for, rather than at the
+    // first insert.
+    if (!m_connection.execute("BEGIN IMMEDIATE")) {
+        return tl::unexpected(m_connection.lastError());
+    }
+    return {};
 }
 
-bool Database::commit() {
+tl::expected<void, std::string> Database::commit() {
     if (!m_connection) {
-        return false;
+        return tl::unexpected(std::string("the database is closed"));
     }
-    return !m_connection.inTransaction() || m_connection.execute("COMMIT");
+    if (m_connection.inTransaction() && !m_connection.execute("COMMIT")) {
+        return tl::unexpected(m_connection.lastError());
+    }
+    return {};
 }
 
-void Database::Close() {
+void Database::rollback() {
+    if (m_connection.inTransaction()) {
+        (void)m_connection.execute("ROLLBACK");
+    }
+}
+
+tl::expected<void, std::string> Database::Close() {
     if (!m_connection) {
-        return;
+        return {};
     }
-    // Closing drops what is not committed: a reader of another program gets longer to finish.
-    if (!commit()) {
-        m_connection.setBusyTimeout(kCloseBusyTimeoutMs);
-        commit();
-    }
+    // Closing drops what is not committed, so the refusal is passed on.
+    auto committed = commit();
     for (auto& [name, recordset] : m_recordsets) {
         if (recordset) {
             recordset->detach();
@@ -232,6 +284,7 @@ void Database::Close() {
     }
     m_recordsets.clear();
     m_connection.close();
+    return committed;
 }
 
 } // namespace trawlmeter::db

@@ -2,6 +2,10 @@
 
 #include "platform/SqliteHandles.h"
 
+#include <tl/expected.hpp>
+
+#include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -27,9 +31,10 @@ public:
     // no such field or no record was started.
     bool setField(std::string_view field, std::string_view value);
     // Appends the new record; fields left unassigned take the table's default (NULL unless the
-    // table says otherwise). False when the store refused the record, which is then lost while
-    // the records written before it stay; never replaces an existing record.
-    bool Update();
+    // table says otherwise). When the store refuses the record (a constraint, a full disk, a
+    // lock held too long) the reason in SQLite's words; the record is then lost while the
+    // records written before it stay. Never replaces an existing record.
+    [[nodiscard]] tl::expected<void, std::string> Update();
     // Ends work on the record; the table stays prepared for the next one.
     void Close();
 
@@ -53,6 +58,15 @@ private:
     bool m_editing = false;
 };
 
+// A column as its table declares it.
+struct ColumnInfo {
+    std::string name;
+    bool notNull;
+    bool hasDefault;
+    // An INTEGER PRIMARY KEY: the database numbers the records itself.
+    bool numbersRecords;
+};
+
 class Database {
 public:
     // Opens an existing database file for reading and writing; nothing when the file is
@@ -67,25 +81,38 @@ public:
     std::shared_ptr<Recordset> OpenRecordset(std::string_view table);
     // True when a table of that name (ASCII case ignored) can take records.
     bool hasTable(std::string_view table);
+    // The columns of a table or view; nothing when there is none of that name.
+    std::optional<std::vector<ColumnInfo>> columns(std::string_view table);
+
+    // How long a write waits for another program's lock before it fails, and what runs every
+    // few milliseconds while it waits (the event loop, so the window stays live).
+    void setBusyWait(std::chrono::milliseconds limit, std::function<void()> whileWaiting);
 
     // Makes every record written so far durable. Writes are grouped in one transaction
-    // until this is called.
-    bool commit();
-    // Commits and closes; the object and its recordsets refuse every write afterwards.
-    void Close();
+    // until this is called. On a refusal the records stay in the open transaction.
+    [[nodiscard]] tl::expected<void, std::string> commit();
+    // Drops every record written since the last commit.
+    void rollback();
+    // Commits and closes; the object and its recordsets refuse every write afterwards. The
+    // reason when the last commit was refused and its records were lost.
+    [[nodiscard]] tl::expected<void, std::string> Close();
     bool isOpen() const { return static_cast<bool>(m_connection); }
 
 private:
     friend class Recordset;
     explicit Database(sqlite::Connection connection);
-    bool beginWriting();
+    tl::expected<void, std::string> beginWriting();
     std::optional<std::vector<std::string>> tableColumns(std::string_view table);
+    static int onBusy(void* database, int attempts);
     sqlite::Statement prepareInsert(const std::string& table,
                                     const std::vector<std::string>& columns,
                                     const std::vector<bool>& assigned);
 
     sqlite::Connection m_connection;
     bool m_journalChosen = false;
+    std::chrono::milliseconds m_busyLimit{30000};
+    std::function<void()> m_whileBusy;
+    std::chrono::steady_clock::time_point m_busySince;
     std::map<std::string, std::shared_ptr<Recordset>> m_recordsets;
 };
 

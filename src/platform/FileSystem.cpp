@@ -55,6 +55,16 @@ bool FileExists(const std::string& path) {
     return stdfs::is_regular_file(path, error);
 }
 
+bool PathExists(const std::string& path) {
+    std::error_code error;
+    return stdfs::exists(path, error);
+}
+
+bool IsLink(const std::string& path) {
+    std::error_code error;
+    return stdfs::is_symlink(path, error);
+}
+
 bool FolderExists(const std::string& path) {
     std::error_code error;
     return stdfs::is_directory(path, error);

@@ -11,6 +11,12 @@ namespace trawlmeter::fs {
 // True exactly when a regular file (links followed) exists at `path`.
 bool FileExists(const std::string& path);
 
+// True when anything exists at `path` (links followed: a dangling link names nothing).
+bool PathExists(const std::string& path);
+
+// True when `path` itself is a symbolic link.
+bool IsLink(const std::string& path);
+
 // True exactly when a folder (links followed) exists at `path`.
 bool FolderExists(const std::string& path);
 

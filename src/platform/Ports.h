@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileWrites.h"
+
 #include <optional>
 #include <string>
 
@@ -45,6 +47,7 @@ struct PlatformPorts {
     EventLoopPort& eventLoop;
     FileDialogPort& fileDialog;
     UrlOpenerPort& urlOpener;
+    FileWritePort& fileWrites;
     // The folder of the program's executable, without a trailing separator unless it is a root.
     std::string programFolder;
 };

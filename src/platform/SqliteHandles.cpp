@@ -29,6 +29,7 @@ Connection Connection::openExisting(const std::string& path) {
         sqlite3_close_v2(handle);
         return Connection();
     }
+    // Until its owner installs a wait of its own.
     sqlite3_busy_timeout(handle, 2000);
     return Connection(handle);
 }
@@ -37,10 +38,8 @@ bool Connection::execute(const char* sql) const {
     return m_handle && sqlite3_exec(m_handle, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-void Connection::setBusyTimeout(int milliseconds) const {
-    if (m_handle) {
-        sqlite3_busy_timeout(m_handle, milliseconds);
-    }
+std::string Connection::lastError() const {
+    return m_handle ? sqlite3_errmsg(m_handle) : "the database is closed";
 }
 
 bool Connection::inTransaction() const {

@@ -25,8 +25,8 @@ public:
     explicit operator bool() const { return m_handle != nullptr; }
     sqlite3* get() const { return m_handle; }
     bool execute(const char* sql) const;
-    // How long a statement waits for another program's lock before it fails.
-    void setBusyTimeout(int milliseconds) const;
+    // SQLite's words for why the last call on this connection failed.
+    std::string lastError() const;
     bool inTransaction() const;
     // True when the main database could only be opened for reading.
     bool isReadOnly() const;

@@ -1,5 +1,6 @@
 #include "app/BatchCommand.h"
 #include "platform/ProgramFolder.h"
+#include "platform/StopSignals.h"
 
 #include <unistd.h>
 
@@ -7,7 +8,9 @@
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
+    trawlmeter::StopSignals signals;
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    const trawlmeter::BatchStreams streams{std::cout, std::cerr, isatty(STDERR_FILENO) == 1};
+    const trawlmeter::BatchStreams streams{std::cout, std::cerr, isatty(STDERR_FILENO) == 1,
+                                           &signals};
     return trawlmeter::runBatch(arguments, trawlmeter::executableFolder(), streams);
 }

@@ -1,6 +1,9 @@
 #include "split/ChunkFiles.h"
 
+#include "platform/FileProblems.h"
+
 #include <cerrno>
+#include <optional>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -19,35 +22,45 @@ std::optional<off_t> singlePlainFileSize(int fd) {
     return status.st_size;
 }
 
-std::optional<FileHandle> replaceWithNewFile(const std::string& path) {
+std::error_code lastError() {
+    return {errno, std::generic_category()};
+}
+
+tl::expected<FileHandle, std::error_code> replaceWithNewFile(const std::string& path) {
     if (::unlink(path.c_str()) != 0) {
-        return std::nullopt;
+        return tl::unexpected(lastError());
     }
     FileHandle file(
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | kOpenFlags, 0666));
     if (file.fd() < 0) {
-        return std::nullopt;
+        return tl::unexpected(lastError());
     }
     return file;
 }
 
 } // namespace
 
-std::optional<SourceFile> openSourceFile(const std::string& path) {
+tl::expected<SourceFile, std::error_code> openSourceFile(const std::string& path) {
     FileHandle file(::open(path.c_str(), O_RDONLY | kOpenFlags));
     struct stat status {};
-    if (file.fd() < 0 || ::fstat(file.fd(), &status) != 0 || !S_ISREG(status.st_mode)) {
-        return std::nullopt;
+    if (file.fd() < 0 || ::fstat(file.fd(), &status) != 0) {
+        return tl::unexpected(lastError());
+    }
+    if (S_ISDIR(status.st_mode)) {
+        return tl::unexpected(std::make_error_code(std::errc::is_a_directory));
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return tl::unexpected(make_error_code(FileProblem::NotARegularFile));
     }
     return SourceFile{std::move(file), static_cast<std::int64_t>(status.st_size)};
 }
 
-std::optional<FileHandle> createChunkFile(const std::string& path) {
+tl::expected<FileHandle, std::error_code> createChunkFile(const std::string& path) {
     // No O_TRUNC here: it would empty the other file before we could see a second name.
     FileHandle file(::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | kOpenFlags, 0666));
     if (file.fd() < 0) {
         const bool linkOrPipe = errno == ELOOP || errno == ENXIO;
-        return linkOrPipe ? replaceWithNewFile(path) : std::nullopt;
+        return linkOrPipe ? replaceWithNewFile(path) : tl::unexpected(lastError());
     }
     const auto size = singlePlainFileSize(file.fd());
     if (!size) {
@@ -57,7 +70,7 @@ std::optional<FileHandle> createChunkFile(const std::string& path) {
     // Only a stale file is truncated: on ext4 a truncation to zero makes the close flush the
     // new data at once, which would cost every fresh chunk a write to disk.
     if (*size > 0 && ::ftruncate(file.fd(), 0) != 0) {
-        return std::nullopt;
+        return tl::unexpected(lastError());
     }
     return file;
 }

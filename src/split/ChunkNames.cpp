@@ -44,12 +44,16 @@ std::string chunkBasePath(std::string_view programFolder) {
     return chunkPath(programFolder, kChunkBaseName);
 }
 
-std::string chunkFileName(const std::string& base, std::int64_t number) {
+std::string chunkFileName(std::string_view base, std::int64_t number) {
     std::string digits = std::to_string(number);
     if (digits.size() < 3) {
         digits.insert(0, 3 - digits.size(), '0');
     }
-    return base + "." + digits;
+    return std::string(base) + "." + digits;
+}
+
+std::string chunkName(std::int64_t number) {
+    return chunkFileName(kChunkBaseName, number);
 }
 
 void sortInSplitOrder(std::vector<std::string>& names) {

@@ -19,7 +19,9 @@ std::string chunkPath(std::string_view programFolder, std::string_view name);
 std::string chunkBasePath(std::string_view programFolder);
 
 // `base`, a dot and `number` with at least three digits: base.000 … base.999, base.1000.
-std::string chunkFileName(const std::string& base, std::int64_t number);
+std::string chunkFileName(std::string_view base, std::int64_t number);
+// The name of chunk `number` in the work folder: kChunkBaseName, a dot and the number.
+std::string chunkName(std::int64_t number);
 
 // Chunk names ("rezOve." and three or more digits) first, by number however many digits it
 // has, then every other name in name order.

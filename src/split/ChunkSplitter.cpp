@@ -1,5 +1,6 @@
 #include "split/ChunkSplitter.h"
 
+#include "platform/FileProblems.h"
 #include "split/ChunkFiles.h"
 #include "split/ChunkNames.h"
 #include "split/ChunkPlan.h"
@@ -13,87 +14,81 @@ namespace {
 // A few milliseconds of copying between two yields.
 constexpr std::int64_t kBytesPerYield = 8 << 20;
 
+SplitFailure failureOfCopy(const CopyFailure& failure) {
+    switch (failure.kind) {
+    case CopyFailure::Kind::ReadFailed:
+        return {SplitFailure::Kind::SourceUnreadable, failure.error};
+    case CopyFailure::Kind::SourceEnded:
+        return {SplitFailure::Kind::SourceUnreadable, FileProblem::ShrankWhileRead};
+    case CopyFailure::Kind::WriteFailed:
+        break;
+    }
+    return {SplitFailure::Kind::ChunkUnwritable, failure.error};
+}
+
 } // namespace
 
-SplitOutcome ChunkSplitter::split(const std::string& source, std::int32_t chunkBuffers,
-                                  std::int32_t bufferBytes) {
+tl::expected<std::int64_t, SplitFailure> ChunkSplitter::split(const std::string& source,
+                                                              std::int32_t chunkBuffers,
+                                                              std::int32_t bufferBytes) {
     if (chunkBuffers <= 0 || bufferBytes <= 0) {
-        return SplitOutcome::InvalidSizes;
+        return tl::unexpected(SplitFailure{SplitFailure::Kind::InvalidSizes,
+                                           std::make_error_code(std::errc::invalid_argument)});
     }
     auto input = openSourceFile(source);
     if (!input) {
-        return SplitOutcome::SourceUnreadable;
+        return tl::unexpected(SplitFailure{SplitFailure::Kind::SourceUnreadable, input.error()});
     }
     const ChunkPlan plan(input->length, chunkBuffers, bufferBytes);
     for (std::int64_t number = 0; number < plan.chunkCount(); ++number) {
         const ByteRange range = plan.chunk(number);
-        switch (writeChunk(input->file.fd(), number, range.offset, range.length)) {
-        case ChunkOutcome::Written:
-            noteWritten(number);
-            break;
-        case ChunkOutcome::NotWritten:
-            break;
-        case ChunkOutcome::ReadFailed:
-            removeWrittenChunks();
-            return SplitOutcome::ReadFailed;
-        case ChunkOutcome::Stopped:
-            return SplitOutcome::Stopped;
+        if (auto written = writeChunk(input->file.fd(), number, range.offset, range.length);
+            !written) {
+            if (written.error().kind != SplitFailure::Kind::Stopped) {
+                removeChunks(number);
+            }
+            return tl::unexpected(written.error());
         }
         if (!m_yield()) {
-            return SplitOutcome::Stopped;
+            return tl::unexpected(SplitFailure{SplitFailure::Kind::Stopped, {}});
         }
     }
-    return SplitOutcome::Split;
+    return plan.chunkCount();
 }
 
-ChunkSplitter::ChunkOutcome ChunkSplitter::writeChunk(int source, std::int64_t number,
-                                                      std::int64_t offset, std::int64_t length) {
+tl::expected<void, SplitFailure> ChunkSplitter::writeChunk(int source, std::int64_t number,
+                                                           std::int64_t offset,
+                                                           std::int64_t length) {
     const std::string name = chunkFileName(m_destination, number);
     auto chunk = createChunkFile(name);
     if (!chunk) {
-        return ChunkOutcome::NotWritten;
+        return tl::unexpected(SplitFailure{SplitFailure::Kind::ChunkUnwritable, chunk.error()});
     }
-    auto dropChunk = [&](ChunkOutcome outcome) {
+    auto dropChunk = [&](SplitFailure failure) {
         chunk->close();
         ::unlink(name.c_str());
-        return outcome;
+        return tl::unexpected(failure);
     };
     for (std::int64_t done = 0; done < length;) {
         const std::int64_t step = std::min(kBytesPerYield, length - done);
-        switch (m_copier.copy(source, offset + done, step, chunk->fd())) {
-        case CopyResult::Copied:
-            break;
-        case CopyResult::ReadFailed:
-            return dropChunk(ChunkOutcome::ReadFailed);
-        case CopyResult::WriteFailed:
-            return dropChunk(ChunkOutcome::NotWritten);
+        if (auto copied = m_copier.copy(source, offset + done, step, chunk->fd()); !copied) {
+            return dropChunk(failureOfCopy(copied.error()));
         }
         done += step;
         if (done < length && !m_yield()) {
-            return dropChunk(ChunkOutcome::Stopped);
+            return dropChunk({SplitFailure::Kind::Stopped, {}});
         }
     }
     if (!chunk->close()) {
-        return dropChunk(ChunkOutcome::NotWritten);
+        return dropChunk({SplitFailure::Kind::ChunkUnwritable, {errno, std::generic_category()}});
     }
-    return ChunkOutcome::Written;
+    return {};
 }
 
-void ChunkSplitter::noteWritten(std::int64_t number) {
-    if (!m_written.empty() && m_written.back().second == number) {
-        m_written.back().second = number + 1;
-    } else {
-        m_written.emplace_back(number, number + 1);
+void ChunkSplitter::removeChunks(std::int64_t count) {
+    for (std::int64_t number = 0; number < count; ++number) {
+        ::unlink(chunkFileName(m_destination, number).c_str());
     }
-}
-
-void ChunkSplitter::removeWrittenChunks() {
-    for (const auto& [first, last] : m_written) {
-        for (std::int64_t number = first; number < last; ++number) {
-            ::unlink(chunkFileName(m_destination, number).c_str());
-        }
-    }
-    m_written.clear();
 }
 
 } // namespace trawlmeter::split

@@ -1,47 +1,48 @@
 #pragma once
 
+#include "platform/FileWrites.h"
 #include "split/RangeCopier.h"
+
+#include <tl/expected.hpp>
 
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <utility>
-#include <vector>
+#include <system_error>
 
 namespace trawlmeter::split {
 
-enum class SplitOutcome { Split, InvalidSizes, SourceUnreadable, ReadFailed, Stopped };
+struct SplitFailure {
+    enum class Kind { InvalidSizes, SourceUnreadable, ChunkUnwritable, Stopped };
+    Kind kind;
+    std::error_code error;
+};
 
 // Cuts one file into the chunk files destination.000, destination.001, … laid out by
-// ChunkPlan. A chunk that cannot be made or fully written is left out and the split goes on;
-// a source that cannot be opened gets no chunk, and one that fails to read midway takes back
-// every chunk this split wrote.
+// ChunkPlan. A chunk is never left half written: a source that cannot be read to the end or a
+// chunk that cannot be written whole takes back every chunk this split wrote.
 class ChunkSplitter {
 public:
     // Yields to the event loop; false when the split is to stop. It runs after every few
     // megabytes copied and after every chunk.
     using Yield = std::function<bool()>;
 
-    ChunkSplitter(std::string destination, Yield yield)
-        : m_destination(std::move(destination)), m_yield(std::move(yield)) {}
+    ChunkSplitter(std::string destination, FileWritePort& writes, Yield yield)
+        : m_destination(std::move(destination)), m_yield(std::move(yield)), m_copier(writes) {}
 
-    // On a stop the chunks written so far stay whole and the chunk in hand is removed.
-    SplitOutcome split(const std::string& source, std::int32_t chunkBuffers,
-                       std::int32_t bufferBytes);
+    // The number of chunks written, numbered from 0. On a stop the chunks written so far stay
+    // whole and the chunk in hand is removed.
+    [[nodiscard]] tl::expected<std::int64_t, SplitFailure>
+    split(const std::string& source, std::int32_t chunkBuffers, std::int32_t bufferBytes);
 
 private:
-    enum class ChunkOutcome { Written, NotWritten, ReadFailed, Stopped };
-
-    ChunkOutcome writeChunk(int source, std::int64_t number, std::int64_t offset,
-                            std::int64_t length);
-    void noteWritten(std::int64_t number);
-    void removeWrittenChunks();
+    [[nodiscard]] tl::expected<void, SplitFailure>
+    writeChunk(int source, std::int64_t number, std::int64_t offset, std::int64_t length);
+    void removeChunks(std::int64_t count);
 
     std::string m_destination;
     Yield m_yield;
     RangeCopier m_copier;
-    // Runs [first, last) of the chunk numbers this split wrote, kept short for any count.
-    std::vector<std::pair<std::int64_t, std::int64_t>> m_written;
 };
 
 } // namespace trawlmeter::split

@@ -9,28 +9,14 @@ namespace {
 
 constexpr std::int64_t kBufferBytes = 1 << 20;
 
-bool writeAll(int to, const char* data, std::int64_t length) {
-    while (length > 0) {
-        const ssize_t written = ::write(to, data, static_cast<size_t>(length));
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        data += written;
-        length -= written;
-    }
-    return true;
-}
-
 } // namespace
 
-CopyResult RangeCopier::copy(int from, std::int64_t offset, std::int64_t length, int to) {
+tl::expected<void, CopyFailure> RangeCopier::copy(int from, std::int64_t offset,
+                                                  std::int64_t length, int to) {
     if (m_kernelCopy) {
         const std::int64_t copied = copyInKernel(from, offset, length, to);
         if (copied == length) {
-            return CopyResult::Copied;
+            return {};
         }
         // Whatever stopped the kernel copy (no support between these files, a short source,
         // a full disk), the plain copy goes on and tells a failed read from a failed write.
@@ -44,22 +30,17 @@ CopyResult RangeCopier::copy(int from, std::int64_t offset, std::int64_t length,
 std::int64_t RangeCopier::copyInKernel(int from, std::int64_t offset, std::int64_t length, int to) {
     std::int64_t copied = 0;
     while (copied < length) {
-        off_t position = offset + copied;
-        const ssize_t step = ::copy_file_range(from, &position, to, nullptr,
-                                               static_cast<size_t>(length - copied), 0);
-        if (step < 0 && errno == EINTR) {
-            continue;
-        }
-        if (step <= 0) {
+        const auto step = m_writes.copyRange(from, offset + copied, length - copied, to);
+        if (!step || *step == 0) {
             break;
         }
-        copied += step;
+        copied += *step;
     }
     return copied;
 }
 
-CopyResult RangeCopier::copyThroughBuffer(int from, std::int64_t offset, std::int64_t length,
-                                          int to) {
+tl::expected<void, CopyFailure> RangeCopier::copyThroughBuffer(int from, std::int64_t offset,
+                                                               std::int64_t length, int to) {
     m_buffer.resize(static_cast<size_t>(kBufferBytes));
     while (length > 0) {
         const ssize_t got = ::pread(from, m_buffer.data(),
@@ -67,16 +48,33 @@ CopyResult RangeCopier::copyThroughBuffer(int from, std::int64_t offset, std::in
         if (got < 0 && errno == EINTR) {
             continue;
         }
-        if (got <= 0) {
-            return CopyResult::ReadFailed;
+        if (got < 0) {
+            return tl::unexpected(
+                CopyFailure{CopyFailure::Kind::ReadFailed, {errno, std::generic_category()}});
         }
-        if (!writeAll(to, m_buffer.data(), got)) {
-            return CopyResult::WriteFailed;
+        if (got == 0) {
+            return tl::unexpected(CopyFailure{CopyFailure::Kind::SourceEnded, {}});
+        }
+        if (auto written = writeAll(to, m_buffer.data(), got); !written) {
+            return written;
         }
         offset += got;
         length -= got;
     }
-    return CopyResult::Copied;
+    return {};
+}
+
+tl::expected<void, CopyFailure> RangeCopier::writeAll(int to, const char* data,
+                                                      std::int64_t length) {
+    while (length > 0) {
+        const auto written = m_writes.write(to, {data, static_cast<std::size_t>(length)});
+        if (!written) {
+            return tl::unexpected(CopyFailure{CopyFailure::Kind::WriteFailed, written.error()});
+        }
+        data += *written;
+        length -= static_cast<std::int64_t>(*written);
+    }
+    return {};
 }
 
 } // namespace trawlmeter::split

@@ -1,25 +1,41 @@
 #pragma once
 
+#include "platform/FileWrites.h"
+
+#include <tl/expected.hpp>
+
 #include <cstdint>
+#include <system_error>
 #include <vector>
 
 namespace trawlmeter::split {
 
-enum class CopyResult { Copied, ReadFailed, WriteFailed };
+struct CopyFailure {
+    enum class Kind { ReadFailed, SourceEnded, WriteFailed };
+    Kind kind;
+    // The system's reason; empty for SourceEnded.
+    std::error_code error;
+};
 
 // Copies byte ranges between open files, in the kernel where it can and otherwise through one
 // buffer of fixed size, so memory stays the same however large the range.
 class RangeCopier {
 public:
-    // Copies `length` bytes from `offset` of `from` to the current position of `to`. A source
-    // that ends before the range does counts as a failed read.
-    CopyResult copy(int from, std::int64_t offset, std::int64_t length, int to);
+    explicit RangeCopier(FileWritePort& writes) : m_writes(writes) {}
+
+    // Copies `length` bytes from `offset` of `from` to the current position of `to`. Tells a
+    // failed read, a source that ends before the range does and a refused write apart.
+    [[nodiscard]] tl::expected<void, CopyFailure> copy(int from, std::int64_t offset,
+                                                       std::int64_t length, int to);
 
 private:
     // How many bytes went through before the kernel copy stopped.
     std::int64_t copyInKernel(int from, std::int64_t offset, std::int64_t length, int to);
-    CopyResult copyThroughBuffer(int from, std::int64_t offset, std::int64_t length, int to);
+    tl::expected<void, CopyFailure> copyThroughBuffer(int from, std::int64_t offset,
+                                                      std::int64_t length, int to);
+    tl::expected<void, CopyFailure> writeAll(int to, const char* data, std::int64_t length);
 
+    FileWritePort& m_writes;
     bool m_kernelCopy = true;
     std::vector<char> m_buffer;
 };

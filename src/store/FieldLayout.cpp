@@ -1,19 +1,15 @@
 #include "store/FieldLayout.h"
 
+#include "platform/AsciiCase.h"
+
 #include <algorithm>
 
 namespace trawlmeter::store {
 namespace {
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 std::string_view columnOfField(std::string_view field) {
     for (std::size_t i = 0; i < kW3cFields.size(); ++i) {
-        if (equalsIgnoringCase(kW3cFields[i], field)) {
+        if (equalsIgnoringAsciiCase(kW3cFields[i], field)) {
             return kVisitColumns[i];
         }
     }

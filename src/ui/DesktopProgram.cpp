@@ -22,7 +22,9 @@ int runDesktopProgram(int argc, char** argv) {
     ThrottledEventLoop eventLoop;
     QtFileDialog fileDialog;
     DesktopUrlOpener urlOpener;
-    MainForm form(PlatformPorts{messageBox, eventLoop, fileDialog, urlOpener, executableFolder()});
+    SystemFileWrites fileWrites;
+    MainForm form(PlatformPorts{messageBox, eventLoop, fileDialog, urlOpener, fileWrites,
+                                executableFolder()});
 
     MainWindow window(form);
     QObject::connect(&window, &MainWindow::unloaded, &application, &QCoreApplication::quit);

@@ -239,7 +239,8 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 void MainWindow::unloadOnce() {
     if (!m_unloaded) {
         m_unloaded = true;
-        m_form.Form_Unload();
+        // The unload shows its own message when the last records could not be committed.
+        (void)m_form.Form_Unload();
     }
 }
 

@@ -1,10 +1,13 @@
 #include "app/MainForm.h"
 #include "support/FakePlatform.h"
+#include "support/FaultyVfs.h"
 #include "support/GeneratedLog.h"
 #include "support/TestFolder.h"
 #include "support/VisitRecords.h"
 
 #include <gtest/gtest.h>
+
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <set>
@@ -180,8 +183,138 @@ TEST_F(AnalysisRun, ClosingTheWindowStopsTheRunWithItsRecordsCommittedAndTheWork
                          std::stol(form.TxtMsnCnt.Text());
     EXPECT_GT(counted, 0);
     EXPECT_EQ(stored, counted);
-    form.Form_Unload();
+    EXPECT_TRUE(form.Form_Unload());
     EXPECT_FALSE(form.VisitDb);
+}
+
+TEST_F(AnalysisRun, RemovesWhatAnInterruptedRunLeftAndCountsOnlyTheNewLog) {
+    stdfs::create_directories(workFolder() / "sub");
+    stdfs::create_directory(folder / "outside");
+    folder.writeFile("outside/msn.txt", "msn msn msn\n");
+    for (const char* name : {"rezOve.000", "rezOve.001", "rezOve.017", "notes.txt"}) {
+        folder.writeFile("temp/" + std::string(name), "msnbot stale line\n");
+    }
+    stdfs::permissions(workFolder() / "rezOve.017", stdfs::perms::owner_read);
+    stdfs::create_directory_symlink(folder / "outside", workFolder() / "rezOve.002");
+    const auto log = chooseGeneratedLog(kThreeChunkBytes);
+
+    form.CmdAnalysis_Click();
+
+    expectCounters(log, 1);
+    EXPECT_EQ(testing::countRows(databasePath(), "msn"), log.crawlerLines[4]);
+    EXPECT_EQ(form.LstiisFile.items(),
+              (std::vector<std::string>{"rezOve.000", "rezOve.001", "rezOve.002"}));
+    EXPECT_FALSE(stdfs::exists(workFolder()));
+    EXPECT_EQ(folder.readFile("outside/msn.txt"), "msn msn msn\n");
+    EXPECT_EQ(form.lastRunOutcome(), RunStep::Done);
+}
+
+TEST_F(AnalysisRun, ASecondRunOnTheSameFolderStopsAtOnceAndTouchesNothing) {
+    const auto log = chooseGeneratedLog(kThreeChunkBytes);
+    testing::FakePlatform otherPlatform;
+    MainForm other(otherPlatform.ports(folder.str()));
+    other.Form_Load();
+    other.TxtrezOveFile.setText(form.TxtrezOveFile.Text());
+    bool tried = false;
+    platform.onYield = [&] {
+        if (!tried && form.TxtFileName.Text() == "rezOve.001") {
+            tried = true;
+            other.CmdAnalysis_Click();
+            EXPECT_TRUE(stdfs::exists(workFolder() / "rezOve.001"));
+            EXPECT_TRUE(stdfs::exists(workFolder() / "rezOve.002"));
+        }
+    };
+
+    form.CmdAnalysis_Click();
+
+    ASSERT_TRUE(tried);
+    expectCounters(log, 1);
+    EXPECT_EQ(testing::countRows(databasePath(), "google"), log.crawlerLines[1]);
+    ASSERT_EQ(otherPlatform.messages.size(), 1u);
+    EXPECT_EQ(otherPlatform.messages[0].prompt, "另一个分析正在使用此程序文件夹，请等它结束后再试");
+    EXPECT_EQ(other.lastRunOutcome(), RunStep::Failed);
+    EXPECT_EQ(other.Label3.Caption(), "分析未完成");
+    EXPECT_EQ(other.Label2.Caption(), "准备中");
+    EXPECT_EQ(other.TxtLineCnt.Text(), "0");
+    EXPECT_TRUE(other.CmdAnalysis.Enabled());
+    // Once the first run is over the folder is free again.
+    other.CmdAnalysis_Click();
+    EXPECT_EQ(other.lastRunOutcome(), RunStep::Done);
+}
+
+TEST_F(AnalysisRun, WaitsForAnotherProgramsWriteLockWithTheWindowLive) {
+    const auto log = chooseGeneratedLog(kThreeChunkBytes);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(databasePath().c_str(), &other), SQLITE_OK);
+    enum { Before, Locked, Released } lock = Before;
+    int idleYields = 0;
+    std::string lastLines;
+    platform.onYield = [&] {
+        if (lock == Before && form.TxtFileName.Text() == "rezOve.001") {
+            ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+            lock = Locked;
+        } else if (lock == Locked && form.TxtLineCnt.Text() == lastLines && ++idleYields == 30) {
+            // Thirty yields without a line read: the run is waiting, and the window with it.
+            ASSERT_EQ(sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+            lock = Released;
+        }
+        lastLines = form.TxtLineCnt.Text();
+    };
+
+    form.CmdAnalysis_Click();
+    sqlite3_close(other);
+
+    EXPECT_EQ(lock, Released);
+    EXPECT_TRUE(platform.messages.empty());
+    expectCounters(log, 1);
+    for (int engine = 0; engine < 5; ++engine) {
+        EXPECT_EQ(testing::countRows(databasePath(), kTables[engine]), log.crawlerLines[engine]);
+    }
+    EXPECT_EQ(form.Label3.Caption(), "分析完成");
+}
+
+TEST_F(AnalysisRun, AFullDatabaseDiskStopsTheRunKeepingWhatEarlierChunksCommitted) {
+    const auto log = chooseGeneratedLog(kThreeChunkBytes);
+    EXPECT_TRUE(form.Form_Unload());
+    testing::FaultyVfs vfs;
+    form.Form_Load();
+    ASSERT_TRUE(form.VisitDb);
+    std::string baiduAfterFirstChunk;
+    platform.onYield = [&] {
+        if (baiduAfterFirstChunk.empty() && form.TxtFileName.Text() == "rezOve.001") {
+            baiduAfterFirstChunk = form.TxtBaiduCnt.Text();
+            vfs.failFrom(1);
+        }
+    };
+
+    form.CmdAnalysis_Click();
+
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].prompt,
+              "无法写入rezOve.mdb数据库（database or disk is full），分析已停止；之前的记录已保存");
+    EXPECT_EQ(form.lastRunOutcome(), RunStep::Failed);
+    EXPECT_EQ(form.Label3.Caption(), "分析未完成");
+    EXPECT_EQ(form.TxtFileName.Text(), "rezOve.001");
+    EXPECT_FALSE(stdfs::exists(workFolder()));
+    EXPECT_TRUE(form.CmdAnalysis.Enabled());
+    EXPECT_EQ(testing::countRows(databasePath(), "baidu"), std::stol(baiduAfterFirstChunk));
+    EXPECT_LT(std::stol(form.TxtLineCnt.Text()), log.lines);
+    EXPECT_TRUE(form.Form_Unload()) << "nothing was left to commit";
+}
+
+TEST_F(AnalysisRun, AFullWorkFolderDiskStopsTheRunBeforeAnyLineIsCounted) {
+    chooseGeneratedLog(kThreeChunkBytes);
+    platform.fileWrites.failFrom(2, std::errc::no_space_on_device);
+
+    form.CmdAnalysis_Click();
+
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].prompt, "切分日志文件失败：" + workFolder().string() +
+                                               "（No space left on device），分析未进行");
+    EXPECT_EQ(form.TxtLineCnt.Text(), "0");
+    EXPECT_EQ(form.lastRunOutcome(), RunStep::Failed);
+    EXPECT_EQ(form.Label3.Caption(), "分析未完成");
+    EXPECT_FALSE(stdfs::exists(workFolder()));
 }
 
 } // namespace

@@ -20,7 +20,7 @@ TEST_F(CounterRaise, AddsOneToTheTextTheBoxShows) {
     long lines = 0;
     for (const auto& [before, after] : cases) {
         form->TxtBaiduCnt.setText(before);
-        form->ScanLogChunk("rezOve.000");
+        EXPECT_EQ(form->ScanLogChunk("rezOve.000"), RunStep::Done);
         EXPECT_EQ(form->TxtBaiduCnt.Text(), after) << "from \"" << before << "\"";
         // A box that fails its raise does not keep the item from being stored and counted.
         EXPECT_EQ(form->TxtLineCnt.Text(), std::to_string(++lines));
@@ -31,7 +31,7 @@ TEST_F(CounterRaise, AddsOneToTheTextTheBoxShows) {
 TEST_F(CounterRaise, StaysAtOneE15OnceThere) {
     writeChunk("rezOve.000", "msn\nmsn\nmsn\n");
     form->TxtMsnCnt.setText("999999999999999");
-    form->ScanLogChunk("rezOve.000");
+    EXPECT_EQ(form->ScanLogChunk("rezOve.000"), RunStep::Done);
     EXPECT_EQ(form->TxtMsnCnt.Text(), "1E+15");
 }
 
@@ -45,10 +45,10 @@ TEST_F(CounterRaise, CountsOnFromATextChangedInsideAYield) {
             form->TxtLineCnt.setText("");
         }
     };
-    form->ScanLogChunk("rezOve.000");
+    EXPECT_EQ(form->ScanLogChunk("rezOve.000"), RunStep::Done);
     EXPECT_EQ(form->TxtLineCnt.Text(), "");
     form->TxtLineCnt.setText("2");
-    form->ScanLogChunk("rezOve.000");
+    EXPECT_EQ(form->ScanLogChunk("rezOve.000"), RunStep::Done);
     EXPECT_EQ(form->TxtLineCnt.Text(), "6");
 }
 

@@ -42,8 +42,9 @@ struct FileSplitTest : ::testing::Test {
     std::vector<std::int64_t> splitAndMeasure(const std::string& content, std::int32_t buffers,
                                               std::int32_t bufferBytes) {
         folder.writeFile("source.log", content);
-        form.FileSplit((folder / "source.log").string(), base(), buffers, bufferBytes,
-                       FinishMessage::Hide);
+        EXPECT_EQ(form.FileSplit((folder / "source.log").string(), base(), buffers, bufferBytes,
+                                 FinishMessage::Hide),
+                  RunStep::Done);
         std::vector<std::int64_t> sizes;
         std::string joined;
         for (std::int64_t number = 0; stdfs::exists(chunk(number)); ++number) {
@@ -100,7 +101,8 @@ TEST_F(FileSplitTest, StartsANewChunkOnlyForAWholeBuffer) {
 TEST_F(FileSplitTest, NamesTheChunkAfter999WithFourDigits) {
     const std::string content = randomBytes(1002);
     folder.writeFile("source.log", content);
-    form.FileSplit((folder / "source.log").string(), base(), 1, 1, FinishMessage::Hide);
+    EXPECT_EQ(form.FileSplit((folder / "source.log").string(), base(), 1, 1, FinishMessage::Hide),
+              RunStep::Done);
 
     EXPECT_TRUE(stdfs::exists(folder / "temp" / "rezOve.000"));
     EXPECT_EQ(testing::readWholeFile(folder / "temp" / "rezOve.999"), content.substr(999, 1));
@@ -129,25 +131,54 @@ TEST_F(FileSplitTest, ReplacesPlantedLinksInsteadOfWritingThroughThem) {
 TEST_F(FileSplitTest, LeavesNoChunkForASourceItCannotRead) {
     folder.writeFile("temp/notes.txt", "mine");
     stdfs::create_directory(folder / "a-folder.log");
-    form.FileSplit((folder / "a-folder.log").string(), base(), 4, 8, FinishMessage::Hide);
-    form.FileSplit((folder / "gone.log").string(), base(), 4, 8, FinishMessage::Hide);
+    EXPECT_EQ(form.FileSplit((folder / "a-folder.log").string(), base(), 4, 8, FinishMessage::Hide),
+              RunStep::LogUnreadable);
+    EXPECT_EQ(form.FileSplit((folder / "gone.log").string(), base(), 4, 8, FinishMessage::Hide),
+              RunStep::LogUnreadable);
     EXPECT_EQ(workFolderNames(), std::vector<std::string>{"notes.txt"});
+    ASSERT_EQ(platform.messages.size(), 2u);
+    EXPECT_EQ(platform.messages[1].prompt, "无法读取日志文件：" + (folder / "gone.log").string() +
+                                               "（No such file or directory）");
 }
 
-TEST_F(FileSplitTest, TakesBackItsChunksWhenTheSourceFailsMidway) {
+TEST_F(FileSplitTest, TakesBackItsChunksWhenTheSourceShrinksMidway) {
     folder.writeFile("temp/notes.txt", "mine");
     folder.writeFile("source.log", randomBytes(100));
     // The log shrinks while the split yields after its first chunk.
     platform.onYield = [&] { stdfs::resize_file(folder / "source.log", 40); };
-    form.FileSplit((folder / "source.log").string(), base(), 4, 8, FinishMessage::Hide);
+    EXPECT_EQ(form.FileSplit((folder / "source.log").string(), base(), 4, 8, FinishMessage::Hide),
+              RunStep::LogUnreadable);
     EXPECT_EQ(workFolderNames(), std::vector<std::string>{"notes.txt"});
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].prompt, "无法读取日志文件：" + (folder / "source.log").string() +
+                                               "（文件在读取过程中变短了）");
+}
+
+TEST_F(FileSplitTest, TakesBackItsChunksWhenAChunkCannotBeWrittenWhole) {
+    folder.writeFile("source.log", randomBytes(100));
+    // The first chunk's copy goes through; the second chunk's is refused.
+    for (const auto error : {std::errc::no_space_on_device, std::errc::permission_denied}) {
+        platform.messages.clear();
+        platform.fileWrites = {};
+        platform.fileWrites.failFrom(2, error);
+        EXPECT_EQ(
+            form.FileSplit((folder / "source.log").string(), base(), 4, 8, FinishMessage::Show),
+            RunStep::Failed);
+        EXPECT_TRUE(workFolderNames().empty());
+        EXPECT_EQ(form.LstiisFile.ListCount(), 0) << "nothing is listed for a failed split";
+        ASSERT_EQ(platform.messages.size(), 1u);
+        EXPECT_EQ(platform.messages[0].prompt, "切分日志文件失败：" + (folder / "temp").string() +
+                                                   "（" + std::make_error_code(error).message() +
+                                                   "），分析未进行");
+    }
 }
 
 TEST_F(FileSplitTest, WritesNothingForSizesBelowOne) {
     folder.writeFile("source.log", randomBytes(100));
     for (const auto& [buffers, bufferBytes] : {std::pair{0, 8}, {4, 0}, {-1, 8}, {4, -8}}) {
-        form.FileSplit((folder / "source.log").string(), base(), buffers, bufferBytes,
-                       FinishMessage::Hide);
+        EXPECT_EQ(form.FileSplit((folder / "source.log").string(), base(), buffers, bufferBytes,
+                                 FinishMessage::Hide),
+                  RunStep::Failed);
     }
     EXPECT_TRUE(workFolderNames().empty());
 }
@@ -155,7 +186,8 @@ TEST_F(FileSplitTest, WritesNothingForSizesBelowOne) {
 TEST_F(FileSplitTest, StopsAtAYieldKeepingOnlyWholeChunks) {
     folder.writeFile("source.log", "0123456789ab");
     platform.onYield = [&] { form.requestStop(); };
-    form.FileSplit((folder / "source.log").string(), base(), 1, 4, FinishMessage::Hide);
+    EXPECT_EQ(form.FileSplit((folder / "source.log").string(), base(), 1, 4, FinishMessage::Hide),
+              RunStep::Stopped);
     EXPECT_EQ(workFolderNames(), std::vector<std::string>{"rezOve.000"});
     EXPECT_EQ(testing::readWholeFile(chunk(0)), "0123");
 }
@@ -164,16 +196,20 @@ TEST_F(FileSplitTest, DropsTheChunkInHandWhenStoppedInsideIt) {
     // One chunk of 12 MiB: the split yields inside it after 8 MiB.
     folder.writeFile("source.log", randomBytes(13 << 20));
     platform.onYield = [&] { form.requestStop(); };
-    form.FileSplit((folder / "source.log").string(), base(), 3, 4 << 20, FinishMessage::Hide);
+    EXPECT_EQ(
+        form.FileSplit((folder / "source.log").string(), base(), 3, 4 << 20, FinishMessage::Hide),
+        RunStep::Stopped);
     EXPECT_EQ(platform.yields, 1);
     EXPECT_TRUE(workFolderNames().empty());
 }
 
 TEST_F(FileSplitTest, ListsTheWorkFolderOnlyWhenAskedTo) {
     folder.writeFile("source.log", "abc");
-    form.FileSplit((folder / "source.log").string(), base(), 4, 8, FinishMessage::Hide);
+    EXPECT_EQ(form.FileSplit((folder / "source.log").string(), base(), 4, 8, FinishMessage::Hide),
+              RunStep::Done);
     EXPECT_EQ(form.LstiisFile.ListCount(), 0);
-    form.FileSplit((folder / "source.log").string(), base(), 4, 8, FinishMessage::Show);
+    EXPECT_EQ(form.FileSplit((folder / "source.log").string(), base(), 4, 8, FinishMessage::Show),
+              RunStep::Done);
     EXPECT_EQ(form.LstiisFile.items(), std::vector<std::string>{"rezOve.000"});
     EXPECT_EQ(form.LstiisFile.ListIndex(), 0);
 }

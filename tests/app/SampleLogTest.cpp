@@ -35,7 +35,7 @@ TEST_F(SampleLog, EachSampleScannedAsOneChunkGivesItsListedCounts) {
                           &form->TxtSogouCnt, &form->TxtMsnCnt, &form->TxtLineCnt}) {
             box->setText("0");
         }
-        form->ScanLogChunk(sample.file);
+        EXPECT_EQ(form->ScanLogChunk(sample.file), RunStep::Done);
         EXPECT_EQ(counters(), sample.counters) << sample.file;
     }
 }
@@ -44,7 +44,7 @@ TEST_F(SampleLog, StoresTheFirstBaiduVisitOfWaikolaiFieldByField) {
     if (!copySample("waikolai-u_ex101228.log")) {
         GTEST_SKIP() << "no samples at " << TRAWLMETER_SAMPLES_DIR;
     }
-    form->ScanLogChunk("waikolai-u_ex101228.log");
+    EXPECT_EQ(form->ScanLogChunk("waikolai-u_ex101228.log"), RunStep::Done);
     const auto stored = visits("baidu");
     ASSERT_EQ(stored.size(), 11u);
     const Visit expected{{"sdate", "2010-12-28"},
@@ -68,7 +68,7 @@ TEST_F(SampleLog, StoresLnavGooglebotVisitsWithTheirFieldsInTheirColumns) {
     if (!copySample("lnav-w3c-big.log")) {
         GTEST_SKIP() << "no samples at " << TRAWLMETER_SAMPLES_DIR;
     }
-    form->ScanLogChunk("lnav-w3c-big.log");
+    EXPECT_EQ(form->ScanLogChunk("lnav-w3c-big.log"), RunStep::Done);
     const auto stored = visits("google");
     ASSERT_EQ(stored.size(), 2u);
     EXPECT_EQ(stored[0].at("cip"), "66.249.78.6");

@@ -28,7 +28,7 @@ TEST_F(ScanLogChunk, TestsTheTokensInTableOrderWhateverTheirPlaceOrCase) {
                              "e/search?q=YaHoo\n"
                              "f/SoGou\n"
                              "g/MSNbot\n");
-    form->ScanLogChunk("rezOve.000");
+    EXPECT_EQ(form->ScanLogChunk("rezOve.000"), RunStep::Done);
     EXPECT_EQ(counters(), "2 1 1 1 1 / 7");
     EXPECT_EQ(column(visits("baidu"), "sdate"),
               (std::vector<std::string>{"b/BaiduSpider", "c/BAIDUSPIDER"}));
@@ -45,7 +45,7 @@ TEST_F(ScanLogChunk, HeaderAndEmptyLinesRaiseOnlyTheLineCounter) {
                              "\r\n"
                              "#Version: 1.0\r\n"
                              "   \r\n");
-    form->ScanLogChunk("rezOve.000");
+    EXPECT_EQ(form->ScanLogChunk("rezOve.000"), RunStep::Done);
     EXPECT_EQ(counters(), "0 0 0 0 0 / 4");
     EXPECT_EQ(form->TxtContent.Text(), "");
     EXPECT_TRUE(visits("baidu").empty());
@@ -53,7 +53,7 @@ TEST_F(ScanLogChunk, HeaderAndEmptyLinesRaiseOnlyTheLineCounter) {
 
 TEST_F(ScanLogChunk, StoresALineWithCommasWholeWithItsDateInSdate) {
     writeChunk("rezOve.000", std::string(kGooglebotLine) + "\r\n");
-    form->ScanLogChunk("rezOve.000");
+    EXPECT_EQ(form->ScanLogChunk("rezOve.000"), RunStep::Done);
     EXPECT_EQ(counters(), "0 1 0 0 0 / 1");
     const auto stored = visits("google");
     ASSERT_EQ(stored.size(), 1u);
@@ -66,7 +66,7 @@ TEST_F(ScanLogChunk, StoresALineWithCommasWholeWithItsDateInSdate) {
 
 TEST_F(ScanLogChunk, EndsALineAtCrLfLfOrALoneCrAndSkipsLeadingSpaces) {
     writeChunk("rezOve.000", "msn a\r\nmsn b\nmsn c\rmsn d\r\r\n  msn e\n\rmsn f");
-    form->ScanLogChunk("rezOve.000");
+    EXPECT_EQ(form->ScanLogChunk("rezOve.000"), RunStep::Done);
     // "msn d" is followed by a lone CR, then an empty line ended by CR LF; LF CR gives
     // another empty line; "msn f" counts without a line end.
     EXPECT_EQ(counters(), "0 0 0 0 6 / 8");
@@ -83,27 +83,28 @@ TEST_F(ScanLogChunk, CountsLinesAtTheEndOfAChunkOnce) {
     int expected = 0;
     for (const auto& [content, lines] : cases) {
         writeChunk("rezOve.000", content);
-        form->ScanLogChunk("rezOve.000");
+        EXPECT_EQ(form->ScanLogChunk("rezOve.000"), RunStep::Done);
         expected += lines;
         EXPECT_EQ(form->TxtLineCnt.Text(), std::to_string(expected)) << "after " << content;
     }
 }
 
-TEST_F(ScanLogChunk, AChunkThatCannotBeReadEndsAtOnceWithNothingCounted) {
+TEST_F(ScanLogChunk, AChunkThatCannotBeReadStopsWithItsReasonAndNothingCounted) {
     writeChunk("rezOve.000", "");
     std::filesystem::create_directory(folder / "temp" / "rezOve.001");
-    form->ScanLogChunk("rezOve.000");
-    form->ScanLogChunk("rezOve.001");
-    form->ScanLogChunk("rezOve.999");
+    // Only the work folder is read: a file of that name beside the program is not the chunk.
+    folder.writeFile("rezOve.999", "msn in the program folder\n");
+    EXPECT_EQ(form->ScanLogChunk("rezOve.000"), RunStep::Done);
+    EXPECT_EQ(form->ScanLogChunk("rezOve.001"), RunStep::Failed);
+    EXPECT_EQ(form->ScanLogChunk("rezOve.999"), RunStep::Failed);
     EXPECT_EQ(counters(), "0 0 0 0 0 / 0");
     EXPECT_EQ(platform.yields, 0);
-    EXPECT_TRUE(platform.messages.empty());
-}
-
-TEST_F(ScanLogChunk, ReadsTheChunkFromTheWorkFolderOnly) {
-    folder.writeFile("rezOve.000", "msn in the program folder\n");
-    form->ScanLogChunk("rezOve.000");
-    EXPECT_EQ(counters(), "0 0 0 0 0 / 0");
+    ASSERT_EQ(platform.messages.size(), 2u);
+    EXPECT_EQ(platform.messages[0].prompt, "无法读取临时日志文件：" +
+                                               (folder / "temp/rezOve.001").string() +
+                                               "（Is a directory），分析已停止；之前的记录已保存");
+    EXPECT_EQ(platform.messages[1].title, "提示");
+    EXPECT_NE(platform.messages[1].prompt.find("（No such file or directory）"), std::string::npos);
 }
 
 TEST_F(ScanLogChunk, CutsALineLongerThanOneMebibyteIntoMebibyteItems) {
@@ -119,7 +120,7 @@ TEST_F(ScanLogChunk, CutsALineLongerThanOneMebibyteIntoMebibyteItems) {
     int expected = 0;
     for (const auto& [length, lineEnd, items] : cases) {
         writeChunk("rezOve.000", std::string(length, 'x') + std::string(lineEnd) + "y\n");
-        form->ScanLogChunk("rezOve.000");
+        EXPECT_EQ(form->ScanLogChunk("rezOve.000"), RunStep::Done);
         expected += items + 1;
         EXPECT_EQ(form->TxtLineCnt.Text(), std::to_string(expected)) << "length " << length;
     }
@@ -127,7 +128,7 @@ TEST_F(ScanLogChunk, CutsALineLongerThanOneMebibyteIntoMebibyteItems) {
     std::string line(2 * kMiB + kMiB / 2, 'x');
     line.replace(2 * kMiB, 4, "msn ");
     writeChunk("rezOve.001", line);
-    form->ScanLogChunk("rezOve.001");
+    EXPECT_EQ(form->ScanLogChunk("rezOve.001"), RunStep::Done);
     EXPECT_EQ(form->TxtLineCnt.Text(), std::to_string(expected + 3));
     EXPECT_EQ(form->TxtMsnCnt.Text(), "1");
     EXPECT_EQ(form->TxtContent.Text().size(), kMiB / 2);
@@ -138,7 +139,7 @@ TEST_F(ScanLogChunk, YieldsOnceAfterEachItemWithItsCountsShown) {
     writeChunk("rezOve.000", "baiduspider 1\nplain\nbaiduspider 2\n\nbaiduspider 3\n");
     std::vector<std::string> seen;
     platform.onYield = [&] { seen.push_back(counters()); };
-    form->ScanLogChunk("rezOve.000");
+    EXPECT_EQ(form->ScanLogChunk("rezOve.000"), RunStep::Done);
     EXPECT_EQ(seen, (std::vector<std::string>{"1 0 0 0 0 / 1", "1 0 0 0 0 / 2", "2 0 0 0 0 / 3",
                                               "2 0 0 0 0 / 4", "3 0 0 0 0 / 5"}));
     EXPECT_EQ(column(visits("baidu"), "stime"), (std::vector<std::string>{"1", "2", "3"}));
@@ -151,8 +152,8 @@ TEST_F(ScanLogChunk, AFieldsLineMovesLaterFieldsToTheirColumnsAcrossChunks) {
                "time-taken\n");
     writeChunk("rezOve.001", "2015-01-13 08:22:18 100.79.192.81 GET /robots.txt - 80 - "
                              "66.249.78.6 Googlebot/2.1 http://ref/ 404 0 2 156\n");
-    form->ScanLogChunk("rezOve.000");
-    form->ScanLogChunk("rezOve.001");
+    EXPECT_EQ(form->ScanLogChunk("rezOve.000"), RunStep::Done);
+    EXPECT_EQ(form->ScanLogChunk("rezOve.001"), RunStep::Done);
     EXPECT_EQ(counters(), "0 1 0 0 0 / 2");
     const auto stored = visits("google");
     ASSERT_EQ(stored.size(), 1u);
@@ -175,25 +176,28 @@ TEST_F(ScanLogChunk, AStopInAYieldEndsTheScanWithTheRecordsSoFarCommitted) {
             form->requestStop();
         }
     };
-    form->ScanLogChunk("rezOve.000");
+    EXPECT_EQ(form->ScanLogChunk("rezOve.000"), RunStep::Stopped);
     EXPECT_EQ(counters(), "3 0 0 0 0 / 3");
     EXPECT_EQ(platform.yields, 3);
     EXPECT_EQ(column(visits("baidu"), "stime"), (std::vector<std::string>{"1", "2", "3"}));
 }
 
-TEST_F(ScanLogChunk, GoesOnWithoutADatabase) {
-    form->Form_Unload();
-    writeChunk("rezOve.000", "baiduspider\nplain\n");
-    form->ScanLogChunk("rezOve.000");
-    EXPECT_EQ(counters(), "1 0 0 0 0 / 2");
-    EXPECT_EQ(form->TxtContent.Text(), "baiduspider");
+TEST_F(ScanLogChunk, StopsAtTheFirstCrawlerLineWithoutADatabase) {
+    EXPECT_TRUE(form->Form_Unload());
+    writeChunk("rezOve.000", "plain\nbaiduspider\nplain\n");
+    EXPECT_EQ(form->ScanLogChunk("rezOve.000"), RunStep::Failed);
+    // The counters show where it stopped: the crawler line counted, the line count not yet.
+    EXPECT_EQ(counters(), "1 0 0 0 0 / 1");
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].prompt,
+              "无法写入rezOve.mdb数据库（no database is open），分析已停止；之前的记录已保存");
 }
 
 TEST_F(ScanLogChunk, EndsEachChunksLinesWhenScannedOutsideARun) {
     writeChunk("rezOve.000", "a\nms");
     writeChunk("rezOve.001", "n\n");
-    form->ScanLogChunk("rezOve.000");
-    form->ScanLogChunk("rezOve.001");
+    EXPECT_EQ(form->ScanLogChunk("rezOve.000"), RunStep::Done);
+    EXPECT_EQ(form->ScanLogChunk("rezOve.001"), RunStep::Done);
     EXPECT_EQ(counters(), "0 0 0 0 0 / 3");
 }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -25,17 +27,17 @@ struct SplitCommandTest : ::testing::Test {
     }
 };
 
-TEST_F(SplitCommandTest, RejectsAPathThatNamesNoFile) {
-    stdfs::create_directory(folder / "a-folder.log");
+TEST_F(SplitCommandTest, RejectsAPathThatNamesNothing) {
+    stdfs::create_directory_symlink(folder / "nowhere", folder / "dangling.log");
     for (const std::string& path :
-         {std::string(), (folder / "a-folder.log").string(), (folder / "gone.log").string()}) {
+         {std::string(), (folder / "dangling.log").string(), (folder / "gone.log").string()}) {
         testing::FakePlatform fresh;
         MainForm other(fresh.ports(folder.str()));
         other.TxtrezOveFile.setText(path);
         other.Label2.setCaption("before");
         other.TxtLstiisFileCnt.setText("7");
         other.LstiisFile.AddItem("rezOve.000");
-        other.CmdFileSplit_Click();
+        EXPECT_EQ(other.CmdFileSplit_Click(), RunStep::LogMissing);
 
         ASSERT_EQ(fresh.messages.size(), 1u) << path;
         EXPECT_EQ(fresh.messages[0].prompt, "所选择的日志文件不存在，请重新选择");
@@ -49,6 +51,22 @@ TEST_F(SplitCommandTest, RejectsAPathThatNamesNoFile) {
     }
 }
 
+TEST_F(SplitCommandTest, SaysWhyALogThatExistsCannotBeRead) {
+    stdfs::create_directory(folder / "a-folder.log");
+    ASSERT_EQ(mkfifo((folder / "a-fifo.log").c_str(), 0600), 0);
+    const std::pair<const char*, const char*> cases[] = {{"a-folder.log", "Is a directory"},
+                                                         {"a-fifo.log", "不是普通文件"}};
+    for (const auto& [name, reason] : cases) {
+        platform.messages.clear();
+        form.TxtrezOveFile.setText((folder / name).string());
+        EXPECT_EQ(form.CmdFileSplit_Click(), RunStep::LogUnreadable) << name;
+        ASSERT_EQ(platform.messages.size(), 1u);
+        EXPECT_EQ(platform.messages[0].prompt,
+                  "无法读取日志文件：" + (folder / name).string() + "（" + reason + "）");
+        EXPECT_TRUE(stdfs::is_empty(folder / "temp"));
+    }
+}
+
 TEST_F(SplitCommandTest, SplitsASmallLogIntoOneListedChunk) {
     chooseLog("small.log", 500);
     std::string captionDuringYield;
@@ -57,7 +75,7 @@ TEST_F(SplitCommandTest, SplitsASmallLogIntoOneListedChunk) {
             captionDuringYield = form.Label2.Caption();
         }
     };
-    form.CmdFileSplit_Click();
+    EXPECT_EQ(form.CmdFileSplit_Click(), RunStep::Done);
 
     EXPECT_EQ(captionDuringYield, "正在分割...");
     EXPECT_TRUE(platform.messages.empty());
@@ -68,39 +86,49 @@ TEST_F(SplitCommandTest, SplitsASmallLogIntoOneListedChunk) {
     EXPECT_EQ(folder.readFile("temp/rezOve.000"), std::string(500, 'l'));
 }
 
-TEST_F(SplitCommandTest, ListsAndCountsFilesAlreadyInTheWorkFolder) {
+TEST_F(SplitCommandTest, ListsOnlyItsOwnChunksAfterRemovingWhatAnInterruptedRunLeft) {
     stdfs::create_directories(folder / "temp" / "sub");
     folder.writeFile("temp/rezOve.000", std::string(9999, 'o'));
     folder.writeFile("temp/rezOve.004", "old");
     folder.writeFile("temp/notes.txt", "other");
     chooseLog("small.log", 500);
-    form.CmdFileSplit_Click();
+    EXPECT_EQ(form.CmdFileSplit_Click(), RunStep::Done);
 
-    EXPECT_EQ(form.LstiisFile.items(), (Names{"rezOve.000", "rezOve.004", "notes.txt"}));
-    EXPECT_EQ(form.TxtLstiisFileCnt.Text(), "3");
-    EXPECT_EQ(form.Label2.Caption(), "分割完成，共分成 3 个临时日志文件");
+    EXPECT_EQ(form.LstiisFile.items(), Names{"rezOve.000"});
+    EXPECT_EQ(form.TxtLstiisFileCnt.Text(), "1");
+    EXPECT_EQ(form.Label2.Caption(), "分割完成，共分成 1 个临时日志文件");
     EXPECT_EQ(stdfs::file_size(folder / "temp" / "rezOve.000"), 500u);
 }
 
-TEST_F(SplitCommandTest, CountsNoChunkWhenTheWorkFolderCannotBeMade) {
+TEST_F(SplitCommandTest, StopsWithAMessageWhenTheWorkFolderIsAFile) {
     folder.writeFile("temp", "a plain file");
     chooseLog("small.log", 500);
     form.LstiisFile.AddItem("stale");
-    form.CmdFileSplit_Click();
+    EXPECT_EQ(form.CmdFileSplit_Click(), RunStep::Failed);
 
-    EXPECT_EQ(form.LstiisFile.ListCount(), 0);
-    EXPECT_EQ(form.LstiisFile.ListIndex(), -1);
-    EXPECT_EQ(form.TxtLstiisFileCnt.Text(), "0");
-    EXPECT_EQ(form.Label2.Caption(), "分割完成，共分成 0 个临时日志文件");
+    EXPECT_EQ(form.LstiisFile.items(), Names{"stale"});
     EXPECT_EQ(folder.readFile("temp"), "a plain file");
-    EXPECT_TRUE(platform.messages.empty());
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].prompt,
+              "工作文件夹不可用：" + (folder / "temp").string() + "（不是文件夹）");
+}
+
+TEST_F(SplitCommandTest, ADiskThatFillsWhileCuttingLeavesNoChunkAndNamesTheFolder) {
+    chooseLog("big.log", 5'000'000);
+    platform.fileWrites.failFrom(2, std::errc::no_space_on_device);
+    EXPECT_EQ(form.CmdFileSplit_Click(), RunStep::Failed);
+
+    EXPECT_TRUE(stdfs::is_empty(folder / "temp"));
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].prompt, "切分日志文件失败：" + (folder / "temp").string() +
+                                               "（No space left on device），分析未进行");
 }
 
 TEST_F(SplitCommandTest, SplitsTheLogChosenWhileItYieldsBeforeSplitting) {
     chooseLog("first.log", 500);
     folder.writeFile("second.log", "second");
     platform.onYield = [&] { form.TxtrezOveFile.setText((folder / "second.log").string()); };
-    form.CmdFileSplit_Click();
+    EXPECT_EQ(form.CmdFileSplit_Click(), RunStep::Done);
     EXPECT_EQ(folder.readFile("temp/rezOve.000"), "second");
 }
 

@@ -2,6 +2,7 @@
 #include "app/MainForm.h"
 #include "support/ReadRows.h"
 #include "support/FakePlatform.h"
+#include "support/FaultyVfs.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
@@ -81,14 +82,43 @@ TEST_F(Startup, AFileThatIsNoVisitDatabaseIsRefusedAndLeftAsItWas) {
     }
 }
 
-TEST_F(Startup, ADatabaseWithoutAnyEngineTableIsRefused) {
-    makeDatabase("CREATE TABLE visits (sdate TEXT); CREATE VIEW baidu AS SELECT * FROM visits;");
-    form.Form_Load();
-    expectRefusedWith(kUnopenablePrompt);
+// The five engine tables with the fourteen fields, `google` changed to `googleColumns`.
+std::string schemaWithGoogle(const std::string& googleColumns) {
+    const std::string fields =
+        "sdate, stime, sitename, sip, csmethod, csuristem, csuriquery, sport,"
+        " csusername, cip, UserAgent, scstatus, scsubstatus, scwin32status";
+    std::string schema = "CREATE TABLE google (" + googleColumns + ");";
+    for (const char* table : {"baidu", "yahoo", "sogou", "msn"}) {
+        schema += "CREATE TABLE " + std::string(table) + " (" + fields + ");";
+    }
+    return schema;
 }
 
-TEST_F(Startup, ADatabaseWithSomeEngineTablesOpens) {
-    makeDatabase("CREATE TABLE msn (sdate TEXT);");
+TEST_F(Startup, RefusesADatabaseThatCannotTakeEveryVisitRecord) {
+    const std::string fields =
+        "sdate, stime, sitename, sip, csmethod, csuristem, csuriquery, sport,"
+        " csusername, cip, UserAgent, scstatus, scsubstatus";
+    const std::string cases[] = {
+        schemaWithGoogle(fields) + "DROP TABLE yahoo;", schemaWithGoogle(fields),
+        schemaWithGoogle(fields + ", scwin32status, extra TEXT NOT NULL"),
+        "CREATE TABLE t (" + fields + ", scwin32status);" + schemaWithGoogle("a") +
+            "DROP TABLE google; CREATE VIEW google AS SELECT * FROM t;"};
+    for (const auto& schema : cases) {
+        SCOPED_TRACE(schema);
+        testing::FakePlatform freshPlatform;
+        MainForm freshForm{freshPlatform.ports(folder.str())};
+        std::filesystem::remove(folder / "rezOve.mdb");
+        makeDatabase(schema);
+        freshForm.Form_Load();
+        expectRefused(freshPlatform, freshForm, kUnopenablePrompt);
+    }
+}
+
+TEST_F(Startup, AcceptsOtherCaseAndExtraColumnsThatMayStayEmpty) {
+    makeDatabase(schemaWithGoogle(
+        "id INTEGER PRIMARY KEY, SDATE, stime, sitename, sip, csmethod, csuristem, csuriquery,"
+        " sport, csusername, cip, useragent, scstatus, scsubstatus, scwin32status, note TEXT,"
+        " source TEXT NOT NULL DEFAULT 'log'"));
     form.Form_Load();
     expectReady();
 }
@@ -107,10 +137,10 @@ TEST_F(Startup, UnloadClosesTheDatabaseAndKeepsItsRecords) {
     folder.createVisitDatabase();
     form.Form_Load();
     form.TxtContent.setText("2008-07-15 00:00:01 W3SVC1");
-    form.CmdSaveBaidu_Click();
-    form.CmdSaveMsn_Click();
+    EXPECT_TRUE(form.CmdSaveBaidu_Click());
+    EXPECT_TRUE(form.CmdSaveMsn_Click());
 
-    form.Form_Unload();
+    EXPECT_TRUE(form.Form_Unload());
     EXPECT_EQ(form.VisitDb, nullptr);
     EXPECT_TRUE(form.VisitRs.expired());
     EXPECT_TRUE(platform.messages.empty());
@@ -120,10 +150,25 @@ TEST_F(Startup, UnloadClosesTheDatabaseAndKeepsItsRecords) {
     EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
 }
 
+TEST_F(Startup, UnloadSaysSoWhenItsLastCommitIsRefused) {
+    testing::FaultyVfs vfs;
+    folder.createVisitDatabase();
+    form.Form_Load();
+    form.TxtContent.setText("2008-07-15 00:00:01 W3SVC1");
+    ASSERT_TRUE(form.CmdSaveBaidu_Click());
+    vfs.failFrom(1);
+
+    EXPECT_FALSE(form.Form_Unload());
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].prompt,
+              "无法写入rezOve.mdb数据库（database or disk is full），最后写入的记录没有保存");
+    EXPECT_EQ(form.VisitDb, nullptr);
+}
+
 TEST_F(Startup, UnloadWithoutADatabaseEndsQuietly) {
     form.Form_Load();
     platform.messages.clear();
-    form.Form_Unload();
+    EXPECT_TRUE(form.Form_Unload());
     EXPECT_EQ(form.VisitDb, nullptr);
     EXPECT_TRUE(platform.messages.empty());
 }

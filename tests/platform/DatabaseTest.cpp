@@ -1,9 +1,11 @@
 #include "platform/Database.h"
+#include "support/FaultyVfs.h"
 #include "support/ReadRows.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 namespace trawlmeter {
@@ -31,7 +33,7 @@ struct DatabaseEngine : ::testing::Test {
             }
             ++value;
         }
-        return recordset.Update();
+        return recordset.Update().has_value();
     }
 };
 
@@ -56,7 +58,7 @@ TEST_F(DatabaseEngine, AnEmptyFileOpensWithoutTablesAndStaysEmpty) {
     ASSERT_NE(database, nullptr);
     EXPECT_FALSE(database->hasTable("baidu"));
     EXPECT_EQ(database->OpenRecordset("baidu"), nullptr);
-    database->Close();
+    EXPECT_TRUE(database->Close());
     EXPECT_EQ(std::filesystem::file_size(path), 0u);
 }
 
@@ -82,7 +84,7 @@ TEST_F(DatabaseEngine, WritesFieldsByNameAndSkipsMissingOnes) {
     EXPECT_TRUE(recordset->Update());
     EXPECT_FALSE(recordset->Update()) << "a record is written once";
     recordset->Close();
-    database->Close();
+    EXPECT_TRUE(database->Close());
 
     EXPECT_EQ(readRows(path, "SELECT a, B, c FROM t"), (std::vector<Row>{{"one", "two", {}}}));
 }
@@ -100,7 +102,7 @@ TEST_F(DatabaseEngine, ARefusedRecordIsLostAloneAndLaterRecordsAreWritten) {
     EXPECT_FALSE(append(*recordset, {"3", "x", "bad", "u3"}, fields)) << "CHECK";
     EXPECT_FALSE(append(*recordset, {"4", "x", "ok", "u1"}, fields)) << "must not replace 1";
     EXPECT_TRUE(append(*recordset, {"5", "x", "ok", "u5"}, fields));
-    database->Close();
+    EXPECT_TRUE(database->Close());
 
     EXPECT_EQ(readRows(path, "SELECT n FROM t ORDER BY rowid"), (std::vector<Row>{{"1"}, {"5"}}));
 }
@@ -115,7 +117,7 @@ TEST_F(DatabaseEngine, UnassignedColumnsTakeTheTableDefault) {
     EXPECT_TRUE(append(*recordset, {"1", "2"}, {"a", "b"}));
     EXPECT_TRUE(append(*recordset, {"3"}, {"a"}));
     EXPECT_TRUE(append(*recordset, {}, {}));
-    database->Close();
+    EXPECT_TRUE(database->Close());
 
     EXPECT_EQ(
         readRows(path, "SELECT id, a, b, source FROM t ORDER BY id"),
@@ -133,7 +135,7 @@ TEST_F(DatabaseEngine, RecordsBecomeVisibleToOthersOnCommit) {
     EXPECT_EQ(countRows(path, "google"), 1);
 
     ASSERT_TRUE(append(*recordset, {"second"}, {"sdate"}));
-    database->Close();
+    EXPECT_TRUE(database->Close());
     EXPECT_EQ(countRows(path, "google"), 2) << "Close commits";
 }
 
@@ -146,6 +148,51 @@ TEST_F(DatabaseEngine, ARecordsetOutlivingItsDatabaseRefusesWrites) {
 
     EXPECT_FALSE(append(*recordset, {"late"}, {"sdate"}));
     EXPECT_EQ(countRows(path, "yahoo"), 0);
+}
+
+TEST_F(DatabaseEngine, WaitsForAnotherProgramsLockAndGivesUpWithTheReasonAfterItsLimit) {
+    folder.createVisitDatabase("visits.db");
+    auto database = db::Database::open(path);
+    auto recordset = database->OpenRecordset("baidu");
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    int waits = 0;
+    bool release = true;
+    database->setBusyWait(std::chrono::milliseconds(200), [&] {
+        if (++waits == 5 && release) {
+            sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+        }
+    });
+    EXPECT_TRUE(append(*recordset, {"waited"}, {"sdate"}));
+    EXPECT_EQ(waits, 5);
+    EXPECT_TRUE(database->commit());
+
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    release = false;
+    recordset->AddNew();
+    const auto refused = recordset->Update();
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error(), "database is locked");
+    EXPECT_GT(waits, 10);
+    sqlite3_close(other);
+}
+
+TEST_F(DatabaseEngine, AFullDiskRefusesTheCommitWithTheReasonAndDropsNothingCommitted) {
+    testing::FaultyVfs vfs;
+    folder.createVisitDatabase("visits.db");
+    auto database = db::Database::open(path);
+    auto recordset = database->OpenRecordset("sogou");
+    ASSERT_TRUE(append(*recordset, {"kept"}, {"sdate"}));
+    ASSERT_TRUE(database->commit());
+    ASSERT_TRUE(append(*recordset, {"lost"}, {"sdate"}));
+    vfs.failFrom(1);
+    const auto refused = database->commit();
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error(), "database or disk is full");
+    database->rollback();
+    database.reset();
+    EXPECT_EQ(readRows(path, "SELECT sdate FROM sogou"), std::vector<Row>{{"kept"}});
 }
 
 } // namespace

@@ -29,7 +29,23 @@ bool FakePlatform::openUrl(const std::string& url) {
 }
 
 PlatformPorts FakePlatform::ports(std::string programFolder) {
-    return PlatformPorts{*this, *this, *this, *this, std::move(programFolder)};
+    return PlatformPorts{*this, *this, *this, *this, fileWrites, std::move(programFolder)};
+}
+
+tl::expected<std::size_t, std::error_code> FaultyFileWrites::write(int to,
+                                                                   std::span<const char> bytes) {
+    if (fails()) {
+        return tl::unexpected(m_error);
+    }
+    return m_system.write(to, bytes);
+}
+
+tl::expected<std::int64_t, std::error_code>
+FaultyFileWrites::copyRange(int from, std::int64_t offset, std::int64_t length, int to) {
+    if (fails()) {
+        return tl::unexpected(m_error);
+    }
+    return m_system.copyRange(from, offset, length, to);
 }
 
 } // namespace trawlmeter::testing

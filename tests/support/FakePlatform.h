@@ -4,11 +4,35 @@
 
 #include <deque>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace trawlmeter::testing {
+
+// File writes that reach the disk until the Nth (counted from 1, kernel copies included); that
+// one and every later one fail with `error`, as a disk that filled up stays full.
+class FaultyFileWrites : public FileWritePort {
+public:
+    tl::expected<std::size_t, std::error_code> write(int to, std::span<const char> bytes) override;
+    tl::expected<std::int64_t, std::error_code> copyRange(int from, std::int64_t offset,
+                                                          std::int64_t length, int to) override;
+
+    void failFrom(long write, std::errc error) {
+        m_failFrom = write;
+        m_error = std::make_error_code(error);
+    }
+    long writes() const { return m_writes; }
+
+private:
+    bool fails() { return ++m_writes >= m_failFrom; }
+
+    SystemFileWrites m_system;
+    long m_writes = 0;
+    long m_failFrom = std::numeric_limits<long>::max();
+    std::error_code m_error;
+};
 
 struct ShownMessage {
     std::string prompt;
@@ -39,6 +63,7 @@ public:
     long yields = 0;
     // Runs inside every yield, as an event handler would.
     std::function<void()> onYield;
+    FaultyFileWrites fileWrites;
 };
 
 } // namespace trawlmeter::testing

@@ -29,7 +29,8 @@ TEST(StartUp, MissingDatabaseMessageComesUpBeforeTheWindowAndAnalysisStaysOff) {
     TestFolder folder;
     FakePlatform platform;
     RecordingMessageBox messages;
-    MainForm form(PlatformPorts{messages, platform, platform, platform, folder.str()});
+    MainForm form(
+        PlatformPorts{messages, platform, platform, platform, platform.fileWrites, folder.str()});
     MainWindow window(form);
     window.loadAndShow();
 

@@ -60,8 +60,8 @@ class ShownWindow : public ::testing::Test {
 protected:
     ShownWindow() {
         folder.createVisitDatabase();
-        form = std::make_unique<MainForm>(
-            PlatformPorts{platform, eventLoop, platform, platform, folder.str()});
+        form = std::make_unique<MainForm>(PlatformPorts{platform, eventLoop, platform, platform,
+                                                        platform.fileWrites, folder.str()});
         window = std::make_unique<MainWindow>(*form);
         window->loadAndShow();
         eventLoop.setRefresh([this] { window->refreshFromModel(); });

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <sqlite3.h>
+
+#include <limits>
+
+namespace trawlmeter::testing {
+
+// The system's SQLite file layer with one fault: from the Nth write on (counted over every
+// file, journals included) each write fails with `code`, as on a disk that filled up. It is
+// the default layer while it lives, so every database opened meanwhile goes through it.
+class FaultyVfs {
+public:
+    FaultyVfs();
+    FaultyVfs(const FaultyVfs&) = delete;
+    FaultyVfs& operator=(const FaultyVfs&) = delete;
+    ~FaultyVfs();
+
+    void failFrom(long write, int code = SQLITE_FULL) {
+        m_failFrom = m_writes + write;
+        m_code = code;
+    }
+    long writes() const { return m_writes; }
+
+    // One open file: ours, and the system's right behind it.
+    struct File;
+
+private:
+    static int open(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags,
+                    int* outFlags);
+    static int write(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offset);
+
+    sqlite3_vfs m_vfs{};
+    sqlite3_vfs* m_system = nullptr;
+    long m_writes = 0;
+    long m_failFrom = std::numeric_limits<long>::max();
+    int m_code = SQLITE_FULL;
+};
+
+} // namespace trawlmeter::testing
