@@ -131,6 +131,10 @@ tl::expected<std::optional<LogStream::Member>, LogReadError> LogStream::nextMemb
     m_delivered = 0;
     m_encrypted = false;
     m_ended = false;
+    m_gzip.reset();
+    if (m_format.code == ARCHIVE_FILTER_GZIP && m_format.kind == LogKind::Compressed) {
+        m_gzip.emplace();
+    }
 
     archive_entry* entry = nullptr;
     const int status = archive_read_next_header(m_archive.get(), &entry);
@@ -181,6 +185,9 @@ tl::expected<std::span<const char>, LogReadError> LogStream::nextBlock() {
         }
         const std::span<const char> block(static_cast<const char*>(data), size);
         m_delivered += static_cast<std::int64_t>(size);
+        if (m_gzip) {
+            m_gzip->add(block);
+        }
         return block;
     }
     return finishEntry();
@@ -193,6 +200,12 @@ tl::expected<std::span<const char>, LogReadError> LogStream::finishEntry() {
     if (m_declaredSize >= 0 && m_delivered != m_declaredSize) {
         return fail("truncated: " + std::to_string(m_delivered) + " of the " +
                     std::to_string(m_declaredSize) + " bytes its header gives");
+    }
+    if (m_gzip) {
+        const auto checked = m_gzip->verify(m_file.fd());
+        if (!checked) {
+            return fail(checked.error());
+        }
     }
     m_ended = true;
     return std::span<const char>();

@@ -3,6 +3,7 @@
 #include "split/FileHandle.h"
 #include "split/LogArchive.h"
 #include "split/LogFormat.h"
+#include "split/LogGzipCheck.h"
 
 #include <tl/expected.hpp>
 
@@ -61,6 +62,7 @@ private:
     bool m_encrypted = false;
     bool m_hasData = false;
     bool m_ended = false;
+    std::optional<LogGzipCheck> m_gzip;
 };
 
 } // namespace trawlmeter::split

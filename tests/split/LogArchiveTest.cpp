@@ -150,6 +150,10 @@ TEST_F(LogArchiveTest, CompressedFilesReadBackAsTheirExactBytes) {
             EXPECT_TRUE(split::verifyLogs(target)) << target;
         }
     }
+    // Members one after another read as their joined bytes and pass the CRC check together.
+    ASSERT_TRUE(run("gzip -nc " + at("u.log") + " >" + at("two.gz") + " && gzip -nc " +
+                    at("byte.log") + " >>" + at("two.gz")));
+    EXPECT_EQ(readAll(split::listLogs(at("two.gz"))->front()), log + "x");
 }
 
 TEST_F(LogArchiveTest, ArchivesStandForTheirLogMembersInTheByteOrderOfTheirNames) {
@@ -234,6 +238,7 @@ TEST_F(LogArchiveTest, DamagedOrDisguisedFilesFailWithTheReasonInsteadOfEndingEa
         std::string reason;
     };
     const std::vector<Case> cases = {
+        {"gzip", "flipped.gz", "gzip -nc u.log >OUT", Spoil::FlipMiddleByte, "damaged (CRC"},
         {"gzip", "half.gz", "gzip -nc u.log >OUT", Spoil::CutInHalf, "truncated gzip input"},
         {"gzip", "short.gz", "gzip -nc u.log >OUT", Spoil::CutLastByte, "truncated or damaged"},
         {"bzip2", "half.bz2", "bzip2 -c u.log >OUT", Spoil::CutInHalf, "truncated bzip2 input"},
