@@ -1,0 +1,70 @@
+#include "split/LogArchive.h"
+
+#include "split/LogStream.h"
+
+#include <algorithm>
+
+namespace trawlmeter::split {
+
+std::string LogEntry::label() const {
+    return memberIndex < 0 ? path : path + ":" + member;
+}
+
+tl::expected<std::vector<LogEntry>, LogReadError> listLogs(const std::string& path) {
+    if (logKindOf(path) != LogKind::Archive) {
+        return std::vector<LogEntry>{LogEntry{path, "", -1}};
+    }
+    auto stream = LogStream::open(path);
+    if (!stream) {
+        return tl::make_unexpected(stream.error());
+    }
+    std::vector<LogEntry> logs;
+    for (;;) {
+        auto member = stream->nextMember();
+        if (!member) {
+            return tl::make_unexpected(member.error());
+        }
+        if (!*member) {
+            break;
+        }
+        if ((*member)->isLog) {
+            logs.push_back(LogEntry{path, std::move((*member)->name), (*member)->index});
+        }
+    }
+    std::stable_sort(logs.begin(), logs.end(),
+                     [](const LogEntry& a, const LogEntry& b) { return a.member < b.member; });
+    return logs;
+}
+
+tl::expected<void, LogReadError> verifyLogs(const std::string& path) {
+    if (logKindOf(path) == LogKind::Plain) {
+        return {};
+    }
+    auto stream = LogStream::open(path);
+    if (!stream) {
+        return tl::make_unexpected(stream.error());
+    }
+    for (;;) {
+        auto member = stream->nextMember();
+        if (!member) {
+            return tl::make_unexpected(member.error());
+        }
+        if (!*member) {
+            return {};
+        }
+        if (!(*member)->isLog) {
+            continue;
+        }
+        for (;;) {
+            auto block = stream->nextBlock();
+            if (!block) {
+                return tl::make_unexpected(block.error());
+            }
+            if (block->empty()) {
+                break;
+            }
+        }
+    }
+}
+
+} // namespace trawlmeter::split

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "split/LogFormat.h"
+
+#include <tl/expected.hpp>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace trawlmeter::split {
+
+// Why a log could not be listed or read: the file (and member), then libarchive's or the
+// system's own words, e.g. "/logs/may.zip:u_ex0501.log: ZIP bad CRC: 0x6b699fe6 should be …".
+struct LogReadError {
+    std::string message;
+};
+
+// One log: a whole file, or one member of an archive. A member's name is only ever a label; it
+// never becomes a path on disk, and the member is found again by its position.
+struct LogEntry {
+    std::string path;
+    std::string member;            // empty for a whole file
+    std::int64_t memberIndex = -1; // position among all the archive's entries; -1 for a whole file
+
+    // The path, or "path:member".
+    [[nodiscard]] std::string label() const;
+};
+
+// The logs `path` stands for. A plain or compressed file is one log and is not opened here; an
+// archive stands for its regular-file members whose names end in .log (any case), in the byte
+// order of their names. Fails when the archive or one of its headers cannot be read.
+[[nodiscard]] tl::expected<std::vector<LogEntry>, LogReadError> listLogs(const std::string& path);
+
+// Reads every log of a compressed file or archive to its end and keeps nothing, so a caller can
+// make sure an archive decompresses in full before it uses any member. Costs one full
+// decompression, in one pass in the archive's own order; a plain file passes unread.
+[[nodiscard]] tl::expected<void, LogReadError> verifyLogs(const std::string& path);
+
+} // namespace trawlmeter::split

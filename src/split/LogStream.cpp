@@ -1,0 +1,214 @@
+#include "split/LogStream.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <utility>
+
+namespace trawlmeter::split {
+namespace {
+
+constexpr std::size_t kBlockBytes = 1 << 20;
+
+std::string systemWords(int error) {
+    return std::generic_category().message(error);
+}
+
+// libarchive says nothing for some endings, e.g. a gzip trailer cut short or a 7z cut in half.
+std::string libarchiveWords(archive* handle) {
+    const char* text = archive_error_string(handle);
+    std::string words = text ? text : "";
+    while (!words.empty() && (words.back() == '\n' || words.back() == ' ')) {
+        words.pop_back();
+    }
+    if (!words.empty()) {
+        return words;
+    }
+    const int error = archive_errno(handle);
+    return error > 0 ? systemWords(error) : "truncated or damaged";
+}
+
+LogReadError errorAt(const std::string& label, const std::string& words) {
+    return LogReadError{label + ": " + words};
+}
+
+void enableFormat(archive* handle, const LogFormat& format) {
+    switch (format.kind) {
+    case LogKind::Compressed:
+        archive_read_support_filter_by_code(handle, format.code);
+        [[fallthrough]];
+    case LogKind::Plain:
+        archive_read_support_format_raw(handle);
+        // The raw format takes no empty input; an empty log is an archive of no entries.
+        archive_read_support_format_empty(handle);
+        break;
+    case LogKind::Archive:
+        if (format.code == ARCHIVE_FORMAT_ZIP) {
+            // Seeks to a member through the central directory instead of inflating those before.
+            archive_read_support_format_zip_seekable(handle);
+        } else {
+            archive_read_support_format_7zip(handle);
+        }
+        break;
+    }
+}
+
+std::string memberName(archive_entry* entry) {
+    const char* name = archive_entry_pathname_utf8(entry);
+    if (!name) {
+        name = archive_entry_pathname(entry);
+    }
+    return name ? name : "";
+}
+
+} // namespace
+
+void LogStream::ArchiveFree::operator()(archive* handle) const {
+    archive_read_free(handle);
+}
+
+LogStream::LogStream(std::string path, LogFormat format, FileHandle file,
+                     std::unique_ptr<archive, ArchiveFree> handle)
+    : m_path(std::move(path)), m_format(format), m_file(std::move(file)),
+      m_archive(std::move(handle)) {}
+
+tl::expected<LogStream, LogReadError> LogStream::open(const std::string& path) {
+    const LogFormat format = logFormatOf(path);
+    FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.fd() < 0) {
+        return tl::make_unexpected(errorAt(path, systemWords(errno)));
+    }
+    struct stat info {};
+    if (::fstat(file.fd(), &info) != 0) {
+        return tl::make_unexpected(errorAt(path, systemWords(errno)));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return tl::make_unexpected(errorAt(path, "not a regular file"));
+    }
+    std::unique_ptr<archive, ArchiveFree> handle(archive_read_new());
+    if (!handle) {
+        return tl::make_unexpected(errorAt(path, systemWords(ENOMEM)));
+    }
+    enableFormat(handle.get(), format);
+    if (archive_read_open_fd(handle.get(), file.fd(), kBlockBytes) != ARCHIVE_OK) {
+        return tl::make_unexpected(errorAt(path, libarchiveWords(handle.get())));
+    }
+    if (format.kind == LogKind::Compressed) {
+        // Without the filter's signature libarchive reads the file as it is.
+        const int filters = archive_filter_count(handle.get());
+        const std::string name(format.name);
+        if (filters < 2 || archive_filter_code(handle.get(), 0) != format.code) {
+            return tl::make_unexpected(errorAt(path, "not a " + name + " stream"));
+        }
+        if (filters > 2) {
+            return tl::make_unexpected(
+                errorAt(path, "a " + name + " stream inside a " + name + " stream"));
+        }
+    }
+    return LogStream(path, format, std::move(file), std::move(handle));
+}
+
+tl::unexpected<LogReadError> LogStream::fail(std::string words) {
+    m_failure = errorAt(m_label.empty() ? m_path : m_label, words);
+    return tl::make_unexpected(*m_failure);
+}
+
+tl::expected<std::optional<LogStream::Member>, LogReadError> LogStream::nextMember() {
+    if (m_failure) {
+        return tl::make_unexpected(*m_failure);
+    }
+    const bool wholeFile = m_format.kind != LogKind::Archive;
+    if (wholeFile && m_index >= 0) {
+        return std::nullopt;
+    }
+    ++m_index;
+    m_label = m_path;
+    m_declaredSize = -1;
+    m_delivered = 0;
+    m_encrypted = false;
+    m_ended = false;
+    m_gzip.reset();
+    if (m_format.code == ARCHIVE_FILTER_GZIP && m_format.kind == LogKind::Compressed) {
+        m_gzip.emplace();
+    }
+
+    archive_entry* entry = nullptr;
+    const int status = archive_read_next_header(m_archive.get(), &entry);
+    // A warning on a header (a name in an unknown character set) leaves the data readable.
+    if (status != ARCHIVE_OK && status != ARCHIVE_WARN && status != ARCHIVE_EOF) {
+        return fail(libarchiveWords(m_archive.get()));
+    }
+    m_hasData = status != ARCHIVE_EOF;
+    if (wholeFile) {
+        return Member{-1, "", true};
+    }
+    if (status == ARCHIVE_EOF) {
+        return std::nullopt;
+    }
+    Member member{m_index, memberName(entry), false};
+    member.isLog = archive_entry_filetype(entry) == AE_IFREG && !archive_entry_hardlink(entry) &&
+                   hasLogEnding(member.name);
+    m_label = m_path + ":" + member.name;
+    if (archive_entry_size_is_set(entry)) {
+        m_declaredSize = archive_entry_size(entry);
+    }
+    m_encrypted = archive_entry_is_encrypted(entry) != 0;
+    return member;
+}
+
+tl::expected<std::span<const char>, LogReadError> LogStream::nextBlock() {
+    if (m_failure) {
+        return tl::make_unexpected(*m_failure);
+    }
+    while (m_hasData && !m_ended) {
+        const void* data = nullptr;
+        std::size_t size = 0;
+        la_int64_t offset = 0;
+        const int status = archive_read_data_block(m_archive.get(), &data, &size, &offset);
+        if (status == ARCHIVE_EOF) {
+            break;
+        }
+        // A warning here is a checksum or size that does not match: the data is wrong.
+        if (status != ARCHIVE_OK) {
+            const std::string words = libarchiveWords(m_archive.get());
+            return fail(m_encrypted ? "encrypted (" + words + ")" : words);
+        }
+        if (offset != m_delivered) {
+            return fail("a sparse entry, which no log is");
+        }
+        if (size == 0) {
+            continue;
+        }
+        const std::span<const char> block(static_cast<const char*>(data), size);
+        m_delivered += static_cast<std::int64_t>(size);
+        if (m_gzip) {
+            m_gzip->add(block);
+        }
+        return block;
+    }
+    return finishEntry();
+}
+
+tl::expected<std::span<const char>, LogReadError> LogStream::finishEntry() {
+    if (m_ended) {
+        return std::span<const char>();
+    }
+    if (m_declaredSize >= 0 && m_delivered != m_declaredSize) {
+        return fail("truncated: " + std::to_string(m_delivered) + " of the " +
+                    std::to_string(m_declaredSize) + " bytes its header gives");
+    }
+    if (m_gzip) {
+        const auto checked = m_gzip->verify(m_file.fd());
+        if (!checked) {
+            return fail(checked.error());
+        }
+    }
+    m_ended = true;
+    return std::span<const char>();
+}
+
+} // namespace trawlmeter::split

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "split/FileHandle.h"
+#include "split/LogArchive.h"
+#include "split/LogFormat.h"
+#include "split/LogGzipCheck.h"
+
+#include <tl/expected.hpp>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+struct archive;
+
+namespace trawlmeter::split {
+
+// A log file opened through libarchive in the one format its ending claims: steps through its
+// entries (a whole file is one) and reads the current entry in the decompressor's own blocks.
+// Every way a log can end early (damage, truncation, encryption, fewer bytes than its header
+// gives) is a failure, never a short read; once failed it keeps failing the same way.
+class LogStream {
+public:
+    struct Member {
+        std::int64_t index; // position among all entries; -1 for a whole file
+        std::string name;   // empty for a whole file
+        bool isLog;         // a whole file, or a regular-file member named *.log
+    };
+
+    [[nodiscard]] static tl::expected<LogStream, LogReadError> open(const std::string& path);
+
+    // The next entry, ready to be read, or nothing after the last.
+    [[nodiscard]] tl::expected<std::optional<Member>, LogReadError> nextMember();
+    // The next bytes of the current entry, valid until the next call; empty at its end, which
+    // comes only after every check passed.
+    [[nodiscard]] tl::expected<std::span<const char>, LogReadError> nextBlock();
+
+private:
+    struct ArchiveFree {
+        void operator()(archive* handle) const;
+    };
+
+    LogStream(std::string path, LogFormat format, FileHandle file,
+              std::unique_ptr<archive, ArchiveFree> handle);
+
+    tl::unexpected<LogReadError> fail(std::string words);
+    tl::expected<std::span<const char>, LogReadError> finishEntry();
+
+    std::string m_path;
+    LogFormat m_format;
+    // Declared before the archive, which reads it, so it is closed after the archive is freed.
+    FileHandle m_file;
+    std::unique_ptr<archive, ArchiveFree> m_archive;
+    std::optional<LogReadError> m_failure;
+
+    std::int64_t m_index = -1;
+    std::string m_label;
+    std::int64_t m_declaredSize = -1;
+    std::int64_t m_delivered = 0;
+    bool m_encrypted = false;
+    bool m_hasData = false;
+    bool m_ended = false;
+    std::optional<LogGzipCheck> m_gzip;
+};
+
+} // namespace trawlmeter::split
