@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/FolderLock.h"
 #include "split/ChunkNames.h"
+#include "split/LogArchive.h"
 
 namespace trawlmeter {
 namespace {
@@ -45,6 +46,42 @@ void MainForm::CmdAnalysis_Click() {
 }
 
 RunStep MainForm::analyseChosenLog() {
+    m_run.log.reset();
+    const std::string path = TxtrezOveFile.Text();
+    if (split::logKindOf(path) != split::LogKind::Archive || !fs::PathExists(path)) {
+        return analyseLog();
+    }
+    // An archive stands for its logs, analysed one after another as if each had been chosen.
+    auto logs = split::listLogs(path);
+    if (!logs || logs->empty()) {
+        tell(messages::logUnreadable(path, logs ? messages::kNoLogInside : logs.error().reason));
+        return RunStep::LogUnreadable;
+    }
+    // Nothing of an archive is counted unless all of it can be read.
+    if (logs->size() > 1) {
+        const auto whole = split::verifyLogs(path, [this] {
+            DoEvents();
+            return !m_run.stopRequested;
+        });
+        if (!whole) {
+            tell(messages::logUnreadable(whole.error().log, whole.error().reason));
+            return RunStep::LogUnreadable;
+        }
+        if (!*whole) {
+            return RunStep::Stopped;
+        }
+    }
+    for (auto& log : *logs) {
+        m_run.log = std::move(log);
+        m_run.fieldLayout = store::FieldLayout::standard();
+        if (const RunStep step = analyseLog(); step != RunStep::Done) {
+            return step;
+        }
+    }
+    return RunStep::Done;
+}
+
+RunStep MainForm::analyseLog() {
     if (const RunStep split = CmdFileSplit_Click(); split != RunStep::Done) {
         return split;
     }

@@ -3,6 +3,9 @@
 #include "app/BatchPlatform.h"
 #include "app/CrawlerEngines.h"
 #include "app/MainForm.h"
+#include "app/RunMessages.h"
+#include "platform/FileSystem.h"
+#include "split/LogFormat.h"
 
 #include <CLI/CLI.hpp>
 
@@ -41,7 +44,7 @@ struct BatchArguments {
 // What the progress line shows: which log, which chunk, and the time the log has left.
 class Progress {
 public:
-    explicit Progress(std::size_t logCount) : m_logCount(logCount) {}
+    void setLogCount(std::size_t logCount) { m_logCount = logCount; }
 
     void startLog(std::size_t index) {
         m_log = index;
@@ -73,7 +76,7 @@ public:
 
 private:
     static constexpr double kChunkMegabytes = 2.097152;
-    std::size_t m_logCount;
+    std::size_t m_logCount = 0;
     std::size_t m_log = 0;
     std::chrono::steady_clock::time_point m_logStart{};
 };
@@ -92,7 +95,10 @@ std::variant<BatchArguments, int> parseArguments(const std::vector<std::string>&
     app.add_flag("--yield-gaps", parsed.yieldGaps,
                  "print the longest time between two yields of the run (for benchmarks)")
         ->group("");
-    app.add_option("logs", parsed.logs, "the logs to analyse, in this order")
+    app.add_option("logs", parsed.logs,
+                   "the logs to analyse, in this order: a folder stands for its *.log files in\n"
+                   "name order; .gz .bz2 .xz .zst logs are inflated as they are cut; a .zip or\n"
+                   ".7z archive stands for its *.log members in name order")
         ->type_name("LOG")
         ->required();
     std::vector<const char*> argv{"trawlmeter-batch"};
@@ -106,6 +112,35 @@ std::variant<BatchArguments, int> parseArguments(const std::vector<std::string>&
         return status == 0 ? 0 : batch_exit::kUnusableDatabaseOrArguments;
     }
     return parsed;
+}
+
+// The logs the arguments stand for: a folder the regular files directly in it whose names end
+// in .log, in the byte order of their names; anything else itself. A folder with no log, or one
+// that cannot be listed, is reported and gives the status of an unreadable log.
+std::vector<std::string> expandLogs(const std::vector<std::string>& arguments,
+                                    MessageBoxPort& messageBox, int& status) {
+    std::vector<std::string> logs;
+    for (const auto& argument : arguments) {
+        if (!fs::FolderExists(argument)) {
+            logs.push_back(argument);
+            continue;
+        }
+        std::error_code error;
+        auto names = fs::ListFiles(argument, error);
+        std::erase_if(names, [](const std::string& name) { return !split::hasLogEnding(name); });
+        if (error || names.empty()) {
+            messageBox.showMessage(
+                messages::logUnreadable(argument, error ? error.message() : messages::kNoLogInside),
+                kOkOnly, messages::kTitle);
+            status = batch_exit::kLogUnreadable;
+            continue;
+        }
+        std::sort(names.begin(), names.end());
+        for (const auto& name : names) {
+            logs.push_back(argument + "/" + name);
+        }
+    }
+    return logs;
 }
 
 const char* signalName(int signal) {
@@ -124,7 +159,7 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
     const auto& parsed = std::get<BatchArguments>(parsedOrStatus);
 
     MainForm* runningForm = nullptr;
-    Progress progress(parsed.logs.size());
+    Progress progress;
     BatchPlatform platform(streams.err,
                            streams.showProgress ? BatchPlatform::ProgressText([&] {
                                return runningForm ? progress.line(*runningForm) : std::string();
@@ -146,7 +181,9 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
         return batch_exit::kUnusableDatabaseOrArguments;
     }
     int status = batch_exit::kFinished;
-    for (std::size_t log = 0; log < parsed.logs.size(); ++log) {
+    const auto logs = expandLogs(parsed.logs, platform, status);
+    progress.setLogCount(logs.size());
+    for (std::size_t log = 0; log < logs.size(); ++log) {
         // A signal that came before this run stops the batch as one inside it would.
         platform.takeStopSignal();
         if (platform.stopSignal()) {
@@ -154,7 +191,7 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
         }
         progress.startLog(log);
         runningForm = &form;
-        form.TxtrezOveFile.setText(parsed.logs[log]);
+        form.TxtrezOveFile.setText(logs[log]);
         form.CmdAnalysis_Click();
         runningForm = nullptr;
         const RunStep outcome = form.lastRunOutcome();

@@ -132,8 +132,10 @@ private:
     void tell(const std::string& prompt);
     // The visit export of the engine whose export handler is `handler`.
     VisitExport exportVisit(VisitExport (MainForm::*handler)());
-    // Splits the chosen log and scans its chunks in list order.
+    // Analyses the chosen log, or each log of the chosen archive in turn.
     RunStep analyseChosenLog();
+    // Splits one log and scans its chunks in list order.
+    RunStep analyseLog();
     // One item of a chunk: classify, count, export, yield.
     RunStep scanItem(std::string_view item);
     // Ends the log in hand: its held unfinished line is scanned as a line of its own, and what

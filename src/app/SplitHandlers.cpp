@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "split/ChunkNames.h"
 #include "split/ChunkSplitter.h"
+#include "split/LogReader.h"
 
 #include <filesystem>
 #include <system_error>
@@ -48,15 +49,27 @@ RunStep MainForm::FileSplit(const std::string& SourceFile, const std::string& De
         DoEvents();
         return !m_run.stopRequested;
     });
-    const auto chunks = splitter.split(SourceFile, ChunkSize, BufferSize);
+    // A compressed log, or the archive member the run has in hand, is cut as it is inflated.
+    const split::LogEntry log = m_run.log && m_run.log->path == SourceFile
+                                    ? *m_run.log
+                                    : split::LogEntry{SourceFile, {}, -1};
+    tl::expected<std::int64_t, split::SplitFailure> chunks;
+    if (split::logKindOf(SourceFile) == split::LogKind::Plain) {
+        chunks = splitter.split(SourceFile, ChunkSize, BufferSize);
+    } else if (auto reader = split::LogReader::open(log)) {
+        chunks = splitter.split(*reader, ChunkSize, BufferSize);
+    } else {
+        chunks = tl::unexpected(split::SplitFailure{split::SplitFailure::Kind::SourceUnreadable,
+                                                    reader.error().reason});
+    }
     m_run.chunksWritten = chunks.value_or(0);
     if (!chunks) {
-        const auto reason = chunks.error().error.message();
+        const auto& reason = chunks.error().reason;
         switch (chunks.error().kind) {
         case split::SplitFailure::Kind::Stopped:
             return RunStep::Stopped;
         case split::SplitFailure::Kind::SourceUnreadable:
-            tell(messages::logUnreadable(SourceFile, reason));
+            tell(messages::logUnreadable(log.label(), reason));
             return RunStep::LogUnreadable;
         case split::SplitFailure::Kind::InvalidSizes:
         case split::SplitFailure::Kind::ChunkUnwritable:

@@ -4,9 +4,11 @@
 #include "split/ChunkFiles.h"
 #include "split/ChunkNames.h"
 #include "split/ChunkPlan.h"
+#include "split/LogReader.h"
 
 #include <algorithm>
 #include <unistd.h>
+#include <vector>
 
 namespace trawlmeter::split {
 namespace {
@@ -17,57 +19,152 @@ constexpr std::int64_t kBytesPerYield = 8 << 20;
 SplitFailure failureOfCopy(const CopyFailure& failure) {
     switch (failure.kind) {
     case CopyFailure::Kind::ReadFailed:
-        return {SplitFailure::Kind::SourceUnreadable, failure.error};
+        return {SplitFailure::Kind::SourceUnreadable, failure.error.message()};
     case CopyFailure::Kind::SourceEnded:
-        return {SplitFailure::Kind::SourceUnreadable, FileProblem::ShrankWhileRead};
+        return {SplitFailure::Kind::SourceUnreadable,
+                make_error_code(FileProblem::ShrankWhileRead).message()};
     case CopyFailure::Kind::WriteFailed:
         break;
     }
-    return {SplitFailure::Kind::ChunkUnwritable, failure.error};
+    return {SplitFailure::Kind::ChunkUnwritable, failure.error.message()};
 }
+
+tl::expected<void, SplitFailure> checkSizes(std::int32_t chunkBuffers, std::int32_t bufferBytes) {
+    if (chunkBuffers <= 0 || bufferBytes <= 0) {
+        return tl::unexpected(
+            SplitFailure{SplitFailure::Kind::InvalidSizes,
+                         std::make_error_code(std::errc::invalid_argument).message()});
+    }
+    return {};
+}
+
+const SplitFailure kStopped{SplitFailure::Kind::Stopped, {}};
 
 } // namespace
 
 tl::expected<std::int64_t, SplitFailure> ChunkSplitter::split(const std::string& source,
                                                               std::int32_t chunkBuffers,
                                                               std::int32_t bufferBytes) {
-    if (chunkBuffers <= 0 || bufferBytes <= 0) {
-        return tl::unexpected(SplitFailure{SplitFailure::Kind::InvalidSizes,
-                                           std::make_error_code(std::errc::invalid_argument)});
+    if (auto sizes = checkSizes(chunkBuffers, bufferBytes); !sizes) {
+        return tl::unexpected(sizes.error());
     }
     auto input = openSourceFile(source);
     if (!input) {
-        return tl::unexpected(SplitFailure{SplitFailure::Kind::SourceUnreadable, input.error()});
+        return tl::unexpected(
+            SplitFailure{SplitFailure::Kind::SourceUnreadable, input.error().message()});
     }
     const ChunkPlan plan(input->length, chunkBuffers, bufferBytes);
     for (std::int64_t number = 0; number < plan.chunkCount(); ++number) {
         const ByteRange range = plan.chunk(number);
         if (auto written = writeChunk(input->file.fd(), number, range.offset, range.length);
             !written) {
-            if (written.error().kind != SplitFailure::Kind::Stopped) {
-                removeChunks(number);
-            }
-            return tl::unexpected(written.error());
+            return giveUp(written.error(), number);
         }
         if (!m_yield()) {
-            return tl::unexpected(SplitFailure{SplitFailure::Kind::Stopped, {}});
+            return tl::unexpected(kStopped);
         }
     }
     return plan.chunkCount();
 }
 
+tl::expected<std::int64_t, SplitFailure>
+ChunkSplitter::split(LogReader& source, std::int32_t chunkBuffers, std::int32_t bufferBytes) {
+    if (auto sizes = checkSizes(chunkBuffers, bufferBytes); !sizes) {
+        return tl::unexpected(sizes.error());
+    }
+    const std::int64_t chunkBytes = static_cast<std::int64_t>(chunkBuffers) * bufferBytes;
+    std::int64_t number = 0;
+    auto chunk = startChunk(number);
+    if (!chunk) {
+        return giveUp(chunk.error(), 0);
+    }
+    std::int64_t inChunk = 0;
+    std::int64_t sinceYield = 0;
+    // Once a chunk is full a new one starts only for a whole buffer, so the bytes after it
+    // wait here until a buffer is whole or the log ends.
+    std::vector<char> waiting;
+    for (;;) {
+        auto block = source.nextBlock();
+        if (!block) {
+            return giveUp({SplitFailure::Kind::SourceUnreadable, block.error().reason}, number + 1);
+        }
+        std::span<const char> bytes = *block;
+        if (bytes.empty()) {
+            break;
+        }
+        while (!bytes.empty()) {
+            if (inChunk < chunkBytes) {
+                const auto take = static_cast<std::size_t>(
+                    std::min<std::int64_t>(chunkBytes - inChunk, std::ssize(bytes)));
+                if (auto written = append(*chunk, bytes.first(take)); !written) {
+                    return giveUp(written.error(), number + 1);
+                }
+                inChunk += static_cast<std::int64_t>(take);
+                bytes = bytes.subspan(take);
+                continue;
+            }
+            const auto take =
+                std::min(static_cast<std::size_t>(bufferBytes) - waiting.size(), bytes.size());
+            waiting.insert(waiting.end(), bytes.begin(),
+                           bytes.begin() + static_cast<std::ptrdiff_t>(take));
+            bytes = bytes.subspan(take);
+            if (waiting.size() == static_cast<std::size_t>(bufferBytes)) {
+                if (!chunk->close()) {
+                    return giveUp({SplitFailure::Kind::ChunkUnwritable,
+                                   std::error_code(errno, std::generic_category()).message()},
+                                  number + 1);
+                }
+                if (!m_yield()) {
+                    return tl::unexpected(kStopped);
+                }
+                chunk = startChunk(++number);
+                if (!chunk) {
+                    return giveUp(chunk.error(), number);
+                }
+                if (auto written = append(*chunk, waiting); !written) {
+                    return giveUp(written.error(), number + 1);
+                }
+                inChunk = std::ssize(waiting);
+                waiting.clear();
+            }
+        }
+        sinceYield += std::ssize(*block);
+        if (sinceYield >= kBytesPerYield) {
+            sinceYield = 0;
+            if (!m_yield()) {
+                chunk->close();
+                ::unlink(chunkFileName(m_destination, number).c_str());
+                return tl::unexpected(kStopped);
+            }
+        }
+    }
+    // The tail shorter than a buffer joins the last chunk.
+    if (auto written = append(*chunk, waiting); !written) {
+        return giveUp(written.error(), number + 1);
+    }
+    if (!chunk->close()) {
+        return giveUp({SplitFailure::Kind::ChunkUnwritable,
+                       std::error_code(errno, std::generic_category()).message()},
+                      number + 1);
+    }
+    if (!m_yield()) {
+        return tl::unexpected(kStopped);
+    }
+    return number + 1;
+}
+
 tl::expected<void, SplitFailure> ChunkSplitter::writeChunk(int source, std::int64_t number,
                                                            std::int64_t offset,
                                                            std::int64_t length) {
-    const std::string name = chunkFileName(m_destination, number);
-    auto chunk = createChunkFile(name);
+    auto chunk = startChunk(number);
     if (!chunk) {
-        return tl::unexpected(SplitFailure{SplitFailure::Kind::ChunkUnwritable, chunk.error()});
+        return tl::unexpected(chunk.error());
     }
+    const std::string name = chunkFileName(m_destination, number);
     auto dropChunk = [&](SplitFailure failure) {
         chunk->close();
         ::unlink(name.c_str());
-        return tl::unexpected(failure);
+        return tl::unexpected(std::move(failure));
     };
     for (std::int64_t done = 0; done < length;) {
         const std::int64_t step = std::min(kBytesPerYield, length - done);
@@ -76,19 +173,45 @@ tl::expected<void, SplitFailure> ChunkSplitter::writeChunk(int source, std::int6
         }
         done += step;
         if (done < length && !m_yield()) {
-            return dropChunk({SplitFailure::Kind::Stopped, {}});
+            return dropChunk(kStopped);
         }
     }
     if (!chunk->close()) {
-        return dropChunk({SplitFailure::Kind::ChunkUnwritable, {errno, std::generic_category()}});
+        return dropChunk({SplitFailure::Kind::ChunkUnwritable,
+                          std::error_code(errno, std::generic_category()).message()});
     }
     return {};
 }
 
-void ChunkSplitter::removeChunks(std::int64_t count) {
-    for (std::int64_t number = 0; number < count; ++number) {
-        ::unlink(chunkFileName(m_destination, number).c_str());
+tl::expected<FileHandle, SplitFailure> ChunkSplitter::startChunk(std::int64_t number) {
+    auto chunk = createChunkFile(chunkFileName(m_destination, number));
+    if (!chunk) {
+        return tl::unexpected(
+            SplitFailure{SplitFailure::Kind::ChunkUnwritable, chunk.error().message()});
     }
+    return std::move(*chunk);
+}
+
+tl::expected<void, SplitFailure> ChunkSplitter::append(FileHandle& chunk,
+                                                       std::span<const char> bytes) {
+    while (!bytes.empty()) {
+        const auto written = m_writes.write(chunk.fd(), bytes);
+        if (!written) {
+            return tl::unexpected(
+                SplitFailure{SplitFailure::Kind::ChunkUnwritable, written.error().message()});
+        }
+        bytes = bytes.subspan(*written);
+    }
+    return {};
+}
+
+tl::unexpected<SplitFailure> ChunkSplitter::giveUp(SplitFailure failure, std::int64_t count) {
+    if (failure.kind != SplitFailure::Kind::Stopped) {
+        for (std::int64_t number = 0; number < count; ++number) {
+            ::unlink(chunkFileName(m_destination, number).c_str());
+        }
+    }
+    return tl::unexpected(std::move(failure));
 }
 
 } // namespace trawlmeter::split

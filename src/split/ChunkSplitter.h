@@ -1,46 +1,64 @@
 #pragma once
 
 #include "platform/FileWrites.h"
+#include "split/FileHandle.h"
 #include "split/RangeCopier.h"
 
 #include <tl/expected.hpp>
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <span>
 #include <string>
-#include <system_error>
 
 namespace trawlmeter::split {
+
+class LogReader;
 
 struct SplitFailure {
     enum class Kind { InvalidSizes, SourceUnreadable, ChunkUnwritable, Stopped };
     Kind kind;
-    std::error_code error;
+    // The system's or libarchive's words; empty for a stop.
+    std::string reason;
 };
 
-// Cuts one file into the chunk files destination.000, destination.001, … laid out by
-// ChunkPlan. A chunk is never left half written: a source that cannot be read to the end or a
-// chunk that cannot be written whole takes back every chunk this split wrote.
+// Cuts one log into the chunk files destination.000, destination.001, … laid out by ChunkPlan:
+// every chunk but the last holds `chunkBuffers` full buffers of `bufferBytes` bytes, and a tail
+// shorter than one buffer joins the last. A chunk is never left half written: a source that
+// cannot be read to its end or a chunk that cannot be written whole takes back every chunk this
+// split wrote.
 class ChunkSplitter {
 public:
     // Yields to the event loop; false when the split is to stop. It runs after every few
-    // megabytes copied and after every chunk.
+    // megabytes and after every chunk.
     using Yield = std::function<bool()>;
 
     ChunkSplitter(std::string destination, FileWritePort& writes, Yield yield)
-        : m_destination(std::move(destination)), m_yield(std::move(yield)), m_copier(writes) {}
+        : m_destination(std::move(destination)), m_writes(writes), m_yield(std::move(yield)),
+          m_copier(writes) {}
 
-    // The number of chunks written, numbered from 0. On a stop the chunks written so far stay
-    // whole and the chunk in hand is removed.
+    // A plain file, whose length is taken once at the start. The number of chunks written,
+    // numbered from 0. On a stop the chunks written so far stay whole and the chunk in hand is
+    // removed.
     [[nodiscard]] tl::expected<std::int64_t, SplitFailure>
     split(const std::string& source, std::int32_t chunkBuffers, std::int32_t bufferBytes);
+    // A log read to its end, whose length is known only then (a decompressed log): the same
+    // chunks as a plain file of its bytes would give.
+    [[nodiscard]] tl::expected<std::int64_t, SplitFailure>
+    split(LogReader& source, std::int32_t chunkBuffers, std::int32_t bufferBytes);
 
 private:
     [[nodiscard]] tl::expected<void, SplitFailure>
     writeChunk(int source, std::int64_t number, std::int64_t offset, std::int64_t length);
-    void removeChunks(std::int64_t count);
+    [[nodiscard]] tl::expected<FileHandle, SplitFailure> startChunk(std::int64_t number);
+    [[nodiscard]] tl::expected<void, SplitFailure> append(FileHandle& chunk,
+                                                          std::span<const char> bytes);
+    // Removes chunks 0 to `count` - 1 and passes `failure` on; a stop keeps the whole ones.
+    tl::unexpected<SplitFailure> giveUp(SplitFailure failure, std::int64_t count);
 
     std::string m_destination;
+    FileWritePort& m_writes;
     Yield m_yield;
     RangeCopier m_copier;
 };

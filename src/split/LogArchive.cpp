@@ -36,9 +36,10 @@ tl::expected<std::vector<LogEntry>, LogReadError> listLogs(const std::string& pa
     return logs;
 }
 
-tl::expected<void, LogReadError> verifyLogs(const std::string& path) {
+tl::expected<bool, LogReadError> verifyLogs(const std::string& path,
+                                            const std::function<bool()>& keepGoing) {
     if (logKindOf(path) == LogKind::Plain) {
-        return {};
+        return true;
     }
     auto stream = LogStream::open(path);
     if (!stream) {
@@ -50,7 +51,7 @@ tl::expected<void, LogReadError> verifyLogs(const std::string& path) {
             return tl::make_unexpected(member.error());
         }
         if (!*member) {
-            return {};
+            return true;
         }
         if (!(*member)->isLog) {
             continue;
@@ -62,6 +63,9 @@ tl::expected<void, LogReadError> verifyLogs(const std::string& path) {
             }
             if (block->empty()) {
                 break;
+            }
+            if (!keepGoing()) {
+                return false;
             }
         }
     }

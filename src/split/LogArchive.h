@@ -5,15 +5,19 @@
 #include <tl/expected.hpp>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace trawlmeter::split {
 
-// Why a log could not be listed or read: the file (and member), then libarchive's or the
-// system's own words, e.g. "/logs/may.zip:u_ex0501.log: ZIP bad CRC: 0x6b699fe6 should be …".
+// Why a log could not be listed or read: the file (and member), and libarchive's or the system's
+// own words, e.g. "/logs/may.zip:u_ex0501.log" and "ZIP bad CRC: 0x6b699fe6 should be …".
 struct LogReadError {
-    std::string message;
+    std::string log;
+    std::string reason;
+
+    [[nodiscard]] std::string message() const { return log + ": " + reason; }
 };
 
 // One log: a whole file, or one member of an archive. A member's name is only ever a label; it
@@ -35,6 +39,9 @@ struct LogEntry {
 // Reads every log of a compressed file or archive to its end and keeps nothing, so a caller can
 // make sure an archive decompresses in full before it uses any member. Costs one full
 // decompression, in one pass in the archive's own order; a plain file passes unread.
-[[nodiscard]] tl::expected<void, LogReadError> verifyLogs(const std::string& path);
+// `keepGoing` runs after every block read; false from it ends the reading early, and the
+// result is then false.
+[[nodiscard]] tl::expected<bool, LogReadError> verifyLogs(
+    const std::string& path, const std::function<bool()>& keepGoing = [] { return true; });
 
 } // namespace trawlmeter::split

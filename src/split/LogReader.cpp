@@ -13,7 +13,7 @@ tl::expected<LogReader, LogReadError> LogReader::open(const LogEntry& entry) {
     }
     const bool inArchive = logKindOf(entry.path) == LogKind::Archive;
     if (inArchive != (entry.memberIndex >= 0)) {
-        return tl::make_unexpected(LogReadError{entry.label() + ": not a log of this file"});
+        return tl::make_unexpected(LogReadError{entry.label(), "not a log of this file"});
     }
     for (;;) {
         auto member = stream->nextMember();
@@ -21,12 +21,12 @@ tl::expected<LogReader, LogReadError> LogReader::open(const LogEntry& entry) {
             return tl::make_unexpected(member.error());
         }
         if (!*member || (*member)->index > entry.memberIndex) {
-            return tl::make_unexpected(LogReadError{entry.label() + ": no longer in the archive"});
+            return tl::make_unexpected(LogReadError{entry.label(), "no longer in the archive"});
         }
         if ((*member)->index == entry.memberIndex) {
             if (!(*member)->isLog || (*member)->name != entry.member) {
                 return tl::make_unexpected(
-                    LogReadError{entry.label() + ": no longer in the archive at its position"});
+                    LogReadError{entry.label(), "no longer in the archive at its position"});
             }
             return LogReader(std::move(*stream));
         }

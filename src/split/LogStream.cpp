@@ -33,7 +33,7 @@ std::string libarchiveWords(archive* handle) {
 }
 
 LogReadError errorAt(const std::string& label, const std::string& words) {
-    return LogReadError{label + ": " + words};
+    return LogReadError{label, words};
 }
 
 void enableFormat(archive* handle, const LogFormat& format) {

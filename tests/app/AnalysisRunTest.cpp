@@ -1,4 +1,5 @@
 #include "app/MainForm.h"
+#include "support/ArchiveWriter.h"
 #include "support/FakePlatform.h"
 #include "support/FaultyVfs.h"
 #include "support/GeneratedLog.h"
@@ -314,6 +315,33 @@ TEST_F(AnalysisRun, AFullWorkFolderDiskStopsTheRunBeforeAnyLineIsCounted) {
     EXPECT_EQ(form.TxtLineCnt.Text(), "0");
     EXPECT_EQ(form.lastRunOutcome(), RunStep::Failed);
     EXPECT_EQ(form.Label3.Caption(), "分析未完成");
+    EXPECT_FALSE(stdfs::exists(workFolder()));
+}
+
+TEST_F(AnalysisRun, AnArchiveOfTwoLogsIsAnalysedLogByLogInOneRun) {
+    const auto log = chooseGeneratedLog(kThreeChunkBytes);
+    const std::string bytes = folder.readFile("access.log");
+    testing::writeZip(folder / "month.zip", {{"b.log", bytes}, {"a.log", bytes}});
+    form.TxtrezOveFile.setText((folder / "month.zip").string());
+    std::vector<std::string> progress;
+    platform.onYield = [&] {
+        if (progress.empty() || progress.back() != form.Label3.Caption()) {
+            progress.push_back(form.Label3.Caption());
+        }
+    };
+
+    form.CmdAnalysis_Click();
+
+    expectCounters(log, 2);
+    EXPECT_EQ(testing::countRows(databasePath(), "sogou"), 2 * log.crawlerLines[3]);
+    const std::vector<std::string> oneLog{"正在分析第 1 个临时日志文件",
+                                          "正在分析第 2 个临时日志文件",
+                                          "正在分析第 3 个临时日志文件"};
+    std::vector<std::string> expected{"准备中"};
+    expected.insert(expected.end(), oneLog.begin(), oneLog.end());
+    expected.insert(expected.end(), oneLog.begin(), oneLog.end());
+    EXPECT_EQ(progress, expected);
+    EXPECT_EQ(form.Label3.Caption(), "分析完成");
     EXPECT_FALSE(stdfs::exists(workFolder()));
 }
 

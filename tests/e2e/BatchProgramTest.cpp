@@ -1,9 +1,11 @@
+#include "support/ArchiveWriter.h"
 #include "support/GeneratedLog.h"
 #include "support/TestFolder.h"
 #include "support/VisitRecords.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -213,11 +215,11 @@ TEST_F(BatchRun, TakesALogWhoseNameStartsWithADashAfterTheEndOfOptions) {
 }
 
 TEST_F(BatchRun, ALogThatExistsButCannotBeReadSaysWhyAndExitsOne) {
-    stdfs::create_directory(folder / "a-folder.log");
-    const auto result = runBatchProgram(arguments(quoted(folder / "a-folder.log")));
+    ASSERT_EQ(mkfifo((folder / "a-fifo.log").c_str(), 0600), 0);
+    const auto result = runBatchProgram(arguments(quoted(folder / "a-fifo.log")));
     EXPECT_EQ(result.status, 1);
-    EXPECT_NE(result.err.find("无法读取日志文件：" + (folder / "a-folder.log").string() +
-                              "（Is a directory）"),
+    EXPECT_NE(result.err.find("无法读取日志文件：" + (folder / "a-fifo.log").string() +
+                              "（不是普通文件）"),
               std::string::npos)
         << result.err;
 }
@@ -299,6 +301,114 @@ TEST_F(BatchRun, SigtermStopsTheRunWithWhatItReadStoredThenTheNextRunCountsExact
     EXPECT_EQ(storedRecords() - storedBefore, small.crawlerLines[0] + small.crawlerLines[1] +
                                                   small.crawlerLines[2] + small.crawlerLines[3] +
                                                   small.crawlerLines[4]);
+}
+
+// Daily logs as operators keep them: two logs, the first without a final line end, beside a
+// file that is no log and a folder named like one.
+struct DailyLogs : BatchRun {
+    DailyLogs() {
+        stdfs::create_directories(folder / "logs/old.log");
+        folder.writeFile("logs/notes.txt", "msnbot is no log line\n");
+        first = writeLog("logs/u_ex080715.log", 300'000);
+        stdfs::resize_file(folder / "logs/u_ex080715.log",
+                           stdfs::file_size(folder / "logs/u_ex080715.log") - 1);
+        second = writeLog("logs/u_ex080716.LOG", 200'000);
+        expected = "Baidu: " + std::to_string(first.crawlerLines[0] + second.crawlerLines[0]);
+    }
+
+    // Every stored visit of every engine table of the database in `program`, in order.
+    static std::vector<testing::VisitRecord> recordsIn(const stdfs::path& program) {
+        std::vector<testing::VisitRecord> records;
+        for (const char* table : {"baidu", "google", "yahoo", "sogou", "msn"}) {
+            auto some = testing::readVisitRecords((program / "rezOve.mdb").string(), table);
+            records.insert(records.end(), some.begin(), some.end());
+        }
+        return records;
+    }
+
+    testing::GeneratedLog first;
+    testing::GeneratedLog second;
+    std::string expected;
+};
+
+TEST_F(DailyLogs, CompressedLogsAndArchivesGiveTheCountersAndRecordsOfThePlainLogs) {
+    const auto plain = runBatchProgram(arguments(quoted(folder / "logs")));
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    // Each log ends its own lines: the first one's last line is not joined to the second's.
+    EXPECT_NE(plain.out.find("All: " + std::to_string(first.lines + second.lines) + "\n"),
+              std::string::npos)
+        << plain.out;
+    EXPECT_EQ(plain.out.rfind(expected, 0), 0u) << plain.out;
+    const auto plainRecords = recordsIn(folder.path());
+
+    const stdfs::path one = folder / "logs/u_ex080715.log";
+    const stdfs::path two = folder / "logs/u_ex080716.LOG";
+    testing::writeZip(folder / "month.zip", {{"u_ex080716.log", testing::readWholeFile(two)},
+                                             {"readme.txt", "msnbot"},
+                                             {"u_ex080715.log", testing::readWholeFile(one)}});
+    const std::pair<std::string, std::string> variants[] = {
+        {"gzip", "gzip -c " + quoted(one) + " >" + quoted(folder / "a.gz") + " && gzip -c " +
+                     quoted(two) + " >" + quoted(folder / "b.GZ")},
+        {"xz", "xz -c " + quoted(one) + " >" + quoted(folder / "a.xz") + " && xz -c " +
+                   quoted(two) + " >" + quoted(folder / "b.xz")},
+        {"zip", "true"}};
+    const std::string logsOf[] = {quoted(folder / "a.gz") + " " + quoted(folder / "b.GZ"),
+                                  quoted(folder / "a.xz") + " " + quoted(folder / "b.xz"),
+                                  quoted(folder / "month.zip")};
+    for (std::size_t variant = 0; variant < std::size(variants); ++variant) {
+        SCOPED_TRACE(variants[variant].first);
+        ASSERT_EQ(std::system(variants[variant].second.c_str()), 0);
+        testing::TestFolder program;
+        program.createVisitDatabase();
+        const auto result =
+            runBatchProgram("--folder " + quoted(program.path()) + " " + logsOf[variant]);
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.out, plain.out);
+        EXPECT_EQ(recordsIn(program.path()), plainRecords);
+        EXPECT_FALSE(stdfs::exists(program / "temp"));
+    }
+}
+
+TEST_F(DailyLogs, ACorruptGzipAmongGoodLogsIsReportedAndNothingOfItCounted) {
+    const std::string log = folder.readFile("logs/u_ex080715.log");
+    ASSERT_EQ(std::system(("gzip -c " + quoted(folder / "logs/u_ex080715.log") + " >" +
+                           quoted(folder / "bad.gz"))
+                              .c_str()),
+              0);
+    std::string gzip = folder.readFile("bad.gz");
+    gzip[gzip.size() / 2] ^= 0x55;
+    folder.writeFile("bad.gz", gzip);
+
+    const auto result = runBatchProgram(arguments(quoted(folder / "logs/u_ex080716.LOG") + " " +
+                                                  quoted(folder / "bad.gz") + " " +
+                                                  quoted(folder / "logs/u_ex080716.LOG")));
+
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("无法读取日志文件：" + (folder / "bad.gz").string()),
+              std::string::npos)
+        << result.err;
+    EXPECT_NE(result.out.find("All: " + std::to_string(2 * second.lines) + "\n"), std::string::npos)
+        << result.out;
+}
+
+TEST_F(DailyLogs, AnArchiveMemberNamedOutsideIsReadAsALogAndNeverBecomesAPath) {
+    stdfs::create_directories(folder / "deep/er");
+    testing::writeZip(folder / "deep/er/odd.zip", {{"../../x.log", "msnbot ../../x.log\n"},
+                                                   {"/tmp/y.log", "msnbot /tmp/y.log\n"}});
+    const auto result = runBatchProgram(arguments(quoted(folder / "deep/er/odd.zip")));
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("Msn: 2\n"), std::string::npos) << result.out;
+    EXPECT_FALSE(stdfs::exists(folder / "x.log"));
+    EXPECT_FALSE(stdfs::exists(folder / "deep/x.log"));
+    EXPECT_FALSE(stdfs::exists("/tmp/y.log"));
+}
+
+TEST_F(BatchRun, AFolderWithoutALogIsReported) {
+    stdfs::create_directory(folder / "empty");
+    folder.writeFile("empty/readme.txt", "");
+    const auto result = runBatchProgram(arguments(quoted(folder / "empty")));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("（其中没有.log文件）"), std::string::npos) << result.err;
 }
 
 } // namespace
