@@ -2,6 +2,7 @@
 
 #include "analysis/ChunkFile.h"
 #include "analysis/LineSplitter.h"
+#include "analysis/TokenSearch.h"
 
 #include <tl/expected.hpp>
 
@@ -15,11 +16,21 @@ namespace trawlmeter::analysis {
 
 enum class ChunkScanEnd { Read, Stopped };
 
-// The items of the chunk files of one log, read chunk after chunk. The unfinished line at the
-// end of a chunk is held, so the next chunk continues it; finish() ends the log.
+// An item and the token it holds first in test order, or -1.
+struct Item {
+    std::string_view text;
+    int token;
+};
+
+// The items of the chunk files of one log, read chunk after chunk, each with its token. The
+// unfinished line at the end of a chunk is held, so the next chunk continues it; finish() ends
+// the log.
 class ChunkItems {
 public:
-    // Reads the chunk at `path` block by block and hands each item to `onItem`, which returns
+    // `tokens` must outlive the object.
+    explicit ChunkItems(const TokenSearch& tokens) : m_tokens(tokens), m_blockTokens(tokens) {}
+
+    // Reads the chunk at `path` block by block and hands each Item to `onItem`, which returns
     // false to stop. A chunk that cannot be opened or read ends the scan at once with what was
     // read so far handed out, and with the reason.
     template <typename OnItem>
@@ -38,9 +49,11 @@ public:
             if (*got == 0) {
                 return ChunkScanEnd::Read;
             }
-            m_lines.setBlock(std::string_view(m_block.data(), *got));
+            const std::string_view block(m_block.data(), *got);
+            m_lines.setBlock(block);
+            m_blockTokens.setBlock(block);
             while (const auto item = m_lines.next()) {
-                if (!onItem(*item)) {
+                if (!onItem(Item{*item, m_blockTokens.find(*item)})) {
                     m_lines.reset();
                     return ChunkScanEnd::Stopped;
                 }
@@ -50,7 +63,13 @@ public:
 
     // Ends the log: the held unfinished line becomes its last item. Nothing when the log
     // ended at a line end. The item is valid until the next call.
-    std::optional<std::string_view> finish() { return m_lines.finish(); }
+    std::optional<Item> finish() {
+        const auto item = m_lines.finish();
+        if (!item) {
+            return std::nullopt;
+        }
+        return Item{*item, m_tokens.find(*item)};
+    }
     // Forgets a held line, as when the rest of the log will never come.
     void reset() { m_lines.reset(); }
 
@@ -58,6 +77,8 @@ private:
     // Large enough that reading costs next to nothing per line, small enough to stay cheap.
     static constexpr std::size_t kBlockSize = std::size_t{1} << 20;
 
+    const TokenSearch& m_tokens;
+    BlockTokenSearch m_blockTokens;
     LineSplitter m_lines;
     std::vector<char> m_block;
 };

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 namespace trawlmeter::analysis {
@@ -13,13 +13,16 @@ namespace {
 // Setting this bit lower-cases an ASCII letter, and only a letter's two cases land on a
 // lower-case letter, so comparing against the lower-case tokens stays exact.
 constexpr unsigned char kCaseBit = 0x20;
+// The sixteen positions a candidate mask covers, and the bytes it reads for them.
+constexpr std::size_t kWindow = 16;
+constexpr std::size_t kWindowBytes = kWindow + 1;
 
-bool tokenAt(const unsigned char* bytes, std::size_t size, std::size_t at, std::string_view token) {
-    if (size - at < token.size()) {
+bool tokenAt(std::string_view text, std::size_t at, std::string_view token) {
+    if (text.size() - at < token.size()) {
         return false;
     }
     for (std::size_t i = 0; i < token.size(); ++i) {
-        if (static_cast<unsigned char>(bytes[at + i] | kCaseBit) !=
+        if (static_cast<unsigned char>(text[at + i] | kCaseBit) !=
             static_cast<unsigned char>(token[i])) {
             return false;
         }
@@ -29,54 +32,87 @@ bool tokenAt(const unsigned char* bytes, std::size_t size, std::size_t at, std::
 
 } // namespace
 
-int TokenSearch::find(std::string_view text) const {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t size = text.size();
-    const int none = static_cast<int>(m_count);
-    int best = none;
-    // The better of `best` and a token starting at `at`; only tokens earlier in test order
-    // than the best so far are worth a look.
-    const auto checkAt = [&](std::size_t at) {
-        for (int token = 0; token < best; ++token) {
-            if (tokenAt(bytes, size, at, m_tokens[static_cast<std::size_t>(token)])) {
-                best = token;
-                return;
+std::uint32_t TokenSearch::candidates(const char* at) const {
+#if defined(__x86_64__)
+    const __m128i caseBit = _mm_set1_epi8(static_cast<char>(kCaseBit));
+    const __m128i first =
+        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), caseBit);
+    const __m128i second =
+        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1)), caseBit);
+    __m128i pairs = _mm_setzero_si128();
+    for (std::size_t i = 0; i < m_count; ++i) {
+        pairs = _mm_or_si128(pairs, _mm_and_si128(_mm_cmpeq_epi8(first, _mm_set1_epi8(m_tokens[i][0])),
+                                                  _mm_cmpeq_epi8(second, _mm_set1_epi8(m_tokens[i][1]))));
+    }
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(pairs));
+#else
+    std::uint32_t mask = 0;
+    for (std::size_t bit = 0; bit < kWindow; ++bit) {
+        const auto a = static_cast<unsigned char>(at[bit] | kCaseBit);
+        const auto b = static_cast<unsigned char>(at[bit + 1] | kCaseBit);
+        for (std::size_t i = 0; i < m_count; ++i) {
+            if (a == static_cast<unsigned char>(m_tokens[i][0]) &&
+                b == static_cast<unsigned char>(m_tokens[i][1])) {
+                mask |= 1u << bit;
             }
         }
-    };
-    std::size_t at = 0;
-#if defined(__SSE2__)
-    // Sixteen positions at a time: a position is a candidate when its byte and the next one,
-    // lower-cased, are the first two letters of some token.
-    const __m128i caseBit = _mm_set1_epi8(static_cast<char>(kCaseBit));
-    __m128i firsts[kMaxTokens];
-    __m128i seconds[kMaxTokens];
-    for (std::size_t i = 0; i < m_count; ++i) {
-        firsts[i] = _mm_set1_epi8(m_tokens[i][0]);
-        seconds[i] = _mm_set1_epi8(m_tokens[i][1]);
     }
-    for (; at + 17 <= size; at += 16) {
-        const __m128i first =
-            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at)), caseBit);
-        const __m128i second = _mm_or_si128(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at + 1)), caseBit);
-        __m128i pairs = _mm_setzero_si128();
-        for (std::size_t i = 0; i < m_count; ++i) {
-            pairs = _mm_or_si128(pairs, _mm_and_si128(_mm_cmpeq_epi8(first, firsts[i]),
-                                                      _mm_cmpeq_epi8(second, seconds[i])));
+    return mask;
+#endif
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) std::uint32_t TokenSearch::wideCandidates(const char* at) const {
+    const __m256i caseBit = _mm256_set1_epi8(static_cast<char>(kCaseBit));
+    const __m256i first =
+        _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)), caseBit);
+    const __m256i second =
+        _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 1)), caseBit);
+    __m256i pairs = _mm256_setzero_si256();
+    for (std::size_t i = 0; i < m_count; ++i) {
+        pairs = _mm256_or_si256(
+            pairs, _mm256_and_si256(_mm256_cmpeq_epi8(first, _mm256_set1_epi8(m_tokens[i][0])),
+                                    _mm256_cmpeq_epi8(second, _mm256_set1_epi8(m_tokens[i][1]))));
+    }
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(pairs));
+}
+
+bool TokenSearch::wideCandidatesAvailable() {
+    return __builtin_cpu_supports("avx2");
+}
+#else
+std::uint32_t TokenSearch::wideCandidates(const char* at) const {
+    return candidates(at) | candidates(at + 16) << 16;
+}
+
+bool TokenSearch::wideCandidatesAvailable() {
+    return false;
+}
+#endif
+
+int TokenSearch::bestAt(std::string_view text, std::size_t at, int best) const {
+    for (int token = 0; token < best; ++token) {
+        if (tokenAt(text, at, m_tokens[static_cast<std::size_t>(token)])) {
+            return token;
         }
-        auto candidates = static_cast<unsigned>(_mm_movemask_epi8(pairs));
-        while (candidates != 0) {
-            checkAt(at + static_cast<std::size_t>(__builtin_ctz(candidates)));
+    }
+    return best;
+}
+
+int TokenSearch::find(std::string_view text) const {
+    const int none = static_cast<int>(m_count);
+    int best = none;
+    std::size_t at = 0;
+    for (; at + kWindowBytes <= text.size(); at += kWindow) {
+        for (auto mask = candidates(text.data() + at); mask != 0; mask &= mask - 1) {
+            best = bestAt(text, at + static_cast<std::size_t>(__builtin_ctz(mask)), best);
             if (best == 0) {
                 return 0;
             }
-            candidates &= candidates - 1;
         }
     }
-#endif
-    for (; at < size && best != 0; ++at) {
-        checkAt(at);
+    for (; at < text.size() && best != 0; ++at) {
+        best = bestAt(text, at, best);
     }
     return best == none ? -1 : best;
 }
@@ -92,6 +128,57 @@ int TokenSearch::findPlainly(std::string_view text) const {
         }
     }
     return -1;
+}
+
+void BlockTokenSearch::setBlock(std::string_view block) {
+    m_block = block;
+    m_searchedFrom = 0;
+    m_next = 0;
+    m_windowValid = false;
+}
+
+std::size_t BlockTokenSearch::nextCandidate(std::size_t from) {
+    if (from >= m_searchedFrom && from <= m_next) {
+        return m_next;
+    }
+    m_searchedFrom = from;
+    // A later candidate of the window that held the last one.
+    if (m_windowValid && from > m_window && from < m_window + m_windowSize) {
+        const std::uint32_t later = m_windowMask & (~0u << (from - m_window));
+        if (later != 0) {
+            return m_next = m_window + static_cast<std::size_t>(__builtin_ctz(later));
+        }
+        from = m_window + m_windowSize;
+    }
+    for (; from + m_windowSize + 1 <= m_block.size(); from += m_windowSize) {
+        const std::uint32_t mask = m_wide ? m_search.wideCandidates(m_block.data() + from)
+                                          : m_search.candidates(m_block.data() + from);
+        if (mask != 0) {
+            m_window = from;
+            m_windowMask = mask;
+            m_windowValid = true;
+            return m_next = from + static_cast<std::size_t>(__builtin_ctz(mask));
+        }
+    }
+    // The last bytes of the block are each looked at.
+    m_windowValid = false;
+    return m_next = std::min(from, m_block.size());
+}
+
+int BlockTokenSearch::find(std::string_view item) {
+    const char* blockStart = m_block.data();
+    if (item.empty() || item.data() < blockStart ||
+        item.data() + item.size() > blockStart + m_block.size()) {
+        return m_search.find(item);
+    }
+    const auto start = static_cast<std::size_t>(item.data() - blockStart);
+    const std::size_t end = start + item.size();
+    const int none = static_cast<int>(m_search.size());
+    int best = none;
+    for (std::size_t at = nextCandidate(start); at < end && best != 0; at = nextCandidate(at + 1)) {
+        best = m_search.bestAt(item, at - start, best);
+    }
+    return best == none ? -1 : best;
 }
 
 } // namespace trawlmeter::analysis

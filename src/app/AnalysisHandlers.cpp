@@ -28,7 +28,19 @@ void MainForm::CmdAnalysis_Click() {
                  ? messages::kAnotherRun
                  : messages::workFolderUnusable(programFolder(), lock.error().message()));
     } else {
-        outcome = analyseChosenLog();
+        auto locked = VisitDb ? VisitDb->beginExclusiveUse()
+                              : tl::expected<void, std::string>(tl::unexpect, "no database is open");
+        if (!locked) {
+            tell(messages::databaseWriteFailed(locked.error()));
+        } else {
+            outcome = analyseChosenLog();
+        }
+        if (VisitDb) {
+            if (auto durable = VisitDb->endExclusiveUse(); !durable && outcome != RunStep::Failed) {
+                tell(messages::databaseWriteFailed(durable.error()));
+                outcome = RunStep::Failed;
+            }
+        }
         // A run that did not end with its last chunk drops the unfinished line instead of
         // storing half of it.
         m_run.items.reset();
@@ -119,7 +131,7 @@ RunStep MainForm::analyseLog() {
 RunStep MainForm::ScanLogChunk(const std::string& name) {
     const std::string path = split::chunkPath(programFolder(), name);
     RunStep step = RunStep::Done;
-    const auto end = m_run.items.scan(path, [this, &step](std::string_view item) {
+    const auto end = m_run.items.scan(path, [this, &step](const analysis::Item& item) {
         step = scanItem(item);
         return step == RunStep::Done;
     });
@@ -144,16 +156,15 @@ RunStep MainForm::ScanLogChunk(const std::string& name) {
     return committed != RunStep::Done ? committed : step;
 }
 
-RunStep MainForm::scanItem(std::string_view item) {
-    if (item.starts_with(kFieldsDirective)) {
+RunStep MainForm::scanItem(const analysis::Item& item) {
+    if (item.text.starts_with(kFieldsDirective)) {
         m_run.fieldLayout =
-            store::FieldLayout::fromFieldNames(item.substr(kFieldsDirective.size()));
+            store::FieldLayout::fromFieldNames(item.text.substr(kFieldsDirective.size()));
     }
-    const int engine = kCrawlerTokenSearch.find(item);
-    if (engine >= 0) {
-        const CrawlerEngine& row = kCrawlerEngines[static_cast<std::size_t>(engine)];
+    if (item.token >= 0) {
+        const CrawlerEngine& row = kCrawlerEngines[static_cast<std::size_t>(item.token)];
         raiseCounter(this->*row.counter);
-        TxtContent.setText(std::string(item));
+        TxtContent.setText(std::string(item.text));
         if (auto stored = (this->*row.visitExport)(); !stored) {
             m_run.storeFailure = std::move(stored.error());
             return RunStep::Failed;

@@ -43,6 +43,8 @@ public:
     // The number set by setCount while the text stands for it exactly; nothing once the text
     // was written as text, or when the count is no whole number below 10^15.
     std::optional<double> count() const { return m_count; }
+    // Adds 1 to the count when the sum still stands for its text exactly; false otherwise.
+    bool countOn();
 
 private:
     mutable std::string m_text;

@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 
+#include "app/CrawlerEngines.h"
 #include "app/FormLayout.h"
 #include "app/RunMessages.h"
 
@@ -23,7 +24,8 @@ MainForm::MainForm(PlatformPorts ports)
       LstiisFile(controlSpec("LstiisFile")), CmdGetiisFile(controlSpec("CmdGetiisFile")),
       CmdFileSplit(controlSpec("CmdFileSplit")), CmdCreateTemp(controlSpec("CmdCreateTemp")),
       CmdDeleteTemp(controlSpec("CmdDeleteTemp")), CommonDialog1(controlSpec("CommonDialog1")),
-      TxtContent(controlSpec("TxtContent")), m_ports(std::move(ports)) {}
+      TxtContent(controlSpec("TxtContent")), m_ports(std::move(ports)),
+      m_run(kCrawlerTokenSearch) {}
 
 MainForm::~MainForm() = default;
 

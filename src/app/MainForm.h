@@ -137,7 +137,7 @@ private:
     // Splits one log and scans its chunks in list order.
     RunStep analyseLog();
     // One item of a chunk: classify, count, export, yield.
-    RunStep scanItem(std::string_view item);
+    RunStep scanItem(const analysis::Item& item);
     // Ends the log in hand: its held unfinished line is scanned as a line of its own, and what
     // the chunk stored is committed.
     RunStep finishLog();

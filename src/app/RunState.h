@@ -12,6 +12,8 @@ namespace trawlmeter {
 
 // What an analysis run carries from one chunk to the next, and how it ends.
 struct RunState {
+    explicit RunState(const analysis::TokenSearch& tokens) : items(tokens) {}
+
     bool inProgress = false;
     bool stopRequested = false;
     // The items of the log's chunks. Within a run a chunk's unfinished last line waits for the

@@ -1,7 +1,6 @@
 #include "app/MainForm.h"
 
 #include "app/CrawlerEngines.h"
-#include "store/LineCutter.h"
 #include "store/VisitRecord.h"
 
 #include <algorithm>
@@ -12,8 +11,6 @@ MainForm::VisitExport MainForm::exportVisit(VisitExport (MainForm::*handler)()) 
     const auto engine =
         std::find_if(kCrawlerEngines.begin(), kCrawlerEngines.end(),
                      [handler](const auto& row) { return row.visitExport == handler; });
-    const std::string item = TxtContent.Text();
-    const auto pieces = store::cutAtSpaces(item);
     if (!VisitDb) {
         return tl::unexpected(std::string("no database is open"));
     }
@@ -24,7 +21,8 @@ MainForm::VisitExport MainForm::exportVisit(VisitExport (MainForm::*handler)()) 
     }
     VisitRs = recordset;
     recordset->AddNew();
-    store::fillVisitRecord(*recordset, pieces, m_run.fieldLayout);
+    // The record views into the text box, which nothing changes before it is written.
+    store::fillVisitRecord(*recordset, TxtContent.Text(), m_run.fieldLayout);
     auto written = recordset->Update();
     recordset->Close();
     return written;

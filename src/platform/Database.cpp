@@ -5,7 +5,11 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <system_error>
 #include <thread>
+#include <unistd.h>
 
 namespace trawlmeter::db {
 namespace {
@@ -28,10 +32,14 @@ Recordset::Recordset(Database& database, std::string table, std::vector<std::str
 
 void Recordset::AddNew() {
     std::fill(m_assigned.begin(), m_assigned.end(), false);
+    m_nextColumn = 0;
     m_editing = true;
 }
 
 int Recordset::fieldIndex(std::string_view field) const {
+    if (m_nextColumn < m_columns.size() && m_columns[m_nextColumn] == field) {
+        return static_cast<int>(m_nextColumn);
+    }
     // Callers nearly always spell a field as the table does; that costs one memcmp.
     for (size_t i = 0; i < m_columns.size(); ++i) {
         if (m_columns[i] == field) {
@@ -52,14 +60,20 @@ bool Recordset::setField(std::string_view field, std::string_view value) {
         return false;
     }
     const auto column = static_cast<size_t>(index);
-    m_values[column].assign(value);
+    m_values[column] = value;
     m_assigned[column] = true;
+    m_nextColumn = column + 1;
     return true;
 }
 
 sqlite::Statement* Recordset::insertForAssigned() {
+    if (m_lastInsert != nullptr && m_lastAssigned == m_assigned) {
+        return m_lastInsert;
+    }
+    m_lastAssigned = m_assigned;
+    m_lastInsert = nullptr;
     if (auto found = m_inserts.find(m_assigned); found != m_inserts.end()) {
-        return &found->second;
+        return m_lastInsert = &found->second;
     }
     auto insert = m_database->prepareInsert(m_table, m_columns, m_assigned);
     if (!insert) {
@@ -68,7 +82,7 @@ sqlite::Statement* Recordset::insertForAssigned() {
     if (m_inserts.size() >= kMaxCachedInserts) {
         m_inserts.clear();
     }
-    return &m_inserts.emplace(m_assigned, std::move(insert)).first->second;
+    return m_lastInsert = &m_inserts.emplace(m_assigned, std::move(insert)).first->second;
 }
 
 tl::expected<void, std::string> Recordset::Update() {
@@ -107,12 +121,14 @@ void Recordset::Close() {
 }
 
 void Recordset::detach() {
+    m_lastInsert = nullptr;
     m_inserts.clear();
     m_database = nullptr;
     m_editing = false;
 }
 
-Database::Database(sqlite::Connection connection) : m_connection(std::move(connection)) {
+Database::Database(sqlite::Connection connection, std::string path)
+    : m_connection(std::move(connection)), m_path(std::move(path)) {
     sqlite3_busy_handler(m_connection.get(), &Database::onBusy, this);
 }
 
@@ -152,7 +168,7 @@ std::unique_ptr<Database> Database::open(const std::string& path) {
     if (connection.isReadOnly()) {
         return nullptr;
     }
-    return std::unique_ptr<Database>(new Database(std::move(connection)));
+    return std::unique_ptr<Database>(new Database(std::move(connection), path));
 }
 
 std::optional<std::vector<ColumnInfo>> Database::columns(std::string_view table) {
@@ -238,21 +254,27 @@ tl::expected<void, std::string> Database::beginWriting() {
     if (m_connection.inTransaction()) {
         return {};
     }
-    if (!m_journalChosen) {
-        // A write-ahead log makes each commit an append without syncing the database file; a
-        // commit still survives a crash of the program. Chosen at the first write so that a file
-        // that is only opened and refused stays untouched. Where the file system cannot share
-        // memory the database keeps its rollback journal and works as before.
-        m_journalChosen = true;
-        (void)m_connection.execute("PRAGMA journal_mode=WAL");
-        (void)m_connection.execute("PRAGMA synchronous=NORMAL");
-    }
+    chooseJournal();
     // The write lock is taken here, where a busy database is waited for, rather than at the
     // first insert.
     if (!m_connection.execute("BEGIN IMMEDIATE")) {
         return tl::unexpected(m_connection.lastError());
     }
     return {};
+}
+
+void Database::chooseJournal() {
+    if (m_journalChosen) {
+        return;
+    }
+    // Each record is written once, into the file, with the rollback journal kept between
+    // commits instead of made and deleted each time. A commit is handed to the operating
+    // system without waiting for the disk, so it survives a crash of the program; the disk
+    // catches up when exclusive use ends. Chosen at the first write so that a file that is
+    // only opened and refused stays untouched.
+    m_journalChosen = true;
+    (void)m_connection.execute("PRAGMA journal_mode=PERSIST");
+    (void)m_connection.execute("PRAGMA synchronous=OFF");
 }
 
 tl::expected<void, std::string> Database::commit() {
@@ -262,6 +284,39 @@ tl::expected<void, std::string> Database::commit() {
     if (m_connection.inTransaction() && !m_connection.execute("COMMIT")) {
         return tl::unexpected(m_connection.lastError());
     }
+    return {};
+}
+
+tl::expected<void, std::string> Database::beginExclusiveUse() {
+    if (!m_connection || m_connection.inTransaction()) {
+        return beginWriting();
+    }
+    // The write lock is waited for in the normal mode, which holds nothing while it waits: a
+    // lock held for reading could keep another writer from committing while it waits for us.
+    if (auto began = beginWriting(); !began) {
+        return began;
+    }
+    (void)m_connection.execute("PRAGMA locking_mode=EXCLUSIVE");
+    return {};
+}
+
+tl::expected<void, std::string> Database::endExclusiveUse() {
+    auto committed = commit();
+    // The lock goes at the next access in the normal mode.
+    (void)m_connection.execute("PRAGMA locking_mode=NORMAL");
+    (void)m_connection.execute("SELECT count(*) FROM sqlite_master");
+    if (!committed) {
+        return committed;
+    }
+    const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        const std::string reason = std::generic_category().message(errno);
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return tl::unexpected(reason);
+    }
+    ::close(fd);
     return {};
 }
 

@@ -28,7 +28,8 @@ public:
     // Starts a new record with every field unassigned.
     void AddNew();
     // Sets a field of the new record by name (ASCII case ignored); false when the table has
-    // no such field or no record was started.
+    // no such field or no record was started. The value is not copied: it must stay as it is
+    // until Update.
     bool setField(std::string_view field, std::string_view value);
     // Appends the new record; fields left unassigned take the table's default (NULL unless the
     // table says otherwise). When the store refuses the record (a constraint, a full disk, a
@@ -51,8 +52,14 @@ private:
     Database* m_database;
     std::string m_table;
     std::vector<std::string> m_columns;
-    std::vector<std::string> m_values;
+    std::vector<std::string_view> m_values;
     std::vector<bool> m_assigned;
+    // Fields come in the same order record after record: the column after the last one set is
+    // tried first.
+    std::size_t m_nextColumn = 0;
+    // The insert of the last record, for the next one with the same fields.
+    std::vector<bool> m_lastAssigned;
+    sqlite::Statement* m_lastInsert = nullptr;
     // One insert per set of assigned fields; as a rule all fourteen are, so there is one.
     std::map<std::vector<bool>, sqlite::Statement> m_inserts;
     bool m_editing = false;
@@ -93,6 +100,13 @@ public:
     [[nodiscard]] tl::expected<void, std::string> commit();
     // Drops every record written since the last commit.
     void rollback();
+    // Takes the write lock, waiting for another program's as any write does, and keeps other
+    // programs out of the file until endExclusiveUse(): that spares taking and dropping
+    // SQLite's locks at every commit for a run's length. The reason when the lock is not had.
+    [[nodiscard]] tl::expected<void, std::string> beginExclusiveUse();
+    // Commits, lets other programs in again and waits until what was committed is on the
+    // disk. The reason when either fails.
+    [[nodiscard]] tl::expected<void, std::string> endExclusiveUse();
     // Commits and closes; the object and its recordsets refuse every write afterwards. The
     // reason when the last commit was refused and its records were lost.
     [[nodiscard]] tl::expected<void, std::string> Close();
@@ -100,8 +114,9 @@ public:
 
 private:
     friend class Recordset;
-    explicit Database(sqlite::Connection connection);
+    Database(sqlite::Connection connection, std::string path);
     tl::expected<void, std::string> beginWriting();
+    void chooseJournal();
     std::optional<std::vector<std::string>> tableColumns(std::string_view table);
     static int onBusy(void* database, int attempts);
     sqlite::Statement prepareInsert(const std::string& table,
@@ -109,6 +124,7 @@ private:
                                     const std::vector<bool>& assigned);
 
     sqlite::Connection m_connection;
+    std::string m_path;
     bool m_journalChosen = false;
     std::chrono::milliseconds m_busyLimit{30000};
     std::function<void()> m_whileBusy;

@@ -4,13 +4,13 @@
 #include "store/FieldLayout.h"
 
 #include <string_view>
-#include <vector>
 
 namespace trawlmeter::store {
 
-// Assigns each piece of a started record to the column its layout names, as text, unchanged.
-// Pieces the layout drops and columns the table lacks are skipped; later pieces still go.
-void fillVisitRecord(db::Recordset& recordset, const std::vector<std::string_view>& pieces,
-                     const FieldLayout& layout);
+// Cuts `item` at its spaces and assigns each piece of a started record to the column its layout
+// names, as text, unchanged. Pieces the layout drops and columns the table lacks are skipped;
+// later pieces still go. The record views into `item`, which must stay as it is until the
+// record is written.
+void fillVisitRecord(db::Recordset& recordset, std::string_view item, const FieldLayout& layout);
 
 } // namespace trawlmeter::store

@@ -1,5 +1,7 @@
 #include "analysis/ChunkItems.h"
 
+#include <array>
+
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
@@ -10,27 +12,34 @@
 namespace trawlmeter::analysis {
 namespace {
 
+constexpr std::array<std::string_view, 2> kTokens{"baiduspider", "msn"};
+constexpr TokenSearch kSearch{kTokens};
+
 class ChunkItemsTest : public ::testing::Test {
 protected:
-    // Scans the named chunks in turn, then ends the log; every item handed out, in order.
+    // Scans the named chunks in turn, then ends the log; every item handed out, in order, and
+    // the tokens found in them.
     std::vector<std::string> itemsOf(const std::vector<std::string>& names) {
         std::vector<std::string> items;
         for (const auto& name : names) {
-            const auto end = chunks.scan((folder / name).string(), [&](std::string_view item) {
-                items.emplace_back(item);
+            const auto end = chunks.scan((folder / name).string(), [&](const Item& item) {
+                items.emplace_back(item.text);
+                tokens.push_back(item.token);
                 return true;
             });
             readable.push_back(end.has_value());
         }
         if (const auto last = chunks.finish()) {
-            items.emplace_back(*last);
+            items.emplace_back(last->text);
+            tokens.push_back(last->token);
         }
         return items;
     }
 
     testing::TestFolder folder;
-    ChunkItems chunks;
+    ChunkItems chunks{kSearch};
     std::vector<bool> readable;
+    std::vector<int> tokens;
 };
 
 using Items = std::vector<std::string>;
@@ -55,6 +64,7 @@ TEST_F(ChunkItemsTest, HandsOutTheLastHeldPartOnlyWhenTheLogEnds) {
     folder.writeFile("c1", "");
     folder.writeFile("c2", "n b");
     EXPECT_EQ(itemsOf({"c0", "c1", "c2"}), (Items{"a", "msn b"}));
+    EXPECT_EQ(tokens, (std::vector{-1, 1}));
     EXPECT_FALSE(chunks.finish());
 }
 
@@ -80,9 +90,9 @@ TEST_F(ChunkItemsTest, KeepsTheHeldPartWithinOneMebibyte) {
 
 TEST_F(ChunkItemsTest, AStopDropsWhatTheChunkStillHeld) {
     folder.writeFile("c0", "a\nb\nms");
-    EXPECT_EQ(chunks.scan((folder / "c0").string(), [](std::string_view) { return false; }),
+    EXPECT_EQ(chunks.scan((folder / "c0").string(), [](const Item&) { return false; }),
               ChunkScanEnd::Stopped);
-    EXPECT_EQ(chunks.scan((folder / "c1").string(), [](std::string_view) { return true; }).error(),
+    EXPECT_EQ(chunks.scan((folder / "c1").string(), [](const Item&) { return true; }).error(),
               std::errc::no_such_file_or_directory);
     EXPECT_FALSE(chunks.finish());
 }

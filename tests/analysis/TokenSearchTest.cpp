@@ -63,5 +63,42 @@ TEST(CrawlerTokenSearch, FindsATokenAtEveryOffsetOfALongItem) {
     }
 }
 
+class BlockSweep : public ::testing::TestWithParam<bool> {};
+
+TEST_P(BlockSweep, AgreesWithThePlainSearchLineByLine) {
+    if (GetParam() && !analysis::TokenSearch::wideCandidatesAvailable()) {
+        GTEST_SKIP() << "no wide instructions here";
+    }
+    std::mt19937 engine(11);
+    analysis::BlockTokenSearch sweep(kCrawlerTokenSearch, GetParam());
+    int found = 0;
+    for (int round = 0; round < 2000; ++round) {
+        // A block of lines as the line splitter hands them out: views into the block, in order.
+        std::string block;
+        std::vector<std::pair<std::size_t, std::size_t>> lines;
+        for (int line = static_cast<int>(engine() % 40); line > 0; --line) {
+            const auto item = randomItem(engine);
+            lines.emplace_back(block.size(), item.size());
+            block += item;
+            block += engine() % 2 ? "\n" : "\r\n";
+        }
+        // A cut-off line at the end of the block, as a chunk border leaves it.
+        block += randomItem(engine);
+        sweep.setBlock(block);
+        for (const auto& [start, length] : lines) {
+            const std::string_view item(block.data() + start, length);
+            const int expected = kCrawlerTokenSearch.findPlainly(item);
+            ASSERT_EQ(sweep.find(item), expected) << "item \"" << item << "\"";
+            found += expected >= 0;
+        }
+        // A line joined from two blocks lives elsewhere.
+        const std::string joined = randomItem(engine) + randomItem(engine);
+        ASSERT_EQ(sweep.find(joined), kCrawlerTokenSearch.findPlainly(joined));
+    }
+    EXPECT_GT(found, 5000);
+}
+
+INSTANTIATE_TEST_SUITE_P(SixteenAndThirtyTwoPlaces, BlockSweep, ::testing::Values(false, true));
+
 } // namespace
 } // namespace trawlmeter

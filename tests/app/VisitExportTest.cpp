@@ -165,7 +165,7 @@ TEST_F(VisitExport, FieldsLandInTheColumnsTheirLayoutNames) {
     auto recordset = form.VisitDb->OpenRecordset("google");
     ASSERT_NE(recordset, nullptr);
     recordset->AddNew();
-    store::fillVisitRecord(*recordset, store::cutAtSpaces(line), layout);
+    store::fillVisitRecord(*recordset, line, layout);
     ASSERT_TRUE(recordset->Update());
 
     EXPECT_EQ(stored("google"), (std::vector<Row>{{"2012-02-21",

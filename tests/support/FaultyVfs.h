@@ -20,6 +20,8 @@ public:
         m_failFrom = m_writes + write;
         m_code = code;
     }
+    // The disk has room again.
+    void heal() { m_failFrom = std::numeric_limits<long>::max(); }
     long writes() const { return m_writes; }
 
     // One open file: ours, and the system's right behind it.
