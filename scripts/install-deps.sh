@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Trawlmeter needs. "test" adds what the test suite needs.
 set -euo pipefail
-packages=(g++ cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev fonts-wqy-microhei)
+packages=(g++ cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev fonts-wqy-microhei
+    nlohmann-json3-dev libexpected-dev)
 if [[ "${1:-}" == "test" ]]; then
-    packages+=(googletest libgtest-dev libgmock-dev xvfb xauth xdotool x11-utils)
+    packages+=(googletest libgtest-dev libgmock-dev xvfb xauth xdotool x11-utils
+        chromium-headless-shell)
 fi
 missing=()
 for package in "${packages[@]}"; do
