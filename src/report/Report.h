@@ -62,9 +62,10 @@ enum class ReportFormat { Html, Json };
 // nothing for any other name.
 [[nodiscard]] std::optional<ReportFormat> reportFormatFor(std::string_view outputPath);
 
-// Reads the figures of each engine's table through a read-only connection, in one snapshot, with
-// memory bounded whatever the number of records. Fails, naming the reason, when the database
-// cannot be read or a table is missing or lacks a column the report reads.
+// Reads the figures of each engine's table through read-only connections, one per processor,
+// with memory bounded whatever the number of records; records that a run appends meanwhile may
+// show in some figures and not yet in others. Fails, naming the reason, when the database cannot
+// be read or a table is missing or lacks a column the report reads.
 [[nodiscard]] tl::expected<Report, std::string>
 collectReport(const std::string& databasePath, std::span<const ReportEngine> engines);
 
