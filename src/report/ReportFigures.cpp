@@ -34,11 +34,10 @@ std::string localIsoTime(std::time_t time) {
     localtime_r(&time, &local);
     char text[40];
     const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
-    std::string iso(text, length);
-    if (iso.size() > 2) {
-        iso.insert(iso.size() - 2, ":"); // +0800 -> +08:00
-    }
-    return iso;
+    const std::string_view zone(text, length); // ends in +0800, written as +08:00
+    return zone.size() > 2 ? std::string(zone.substr(0, zone.size() - 2)) + ":" +
+                                 std::string(zone.substr(zone.size() - 2))
+                           : std::string(zone);
 }
 
 using RowSink = std::function<void(const sqlite::Statement&)>;

@@ -60,7 +60,10 @@ tl::expected<void, std::string> replaceFile(const std::string& path, std::string
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
         char suffix[24];
         std::snprintf(suffix, sizeof suffix, ".%08x%08x.tmp", random(), random());
-        temporary = (folder / ("." + target.filename().string() + suffix)).string();
+        std::string name(1, '.');
+        name += target.filename().string();
+        name += suffix;
+        temporary = (folder / name).string();
         // 0666 leaves the permissions to the user's umask, as for any new file.
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) {

@@ -186,7 +186,9 @@ std::string dailyChart(const Report& report) {
 std::string hourlyChart(const Report& report) {
     ChartData chart;
     for (int hour = 0; hour < 24; ++hour) {
-        chart.categories.push_back((hour < 10 ? "0" : "") + std::to_string(hour));
+        char label[8];
+        std::snprintf(label, sizeof label, "%02d", hour);
+        chart.categories.push_back(label);
     }
     for (std::size_t e = 0; e < report.engines.size(); ++e) {
         const auto& hourly = report.engines[e].hourly;

@@ -163,7 +163,8 @@ private:
                      "stroke=\"" +
                      colour + "\" points=\"";
             for (std::size_t i = 0; i < categories(); ++i) {
-                m_out += (i ? " " : "") + num(xAt(i)) + "," + num(yAt(valueAt(series, i)));
+                m_out += i ? " " : "";
+                m_out += num(xAt(i)) + "," + num(yAt(valueAt(series, i)));
             }
             m_out += "\"/>";
             if (categories() <= kMaxMarkers) {
