@@ -1,8 +1,8 @@
 #include "report/HtmlText.h"
 
-#include "report/Utf8.h"
-
 #include <cstdint>
+
+#include "report/Utf8.h"
 
 namespace trawlmeter::report {
 namespace {

@@ -1,17 +1,16 @@
 #include "report/Report.h"
 
-#include "platform/SqliteHandles.h"
-
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <ctime>
 #include <exception>
 #include <functional>
 #include <system_error>
 #include <thread>
+
+#include <sqlite3.h>
+
+#include "platform/SqliteHandles.h"
 
 namespace trawlmeter::report {
 namespace {
@@ -22,10 +21,12 @@ using Failure = tl::unexpected<std::string>;
 constexpr std::array<std::string_view, 5> kReadColumns{"sdate", "stime", "csuristem", "cip",
                                                        "scstatus"};
 
+// Column names compare without regard to ASCII case, whatever the program's locale.
 std::string asciiLower(std::string_view text) {
     std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (char& c : lower) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
     return lower;
 }
 

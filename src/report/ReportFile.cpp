@@ -1,14 +1,14 @@
 #include "report/Report.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <random>
 #include <system_error>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace trawlmeter::report {
 namespace {

@@ -1,15 +1,15 @@
 #include "report/Report.h"
 
-#include "report/HtmlText.h"
-#include "report/SvgCharts.h"
-#include "report/Utf8.h"
-
 #include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <map>
 #include <set>
+
+#include "report/HtmlText.h"
+#include "report/SvgCharts.h"
+#include "report/Utf8.h"
 
 namespace trawlmeter::report {
 namespace {

@@ -1,8 +1,8 @@
 #include "report/Report.h"
 
-#include "report/Utf8.h"
-
 #include <nlohmann/json.hpp>
+
+#include "report/Utf8.h"
 
 namespace trawlmeter::report {
 namespace {

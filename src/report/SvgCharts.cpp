@@ -1,11 +1,11 @@
 #include "report/SvgCharts.h"
 
-#include "report/HtmlText.h"
-#include "report/Utf8.h"
-
 #include <algorithm>
 #include <charconv>
 #include <cstddef>
+
+#include "report/HtmlText.h"
+#include "report/Utf8.h"
 
 namespace trawlmeter::report {
 namespace {
