@@ -209,11 +209,11 @@ tl::expected<sqlite::Connection, std::string> openForReading(const std::string& 
     }
     sqlite3_busy_timeout(handle, 5000);
     // Sorts spill to temporary files beyond 8 MiB instead of growing in memory. Each query reads
-    // its table again: the first 64 MiB of the file are read in place from the system's file
+    // its table again: the first 32 MiB of the file are read in place from the system's file
     // cache instead of being copied, pages the system shares and takes back under pressure.
     if (!connection.execute("PRAGMA temp_store=FILE") ||
         !connection.execute("PRAGMA cache_size=-8192") ||
-        !connection.execute("PRAGMA mmap_size=67108864") || !connection.execute("BEGIN") ||
+        !connection.execute("PRAGMA mmap_size=33554432") || !connection.execute("BEGIN") ||
         !connection.execute("SELECT count(*) FROM sqlite_master")) {
         return failure();
     }
