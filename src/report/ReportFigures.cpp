@@ -129,7 +129,7 @@ RowSink intoRanking(long long& values, std::vector<Count>& top,
 
 constexpr std::size_t kQueryKinds = 5;
 
-// The queries of a table, each filling its part of the figures, roughly in rising cost.
+// The queries of a table, each filling figures of its own, roughly in rising cost.
 std::array<Query, kQueryKinds> figureQueries(std::string_view table, EngineFigures& figures) {
     return {{{table, fill(kStatusesSql, table), intoList(figures.statuses)},
              {table, fill(kDaysSql, table),

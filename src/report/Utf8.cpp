@@ -13,8 +13,8 @@ struct Sequence {
     bool valid;
 };
 
-// The sequence at the start of a non-empty text. An invalid one spans its maximal part: the
-// lead byte and the continuation bytes that could still have begun a valid character.
+// The sequence at the start of a non-empty text. An invalid one spans the lead byte and the
+// continuation bytes that could still have begun a valid character.
 Sequence sequenceAt(std::string_view text) {
     const auto lead = static_cast<std::uint8_t>(text[0]);
     if (lead < 0x80) {

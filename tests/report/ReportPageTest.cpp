@@ -13,9 +13,10 @@ namespace {
 using nlohmann::json;
 using testing::kEngines;
 
-std::size_t occurrences(std::string_view text, std::string_view part) {
+std::size_t occurrences(std::string_view text, std::string_view needle) {
     std::size_t count = 0;
-    for (auto at = text.find(part); at != std::string_view::npos; at = text.find(part, at + 1)) {
+    for (auto at = text.find(needle); at != std::string_view::npos;
+         at = text.find(needle, at + 1)) {
         ++count;
     }
     return count;

@@ -14,7 +14,7 @@ std::string bad(int times) {
     return text;
 }
 
-TEST(ReportText, InvalidUtf8BecomesOneReplacementPerMaximalPart) {
+TEST(ReportText, InvalidUtf8BecomesOneReplacementPerMaximalSubsequence) {
     const std::pair<std::string, std::string> cases[] = {
         {"a\xC3\xA9\xE9\xA1\xB5\xF0\x9F\x98\x80", "a\xC3\xA9\xE9\xA1\xB5\xF0\x9F\x98\x80"},
         {"\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"}, // U+10FFFF, the last code point
