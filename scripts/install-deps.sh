@@ -2,10 +2,10 @@
 # Installs the Debian 12 packages Trawlmeter needs. "test" adds what the test suite needs.
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev libcli11-dev libexpected-dev
-    libarchive-dev zlib1g-dev fonts-wqy-microhei)
+    libarchive-dev zlib1g-dev nlohmann-json3-dev fonts-wqy-microhei)
 if [[ "${1:-}" == "test" ]]; then
     packages+=(googletest libgtest-dev libgmock-dev xvfb xauth xdotool x11-utils
-        gzip bzip2 xz-utils zstd zip p7zip-full)
+        gzip bzip2 xz-utils zstd zip p7zip-full chromium-headless-shell)
 fi
 missing=()
 for package in "${packages[@]}"; do

@@ -112,6 +112,10 @@ std::string_view Statement::columnText(int column) const {
                : std::string_view();
 }
 
+long long Statement::columnInt64(int column) const {
+    return m_handle ? sqlite3_column_int64(m_handle, column) : 0;
+}
+
 void Statement::finalize() {
     if (m_handle) {
         sqlite3_finalize(std::exchange(m_handle, nullptr));

@@ -57,6 +57,8 @@ public:
     bool stepDone();
     bool reset();
     std::string_view columnText(int column) const;
+    // The column as an integer; 0 for NULL or when there is no row.
+    long long columnInt64(int column) const;
     void finalize();
 
 private:

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <tl/expected.hpp>
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The crawler report of a visit database: figures per engine, computed by SQLite, written as a
+// self-contained HTML page or as JSON. Nothing here throws; failures come back as values.
+namespace trawlmeter::report {
+
+// An engine as the report names it and the table of the visit database that holds its records.
+struct ReportEngine {
+    std::string_view name;
+    std::string_view table;
+};
+
+// A field value and the number of records that hold it.
+struct Count {
+    std::string value;
+    long long visits = 0;
+    bool operator==(const Count&) const = default;
+};
+
+inline constexpr std::size_t kTopUrls = 20;
+inline constexpr std::size_t kTopClients = 10;
+
+// The figures of one engine's table. Empty and NULL fields count as "". Texts are as stored and
+// may hold invalid UTF-8; the renderers make them valid.
+struct EngineFigures {
+    std::string name;
+    std::string table;
+    long long visits = 0;
+    // Smallest and largest "sdate stime" of the records with a date; "" when there is none.
+    std::string first;
+    std::string last;
+    long long days = 0; // distinct non-empty dates
+    long long urls = 0;
+    long long clients = 0;
+    std::vector<Count> daily;           // ascending by date, records without one under ""
+    std::array<long long, 24> hourly{}; // by the hour that begins stime; other times left out
+    std::vector<Count> statuses;        // every status, most visits first, then by status
+    std::vector<Count> topUrls;         // at most kTopUrls, most visits first, then by URL
+    std::vector<Count> errorUrls;       // the same over answers with a 4xx or 5xx status
+    std::vector<Count> topClients;      // at most kTopClients, most visits first, then by address
+};
+
+struct Report {
+    std::string database;
+    std::string generated; // local time with its offset, e.g. 2024-05-01T13:45:12+08:00
+    std::vector<EngineFigures> engines; // in the order they were asked for
+};
+
+enum class ReportFormat { Html, Json };
+
+// The format a report file's name asks for: ".html" or ".json" at its end (ASCII case ignored);
+// nothing for any other name.
+[[nodiscard]] std::optional<ReportFormat> reportFormatFor(std::string_view outputPath);
+
+// Reads the figures of each engine's table through read-only connections, one per processor,
+// with memory bounded whatever the number of records; records that a run appends meanwhile may
+// show in some figures and not yet in others. Fails, naming the reason, when the database cannot
+// be read or a table is missing or lacks a column the report reads.
+[[nodiscard]] tl::expected<Report, std::string>
+collectReport(const std::string& databasePath, std::span<const ReportEngine> engines);
+
+// The figures as a JSON document in valid UTF-8 (invalid bytes become U+FFFD).
+[[nodiscard]] std::string renderJson(const Report& report);
+
+// The figures as one HTML page that needs nothing else: inline style and SVG charts, no script.
+[[nodiscard]] std::string renderHtml(const Report& report);
+
+// Collects the report and writes it in the format its name asks for. The file is written under
+// a temporary name in the same folder and then renamed over `outputPath`, so a failed or
+// interrupted write leaves no half report. Fails on any other name, an unreadable database or a
+// file that cannot be written, with the system's reason.
+[[nodiscard]] tl::expected<void, std::string> writeReport(const std::string& databasePath,
+                                                          std::span<const ReportEngine> engines,
+                                                          const std::string& outputPath);
+
+} // namespace trawlmeter::report

@@ -1,0 +1,303 @@
+#include "report/Report.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <set>
+
+#include "report/HtmlText.h"
+#include "report/SvgCharts.h"
+#include "report/Utf8.h"
+
+namespace trawlmeter::report {
+namespace {
+
+// One colour per engine, the same in every chart and table; chosen to stay apart for
+// colour-blind readers and in print.
+constexpr std::array<std::string_view, 5> kPalette{"#0072B2", "#D55E00", "#009E73", "#E69F00",
+                                                   "#CC79A7"};
+constexpr std::size_t kUrlChars = 64;
+constexpr std::size_t kClientChars = 40;
+constexpr std::size_t kStampChars = 32;
+constexpr std::size_t kStatusBars = 10;
+// A longer span of dates is drawn only at the dates that have visits.
+constexpr int kMaxFilledDays = 3660;
+
+constexpr std::string_view kStyle = R"(
+:root { color-scheme: light; }
+body { margin: 24px auto; max-width: 1180px; padding: 0 20px; color: #1f2328; background: #fff;
+  font: 14px/1.45 system-ui, "Noto Sans CJK SC", "WenQuanYi Micro Hei", "Microsoft YaHei", sans-serif; }
+h1 { font-size: 26px; margin: 0 0 4px; }
+h2 { font-size: 19px; margin: 30px 0 10px; padding-bottom: 4px; border-bottom: 1px solid #d0d7de; }
+h3 { font-size: 14px; margin: 0 0 6px; }
+h2 small { font-size: 13px; font-weight: normal; color: #57606a; margin-left: 8px; }
+.meta { color: #57606a; margin: 0; }
+.meta code { color: #1f2328; word-break: break-all; }
+table { border-collapse: collapse; width: 100%; font-size: 13px; }
+th, td { padding: 4px 8px; border-bottom: 1px solid #e5e7eb; text-align: left; vertical-align: top; }
+th { background: #f6f8fa; font-weight: 600; white-space: nowrap; }
+.n { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
+.t { word-break: break-all; }
+.none { color: #57606a; }
+.swatch { display: inline-block; width: 11px; height: 11px; border-radius: 2px; margin-right: 7px;
+  background: var(--c); vertical-align: baseline; }
+.engine h2 { border-bottom: 3px solid var(--c); }
+.lists { display: grid; grid-template-columns: 1fr 1fr 0.72fr; gap: 18px; }
+svg { display: block; width: 100%; height: auto; }
+svg text { font-size: 12px; fill: #1f2328; }
+svg text.axis, svg text.none { fill: #57606a; }
+svg text.none { font-size: 15px; }
+@media print {
+  body { margin: 0; max-width: none; font-size: 11px; }
+  * { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
+  svg, table, .engine { break-inside: avoid; }
+}
+)";
+
+std::string_view colourOf(std::size_t engine) {
+    return kPalette[engine % kPalette.size()];
+}
+
+// Errors over visits as a percentage with one decimal, in integers so no locale can interfere.
+std::string errorShare(long long errors, long long visits) {
+    if (visits <= 0) {
+        return "—";
+    }
+    const long long tenths = (errors * 1000 + visits / 2) / visits;
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + "%";
+}
+
+long long errorVisits(const EngineFigures& figures) {
+    long long errors = 0;
+    for (const Count& status : figures.statuses) {
+        if (!status.value.empty() && (status.value[0] == '4' || status.value[0] == '5')) {
+            errors += status.visits;
+        }
+    }
+    return errors;
+}
+
+// A table cell of a stranger's text, cut for display; the whole value shows on hover.
+std::string textCell(std::string_view raw, std::size_t maxChars, std::string_view whenEmpty) {
+    if (raw.empty()) {
+        return "<td class=\"t none\">" + std::string(whenEmpty) + "</td>";
+    }
+    const std::string shown = htmlShort(raw, maxChars);
+    const std::string whole = htmlText(raw);
+    const std::string title = shown == whole ? "" : " title=\"" + whole + "\"";
+    return "<td class=\"t\"" + title + ">" + shown + "</td>";
+}
+
+std::string numberCell(long long number) {
+    return "<td class=\"n\">" + groupThousands(number) + "</td>";
+}
+
+std::optional<std::chrono::sys_days> parseDate(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-' ||
+        !std::all_of(text.begin(), text.end(),
+                     [](char c) { return c == '-' || (c >= '0' && c <= '9'); })) {
+        return std::nullopt;
+    }
+    int year = 0;
+    unsigned month = 0;
+    unsigned day = 0;
+    std::from_chars(text.data(), text.data() + 4, year);
+    std::from_chars(text.data() + 5, text.data() + 7, month);
+    std::from_chars(text.data() + 8, text.data() + 10, day);
+    const std::chrono::year_month_day date{std::chrono::year(year), std::chrono::month(month),
+                                           std::chrono::day(day)};
+    return date.ok() ? std::optional(std::chrono::sys_days(date)) : std::nullopt;
+}
+
+std::string formatDate(std::chrono::sys_days days) {
+    const std::chrono::year_month_day date(days);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+    return text;
+}
+
+// The dates of the daily chart: every day from the first to the last when all are calendar
+// dates, so gaps show as zero; otherwise the dates that occur, in text order. "" comes first.
+std::vector<std::string> dateCategories(const Report& report) {
+    std::set<std::string> dates;
+    for (const EngineFigures& figures : report.engines) {
+        for (const Count& day : figures.daily) {
+            dates.insert(day.value);
+        }
+    }
+    std::vector<std::string> categories(dates.begin(), dates.end());
+    const auto firstDated = dates.count("") ? std::next(dates.begin()) : dates.begin();
+    if (firstDated == dates.end()) {
+        return categories;
+    }
+    const auto first = parseDate(*firstDated);
+    const auto last = parseDate(*dates.rbegin());
+    const bool allDates = std::all_of(firstDated, dates.end(),
+                                      [](const std::string& date) { return parseDate(date); });
+    if (!allDates || !first || !last || (*last - *first).count() > kMaxFilledDays) {
+        return categories;
+    }
+    categories.erase(categories.begin() + (dates.count("") ? 1 : 0), categories.end());
+    for (auto day = *first; day <= *last; day += std::chrono::days(1)) {
+        categories.push_back(formatDate(day));
+    }
+    return categories;
+}
+
+// Each engine's visits at the given categories of one of its lists; values without a category
+// of their own count under the last one.
+ChartData chartOf(const Report& report, std::vector<std::string> categories,
+                  const std::vector<Count> EngineFigures::*list) {
+    std::map<std::string, std::size_t> position;
+    for (std::size_t i = 0; i < categories.size(); ++i) {
+        position.emplace(categories[i], i);
+    }
+    ChartData chart;
+    for (std::size_t e = 0; e < report.engines.size(); ++e) {
+        const EngineFigures& figures = report.engines[e];
+        ChartSeries series{figures.name, colourOf(e), std::vector<long long>(categories.size())};
+        for (const Count& count : figures.*list) {
+            const auto found = position.find(count.value);
+            if (found != position.end()) {
+                series.values[found->second] += count.visits;
+            } else if (!categories.empty()) {
+                series.values.back() += count.visits;
+            }
+        }
+        chart.series.push_back(std::move(series));
+    }
+    chart.categories = std::move(categories);
+    return chart;
+}
+
+std::string dailyChart(const Report& report) {
+    ChartData chart = chartOf(report, dateCategories(report), &EngineFigures::daily);
+    std::replace(chart.categories.begin(), chart.categories.end(), std::string(),
+                 std::string("无日期"));
+    chart.caption = "每日访问";
+    chart.xTitle = "日期";
+    chart.yTitle = "访问次数";
+    return svgChart(chart, ChartStyle::Lines);
+}
+
+std::string hourlyChart(const Report& report) {
+    ChartData chart;
+    for (int hour = 0; hour < 24; ++hour) {
+        char label[8];
+        std::snprintf(label, sizeof label, "%02d", hour);
+        chart.categories.push_back(label);
+    }
+    for (std::size_t e = 0; e < report.engines.size(); ++e) {
+        const auto& hourly = report.engines[e].hourly;
+        chart.series.push_back({report.engines[e].name, colourOf(e),
+                                std::vector<long long>(hourly.begin(), hourly.end())});
+    }
+    chart.caption = "按小时访问";
+    chart.xTitle = "小时";
+    chart.yTitle = "访问次数";
+    return svgChart(chart, ChartStyle::StackedBars);
+}
+
+// The statuses with most visits over all engines, the rest together as "其他".
+std::string statusChart(const Report& report) {
+    std::map<std::string, long long> totals;
+    for (const EngineFigures& figures : report.engines) {
+        for (const Count& status : figures.statuses) {
+            totals[status.value] += status.visits;
+        }
+    }
+    std::vector<std::pair<std::string, long long>> ranked(totals.begin(), totals.end());
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& a, const auto& b) { return a.second > b.second; });
+    std::vector<std::string> categories;
+    for (std::size_t i = 0; i < ranked.size() && i < kStatusBars; ++i) {
+        categories.push_back(ranked[i].first);
+    }
+    if (ranked.size() > kStatusBars) {
+        categories.push_back("其他");
+    }
+    ChartData chart = chartOf(report, std::move(categories), &EngineFigures::statuses);
+    std::replace(chart.categories.begin(), chart.categories.end(), std::string(),
+                 std::string("(空)"));
+    chart.caption = "状态码";
+    chart.xTitle = "状态码";
+    chart.yTitle = "访问次数";
+    return svgChart(chart, ChartStyle::GroupedBars);
+}
+
+void summary(std::string& out, const Report& report) {
+    long long total = 0;
+    for (const EngineFigures& figures : report.engines) {
+        total += figures.visits;
+    }
+    out += "<h2>汇总</h2>\n";
+    out += total == 0 ? "<p class=\"none\">数据库中没有爬虫访问记录。</p>\n"
+                      : "<p>共 " + groupThousands(total) + " 次爬虫访问。</p>\n";
+    out +=
+        "<table><thead><tr><th>搜索引擎</th><th class=\"n\">访问次数</th><th>首次访问</th>"
+        "<th>最后访问</th><th class=\"n\">访问天数</th><th class=\"n\">网址数</th>"
+        "<th class=\"n\">客户端地址数</th><th class=\"n\">错误响应比例</th></tr></thead><tbody>\n";
+    for (std::size_t e = 0; e < report.engines.size(); ++e) {
+        const EngineFigures& figures = report.engines[e];
+        out += "<tr><td style=\"--c:" + std::string(colourOf(e)) + "\"><span class=\"swatch\">" +
+               "</span>" + htmlText(figures.name) + "</td>" + numberCell(figures.visits) +
+               textCell(figures.first, kStampChars, "—") +
+               textCell(figures.last, kStampChars, "—") + numberCell(figures.days) +
+               numberCell(figures.urls) + numberCell(figures.clients) + "<td class=\"n\">" +
+               errorShare(errorVisits(figures), figures.visits) + "</td></tr>\n";
+    }
+    out += "</tbody></table>\n";
+}
+
+void countTable(std::string& out, std::string_view heading, std::string_view column,
+                const std::vector<Count>& counts, std::size_t maxChars) {
+    out += "<div><h3>" + std::string(heading) +
+           "</h3><table><thead><tr><th class=\"n\">#</th><th>" + std::string(column) +
+           "</th><th class=\"n\">访问次数</th></tr></thead><tbody>\n";
+    if (counts.empty()) {
+        out += "<tr><td colspan=\"3\" class=\"none\">无</td></tr>\n";
+    }
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        out += "<tr>" + numberCell(static_cast<long long>(i + 1)) +
+               textCell(counts[i].value, maxChars, "(空)") + numberCell(counts[i].visits) +
+               "</tr>\n";
+    }
+    out += "</tbody></table></div>\n";
+}
+
+void engineSection(std::string& out, const EngineFigures& figures, std::size_t e) {
+    out += "<section class=\"engine\" style=\"--c:" + std::string(colourOf(e)) +
+           "\"><h2><span class=\"swatch\"></span>" + htmlText(figures.name) + "<small>表 " +
+           htmlText(figures.table) + " · " + groupThousands(figures.visits) +
+           " 次访问</small></h2>\n<div class=\"lists\">\n";
+    countTable(out, "抓取最多的网址", "网址", figures.topUrls, kUrlChars);
+    countTable(out, "返回错误的网址", "网址", figures.errorUrls, kUrlChars);
+    countTable(out, "访问最多的客户端地址", "客户端地址", figures.topClients, kClientChars);
+    out += "</div></section>\n";
+}
+
+} // namespace
+
+std::string renderHtml(const Report& report) {
+    std::string out = "<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n"
+                      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+                      "<title>爬虫报告</title>\n<style>";
+    out += kStyle;
+    out += "</style>\n</head>\n<body>\n<h1>爬虫报告</h1>\n";
+    out += "<p class=\"meta\">数据库：<code>" + htmlText(report.database) + "</code></p>\n";
+    out += "<p class=\"meta\">生成时间：" + htmlText(report.generated) + "</p>\n";
+    summary(out, report);
+    out += "<h2>每日访问</h2>\n" + dailyChart(report) + "\n";
+    out += "<h2>按小时访问</h2>\n" + hourlyChart(report) + "\n";
+    out += "<h2>状态码</h2>\n" + statusChart(report) + "\n";
+    for (std::size_t e = 0; e < report.engines.size(); ++e) {
+        engineSection(out, report.engines[e], e);
+    }
+    out += "</body>\n</html>\n";
+    return out;
+}
+
+} // namespace trawlmeter::report
