@@ -16,6 +16,8 @@ constexpr std::string_view kFieldsDirective = "#Fields:";
 
 void MainForm::CmdAnalysis_Click() {
     CmdAnalysis.setEnabled(false);
+    // The report reads the database the run holds.
+    MnuCrawlerReport.setEnabled(false);
     m_run.inProgress = true;
     m_run.stopRequested = false;
     m_run.fieldLayout = store::FieldLayout::standard();
@@ -28,8 +30,9 @@ void MainForm::CmdAnalysis_Click() {
                  ? messages::kAnotherRun
                  : messages::workFolderUnusable(programFolder(), lock.error().message()));
     } else {
-        auto locked = VisitDb ? VisitDb->beginExclusiveUse()
-                              : tl::expected<void, std::string>(tl::unexpect, "no database is open");
+        auto locked = VisitDb
+                          ? VisitDb->beginExclusiveUse()
+                          : tl::expected<void, std::string>(tl::unexpect, "no database is open");
         if (!locked) {
             tell(messages::databaseWriteFailed(locked.error()));
         } else {
@@ -54,6 +57,7 @@ void MainForm::CmdAnalysis_Click() {
     Label3.setCaption(finished ? "分析完成" : "分析未完成");
     m_lastRunOutcome = outcome;
     CmdAnalysis.setEnabled(true);
+    MnuCrawlerReport.setEnabled(VisitDb != nullptr);
     m_run.inProgress = false;
 }
 

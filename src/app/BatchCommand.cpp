@@ -5,6 +5,7 @@
 #include "app/MainForm.h"
 #include "app/RunMessages.h"
 #include "platform/FileSystem.h"
+#include "report/Report.h"
 #include "split/LogFormat.h"
 
 #include <CLI/CLI.hpp>
@@ -31,13 +32,15 @@ constexpr const char* kExitStatuses =
     "  1        a log was missing or could not be read (the others were analysed)\n"
     "  2        the database is missing or unusable, or the arguments are wrong\n"
     "  3        a run stopped on a failure (work folder unusable, another run active in the\n"
-    "           folder, disk full, database write failed); later logs were not analysed\n"
+    "           folder, disk full, database write failed; later logs were not analysed), or\n"
+    "           the report could not be written\n"
     "  128+N    stopped by signal N (INT, TERM, HUP) after storing what was read so far\n"
     "Every status but 0 comes with a line on standard error that says why.";
 
 struct BatchArguments {
     std::string folder;
     std::vector<std::string> logs;
+    std::string report;
     bool yieldGaps = false;
 };
 
@@ -85,13 +88,21 @@ private:
 std::variant<BatchArguments, int> parseArguments(const std::vector<std::string>& arguments,
                                                  const std::string& defaultFolder,
                                                  BatchStreams streams) {
-    BatchArguments parsed{defaultFolder, {}, false};
+    BatchArguments parsed{defaultFolder, {}, {}, false};
     CLI::App app(kDescription, "trawlmeter-batch");
     app.footer(kExitStatuses);
     app.add_option("--folder", parsed.folder,
                    "the folder holding rezOve.mdb (default: the folder of this program, so the\n"
                    "window and the batch share one database)")
         ->type_name("DIR");
+    app.add_option("--report", parsed.report,
+                   "write the crawler report of DIR/rezOve.mdb to FILE, after the logs if any:\n"
+                   "FILE.html a page with charts, FILE.json the figures")
+        ->type_name("FILE")
+        ->check([](const std::string& file) {
+            return report::reportFormatFor(file) ? std::string()
+                                                 : std::string("FILE must end in .html or .json");
+        });
     app.add_flag("--yield-gaps", parsed.yieldGaps,
                  "print the longest time between two yields of the run (for benchmarks)")
         ->group("");
@@ -99,14 +110,16 @@ std::variant<BatchArguments, int> parseArguments(const std::vector<std::string>&
                    "the logs to analyse, in this order: a folder stands for its *.log files in\n"
                    "name order; .gz .bz2 .xz .zst logs are inflated as they are cut; a .zip or\n"
                    ".7z archive stands for its *.log members in name order")
-        ->type_name("LOG")
-        ->required();
+        ->type_name("LOG");
     std::vector<const char*> argv{"trawlmeter-batch"};
     for (const auto& argument : arguments) {
         argv.push_back(argument.c_str());
     }
     try {
         app.parse(static_cast<int>(argv.size()), argv.data());
+        if (parsed.logs.empty() && parsed.report.empty()) {
+            throw CLI::RequiredError("LOG (or --report FILE)");
+        }
     } catch (const CLI::ParseError& error) {
         const int status = app.exit(error, streams.out, streams.err);
         return status == 0 ? 0 : batch_exit::kUnusableDatabaseOrArguments;
@@ -208,11 +221,22 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
     if (!form.Form_Unload()) {
         status = batch_exit::kRunFailed;
     }
-
-    for (const auto& engine : kCrawlerEngines) {
-        streams.out << engine.name << ": " << (form.*engine.counter).Text() << '\n';
+    // A report of what the stored visits say, unless the batch was stopped on the way.
+    const bool goOn = status != batch_exit::kRunFailed && !platform.stopSignal();
+    if (!parsed.report.empty() && goOn) {
+        if (auto written = form.writeCrawlerReport(parsed.report); !written) {
+            platform.showMessage(messages::reportFailed(written.error()), kOkOnly,
+                                 messages::kTitle);
+            status = batch_exit::kRunFailed;
+        }
     }
-    streams.out << "All: " << form.TxtLineCnt.Text() << '\n';
+
+    if (!parsed.logs.empty()) {
+        for (const auto& engine : kCrawlerEngines) {
+            streams.out << engine.name << ": " << (form.*engine.counter).Text() << '\n';
+        }
+        streams.out << "All: " << form.TxtLineCnt.Text() << '\n';
+    }
     if (parsed.yieldGaps) {
         streams.err << "longest yield gap: "
                     << std::chrono::duration<double, std::milli>(platform.longestYieldGap()).count()

@@ -9,7 +9,7 @@
 // rises with every change so a front end can tell what to repaint.
 namespace trawlmeter {
 
-enum class ControlKind { Label, TextBox, Frame, Button, ListBox, FileDialog };
+enum class ControlKind { Label, TextBox, Frame, Button, ListBox, FileDialog, MenuEntry };
 
 struct ControlSpec;
 
@@ -99,6 +99,9 @@ private:
     std::vector<std::string> m_items;
     std::int64_t m_index = -1;
 };
+
+// An entry of the window's context menu: a caption and an enabled state, as a button has.
+using MenuEntry = CommandButton;
 
 // The file-open dialog component: no visible form, only a place in the layout.
 class FileDialogComponent : public Control {

@@ -40,6 +40,20 @@ inline constexpr WindowSpec kMainWindow{"Trawlmeter V1.0 --20080715", 6435, 4905
 inline constexpr std::string_view kCreditLine = "Powered by trawl[tm.example.org]";
 inline constexpr std::string_view kHomePage = "https://tm.example.org";
 
+// The one entry of the window's context menu (a right click anywhere on the window). It is not
+// a control of the layout: the window's controls, texts and geometry stay as the table has them.
+inline constexpr ControlSpec kCrawlerReportEntry{"MnuCrawlerReport",
+                                                 ControlKind::MenuEntry,
+                                                 "",
+                                                 "查看爬虫报告",
+                                                 0,
+                                                 0,
+                                                 kNoSize,
+                                                 kNoSize,
+                                                 kNoTab,
+                                                 false,
+                                                 true};
+
 // Every control, shown ones first, in the order of the layout table.
 std::span<const ControlSpec> formLayout();
 

@@ -24,8 +24,8 @@ MainForm::MainForm(PlatformPorts ports)
       LstiisFile(controlSpec("LstiisFile")), CmdGetiisFile(controlSpec("CmdGetiisFile")),
       CmdFileSplit(controlSpec("CmdFileSplit")), CmdCreateTemp(controlSpec("CmdCreateTemp")),
       CmdDeleteTemp(controlSpec("CmdDeleteTemp")), CommonDialog1(controlSpec("CommonDialog1")),
-      TxtContent(controlSpec("TxtContent")), m_ports(std::move(ports)),
-      m_run(kCrawlerTokenSearch) {}
+      TxtContent(controlSpec("TxtContent")), MnuCrawlerReport(kCrawlerReportEntry),
+      m_ports(std::move(ports)), m_run(kCrawlerTokenSearch) {}
 
 MainForm::~MainForm() = default;
 

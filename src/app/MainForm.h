@@ -68,6 +68,8 @@ public:
     CommandButton CmdDeleteTemp;
     FileDialogComponent CommonDialog1;
     TextBox TxtContent;
+    // The window's context menu.
+    MenuEntry MnuCrawlerReport;
 
     // Every control in layout order, for front ends that bind widgets to them.
     std::vector<Control*> controls();
@@ -110,6 +112,14 @@ public:
     [[nodiscard]] VisitExport CmdSaveYahoo_Click();
     [[nodiscard]] VisitExport CmdSaveSogou_Click();
     [[nodiscard]] VisitExport CmdSaveMsn_Click();
+
+    // The crawler report of the visit database: written as report.html into the program
+    // folder (into the user's temporary folder when that cannot be written) and opened in the
+    // browser (app/ReportHandler.cpp).
+    void MnuCrawlerReport_Click();
+    // Writes the crawler report of the visit database to `target`, as a page or as JSON by its
+    // ending; the reason when it cannot.
+    [[nodiscard]] tl::expected<void, std::string> writeCrawlerReport(const std::string& target);
 
     // How the last analysis run ended.
     RunStep lastRunOutcome() const { return m_lastRunOutcome; }

@@ -41,4 +41,8 @@ std::string databaseCloseFailed(std::string_view reason) {
     return withReason("无法写入rezOve.mdb数据库", "", reason, "，最后写入的记录没有保存");
 }
 
+std::string reportFailed(std::string_view reason) {
+    return withReason("无法生成爬虫报告", "", reason);
+}
+
 } // namespace trawlmeter::messages

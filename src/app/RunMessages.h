@@ -18,5 +18,6 @@ std::string splitFailed(std::string_view folder, std::string_view reason);
 std::string chunkUnreadable(std::string_view path, std::string_view reason);
 std::string databaseWriteFailed(std::string_view reason);
 std::string databaseCloseFailed(std::string_view reason);
+std::string reportFailed(std::string_view reason);
 
 } // namespace trawlmeter::messages

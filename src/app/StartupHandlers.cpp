@@ -2,6 +2,7 @@
 
 #include "app/CrawlerEngines.h"
 #include "app/FormLayout.h"
+#include "app/ProgramFiles.h"
 #include "app/RunMessages.h"
 #include "platform/FileSystem.h"
 #include "store/VisitTableCheck.h"
@@ -12,7 +13,6 @@
 namespace trawlmeter {
 namespace {
 
-constexpr const char* kDatabaseName = "rezOve.mdb";
 constexpr const char* kMissingPrompt =
     "没有找到rezOve.mdb数据库文件，请确认数据库文件和程序是否在同一目录下";
 constexpr const char* kUnopenablePrompt =
@@ -35,12 +35,14 @@ void MainForm::Form_Load() {
     if (!fs::FileExists(databasePath)) {
         m_ports.messageBox.showMessage(kMissingPrompt, kOkOnly, kRestartTitle);
         CmdAnalysis.setEnabled(false);
+        MnuCrawlerReport.setEnabled(false);
         return;
     }
     auto database = db::Database::open(databasePath);
     if (!database || !isVisitDatabase(*database)) {
         m_ports.messageBox.showMessage(kUnopenablePrompt, kOkOnly, kRestartTitle);
         CmdAnalysis.setEnabled(false);
+        MnuCrawlerReport.setEnabled(false);
         return;
     }
     VisitDb = std::move(database);

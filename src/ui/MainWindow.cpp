@@ -4,17 +4,21 @@
 #include "app/FormLayout.h"
 #include "ui/ClickableLabel.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
 
 #include <algorithm>
 #include <map>
+#include <memory>
 
 namespace trawlmeter::ui {
 namespace {
@@ -39,6 +43,9 @@ MainWindow::MainWindow(MainForm& form, QWidget* parent)
       m_innerSize(m_scale.size(kMainWindow.innerWidth, kMainWindow.innerHeight)) {
     setWindowTitle(qtText(kMainWindow.caption));
     setFixedSize(m_innerSize);
+    m_crawlerReport = new QAction(this);
+    connect(m_crawlerReport, &QAction::triggered, this, &MainWindow::crawlerReportChosen);
+    m_view.bind(m_form.MnuCrawlerReport, *m_crawlerReport);
     createControls();
 }
 
@@ -105,6 +112,7 @@ QWidget* MainWindow::createWidget(Control& control, QWidget* container) {
         return createButton(static_cast<CommandButton&>(control), container);
     case ControlKind::ListBox:
     case ControlKind::FileDialog:
+    case ControlKind::MenuEntry:
         return nullptr;
     }
     return nullptr;
@@ -144,6 +152,13 @@ QWidget* MainWindow::createTextBox(TextBox& control, QWidget* container) {
             m_view.acknowledge(control);
         });
     }
+    // A right click on a box brings its own entries and the window's.
+    box->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(box, &QWidget::customContextMenuRequested, this, [this, box](const QPoint& at) {
+        const std::unique_ptr<QMenu> menu(box->createStandardContextMenu());
+        menu->addSeparator();
+        showContextMenu(*menu, box->mapToGlobal(at));
+    });
     m_view.bind(control, *box);
     return box;
 }
@@ -187,6 +202,26 @@ void MainWindow::focusFirstEnabled() {
             return;
         }
     }
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    showContextMenu(menu, event->globalPos());
+}
+
+void MainWindow::showContextMenu(QMenu& menu, const QPoint& globalPosition) {
+    refreshFromModel();
+    menu.addAction(m_crawlerReport);
+    menu.exec(globalPosition);
+}
+
+void MainWindow::crawlerReportChosen() {
+    // The operator reaches only an enabled entry, whatever the menu showed last.
+    if (!m_form.MnuCrawlerReport.Enabled()) {
+        return;
+    }
+    m_form.MnuCrawlerReport_Click();
+    refreshFromModel();
 }
 
 void MainWindow::selectLogClicked() {

@@ -6,6 +6,9 @@
 
 #include <QWidget>
 
+class QAction;
+class QMenu;
+
 namespace trawlmeter::ui {
 
 // The window of a MainForm: every shown control of the layout at its place, scaled from
@@ -31,6 +34,7 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -43,6 +47,9 @@ private:
     void focusFirstEnabled();
     bool isCounter(const Control& control) const;
 
+    // The window's context menu, with the standard entries of a text box where it has them.
+    void showContextMenu(QMenu& menu, const QPoint& globalPosition);
+    void crawlerReportChosen();
     void selectLogClicked();
     void analysisClicked();
     void creditLineClicked();
@@ -53,6 +60,7 @@ private:
     QSize m_innerSize;
     ModelView m_view;
     std::vector<QWidget*> m_focusOrder;
+    QAction* m_crawlerReport = nullptr;
     bool m_closeWhenRunEnds = false;
     bool m_unloaded = false;
 };

@@ -1,5 +1,6 @@
 #include "ui/ModelView.h"
 
+#include <QAction>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,6 +34,13 @@ void ModelView::bind(const CommandButton& control, QPushButton& widget) {
     add(control, [&control, &widget] {
         widget.setText(QString::fromStdString(control.Caption()));
         widget.setEnabled(control.Enabled());
+    });
+}
+
+void ModelView::bind(const MenuEntry& control, QAction& action) {
+    add(control, [&control, &action] {
+        action.setText(QString::fromStdString(control.Caption()));
+        action.setEnabled(control.Enabled());
     });
 }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -22,6 +23,7 @@ public:
     void bind(const Label& control, QLabel& widget);
     void bind(const Frame& control, QGroupBox& widget);
     void bind(const CommandButton& control, QPushButton& widget);
+    void bind(const MenuEntry& control, QAction& action);
 
     void refresh();
     // Takes the control's present state as shown, for changes that came from the widget.

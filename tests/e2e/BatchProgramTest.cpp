@@ -411,5 +411,29 @@ TEST_F(BatchRun, AFolderWithoutALogIsReported) {
     EXPECT_NE(result.err.find("（其中没有.log文件）"), std::string::npos) << result.err;
 }
 
+TEST_F(BatchRun, WritesTheReportAfterTheLogsAndTakesOnlyHtmlOrJson) {
+    const auto log = writeLog("access.log", 50'000);
+    const auto analysed = runBatchProgram(
+        arguments("--report " + quoted(folder / "r.json") + " " + quoted(folder / "access.log")));
+    EXPECT_EQ(analysed.status, 0) << analysed.err;
+    EXPECT_EQ(analysed.out, countersOf(log));
+    const std::string json = folder.readFile("r.json");
+    EXPECT_NE(json.find("\"visits\": " + std::to_string(log.crawlerLines[0])), std::string::npos);
+
+    // Without a log only the report is written; nothing is printed.
+    const auto alone = runBatchProgram(arguments("--report " + quoted(folder / "r.html")));
+    EXPECT_EQ(alone.status, 0) << alone.err;
+    EXPECT_EQ(alone.out, "");
+    EXPECT_NE(folder.readFile("r.html").find("<svg"), std::string::npos);
+
+    EXPECT_EQ(runBatchProgram(arguments("--report " + quoted(folder / "r.txt"))).status, 2);
+    testing::TestFolder empty;
+    EXPECT_EQ(runBatchProgram("--folder " + quoted(empty.path()) + " --report " +
+                              quoted(empty / "r.html"))
+                  .status,
+              2);
+    EXPECT_FALSE(stdfs::exists(empty / "r.html"));
+}
+
 } // namespace
 } // namespace trawlmeter

@@ -6,8 +6,11 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
+#include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
@@ -155,6 +158,52 @@ TEST_F(WindowLayout, CreditLineClickHandsTheHomePageToTheDesktopAndShowsNoFailur
     }
     EXPECT_EQ(platform.openedUrls, std::vector<std::string>{std::string(kHomePage)});
     EXPECT_TRUE(platform.messages.empty());
+}
+
+// A right click anywhere brings the report entry: on the window itself alone, on a text box
+// after the box's own entries. Choosing it writes the page and hands it to the browser.
+TEST_F(WindowLayout, RightClickOffersTheCrawlerReportAndOpensThePage) {
+    const QString xdotool = QStandardPaths::findExecutable("xdotool");
+    if (xdotool.isEmpty()) {
+        GTEST_SKIP() << "no xdotool to click with";
+    }
+    struct Place {
+        QWidget* widget;
+        int entriesBefore;
+    };
+    const Place places[] = {{window.get(), 0}, {widgetOf(*window, "TxtrezOveFile"), 2}};
+    for (const auto& [widget, entriesBefore] : places) {
+        platform.openedUrls.clear();
+        QStringList seen;
+        // The menu runs its own event loop: it is looked at and chosen from inside it.
+        QTimer chooser;
+        QObject::connect(&chooser, &QTimer::timeout, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu == nullptr) {
+                return;
+            }
+            chooser.stop();
+            for (QAction* action : menu->actions()) {
+                seen << action->text();
+            }
+            QAction* last = menu->actions().last();
+            EXPECT_TRUE(last->isEnabled());
+            menu->close();
+            last->trigger();
+        });
+        chooser.start(20);
+        const QPoint at = widget->mapTo(window.get(), QPoint(5, 5));
+        ASSERT_EQ(QProcess::execute(
+                      xdotool, {"mousemove", "--window", QString::number(window->winId()),
+                                QString::number(at.x()), QString::number(at.y()), "click", "3"}),
+                  0);
+        ASSERT_TRUE(waitUntil([&] { return !platform.openedUrls.empty(); }))
+            << seen.join(",").toStdString();
+        EXPECT_EQ(seen.last(), "查看爬虫报告");
+        EXPECT_GT(seen.size(), entriesBefore);
+        EXPECT_EQ(platform.openedUrls[0], "file://" + folder.str() + "/report.html");
+        EXPECT_TRUE(QFile::exists(QString::fromStdString(folder.str() + "/report.html")));
+    }
 }
 
 // A bare X server has no window manager to honour the size hints, so resizes go through;

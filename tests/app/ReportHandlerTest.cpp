@@ -1,0 +1,82 @@
+#include "app/MainForm.h"
+#include "support/FakePlatform.h"
+#include "support/GeneratedLog.h"
+#include "support/TestFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace trawlmeter {
+namespace {
+namespace stdfs = std::filesystem;
+
+// A program folder whose name needs percent-encoding in an address.
+struct CrawlerReportEntry : ::testing::Test {
+    CrawlerReportEntry() {
+        stdfs::create_directory(program);
+        folder.createVisitDatabase("程序 folder/rezOve.mdb");
+    }
+
+    testing::TestFolder folder;
+    const stdfs::path program = folder / "程序 folder";
+    testing::FakePlatform platform;
+    MainForm form{platform.ports(program.string())};
+};
+
+TEST_F(CrawlerReportEntry, WritesThePageBesideTheProgramAndOpensIt) {
+    form.Form_Load();
+    ASSERT_TRUE(form.MnuCrawlerReport.Enabled());
+    testing::writeTestLog(folder / "access.log", 20'000);
+    form.TxtrezOveFile.setText((folder / "access.log").string());
+    bool offeredDuringTheRun = false;
+    platform.onYield = [&] { offeredDuringTheRun |= form.MnuCrawlerReport.Enabled(); };
+    form.CmdAnalysis_Click();
+    EXPECT_FALSE(offeredDuringTheRun) << "the run holds the database";
+    EXPECT_TRUE(form.MnuCrawlerReport.Enabled());
+
+    form.MnuCrawlerReport_Click();
+
+    const std::string page = testing::readWholeFile(program / "report.html");
+    EXPECT_NE(page.find("爬虫报告"), std::string::npos);
+    EXPECT_NE(page.find("Baidu"), std::string::npos);
+    ASSERT_EQ(platform.openedUrls.size(), 1u);
+    EXPECT_EQ(platform.openedUrls[0],
+              "file://" + folder.str() + "/%E7%A8%8B%E5%BA%8F%20folder/report.html");
+    EXPECT_TRUE(platform.messages.empty());
+}
+
+TEST_F(CrawlerReportEntry, FallsBackToTheTemporaryFolderWhenTheProgramFolderTakesNoPage) {
+    form.Form_Load();
+    // A folder where the page would go: the program folder cannot take it.
+    stdfs::create_directory(program / "report.html");
+    stdfs::create_directory(folder / "tmp");
+    const char* before = std::getenv("TMPDIR");
+    const std::string saved = before ? before : "";
+    setenv("TMPDIR", (folder / "tmp").c_str(), 1);
+
+    form.MnuCrawlerReport_Click();
+
+    before ? setenv("TMPDIR", saved.c_str(), 1) : unsetenv("TMPDIR");
+    EXPECT_TRUE(stdfs::is_regular_file(folder / "tmp/report.html"));
+    ASSERT_EQ(platform.openedUrls.size(), 1u);
+    EXPECT_EQ(platform.openedUrls[0], "file://" + folder.str() + "/tmp/report.html");
+}
+
+TEST_F(CrawlerReportEntry, IsOffWithoutADatabaseAndSaysWhyWhenCalledAnyway) {
+    stdfs::remove(program / "rezOve.mdb");
+    form.Form_Load();
+    EXPECT_FALSE(form.MnuCrawlerReport.Enabled());
+    platform.messages.clear();
+
+    form.MnuCrawlerReport_Click();
+
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].prompt.rfind("无法生成爬虫报告（", 0), 0u)
+        << platform.messages[0].prompt;
+    EXPECT_TRUE(platform.openedUrls.empty());
+}
+
+} // namespace
+} // namespace trawlmeter
