@@ -20,7 +20,8 @@ void MainForm::CmdAnalysis_Click() {
     MnuCrawlerReport.setEnabled(false);
     m_run.inProgress = true;
     m_run.stopRequested = false;
-    m_run.fieldLayout = store::FieldLayout::standard();
+    m_run.fieldLayout = RunState::standardLayout();
+    m_run.itemsCounted = 0;
 
     // One run at a time per program folder, across processes: a second one touches nothing.
     auto lock = FolderLock::tryLock(programFolder());
@@ -30,24 +31,11 @@ void MainForm::CmdAnalysis_Click() {
                  ? messages::kAnotherRun
                  : messages::workFolderUnusable(programFolder(), lock.error().message()));
     } else {
-        auto locked = VisitDb
-                          ? VisitDb->beginExclusiveUse()
-                          : tl::expected<void, std::string>(tl::unexpect, "no database is open");
-        if (!locked) {
-            tell(messages::databaseWriteFailed(locked.error()));
-        } else {
-            outcome = analyseChosenLog();
-        }
-        if (VisitDb) {
-            if (auto durable = VisitDb->endExclusiveUse(); !durable && outcome != RunStep::Failed) {
-                tell(messages::databaseWriteFailed(durable.error()));
-                outcome = RunStep::Failed;
-            }
-        }
+        outcome = analyseWithTheDatabaseHeld();
         // A run that did not end with its last chunk drops the unfinished line instead of
         // storing half of it.
         m_run.items.reset();
-        m_run.fieldLayout = store::FieldLayout::standard();
+        m_run.fieldLayout = RunState::standardLayout();
         Label2.setCaption("临时日志文件已删除");
         // What will not go (a write-protected chunk) stays for the next run to remove.
         (void)CmdDeleteTemp_Click();
@@ -59,6 +47,39 @@ void MainForm::CmdAnalysis_Click() {
     CmdAnalysis.setEnabled(true);
     MnuCrawlerReport.setEnabled(VisitDb != nullptr);
     m_run.inProgress = false;
+}
+
+RunStep MainForm::analyseWithTheDatabaseHeld() {
+    if (!VisitDb) {
+        tell(messages::databaseWriteFailed("no database is open"));
+        return RunStep::Failed;
+    }
+    if (auto locked = VisitDb->beginExclusiveUse(); !locked) {
+        tell(messages::databaseWriteFailed(locked.error()));
+        return RunStep::Failed;
+    }
+    m_run.tables.clear();
+    for (const auto table : kCrawlerTables) {
+        m_run.tables.push_back(VisitDb->OpenRecordset(table));
+        if (!m_run.tables.back()) {
+            tell(messages::databaseWriteFailed("no such table: " + std::string(table)));
+            (void)VisitDb->endExclusiveUse();
+            return RunStep::Failed;
+        }
+    }
+    // The writer's thread must not run the event loop: while it waits for a lock it only waits,
+    // and this thread keeps the window live while it waits for the writer.
+    VisitDb->setBusyWait(kDatabaseWait, {});
+    m_run.writer =
+        std::make_unique<store::VisitWriter>(*VisitDb, m_run.tables, [this] { DoEvents(); });
+    RunStep outcome = analyseChosenLog();
+    m_run.writer.reset();
+    VisitDb->setBusyWait(kDatabaseWait, [this] { DoEvents(); });
+    if (auto durable = VisitDb->endExclusiveUse(); !durable && outcome != RunStep::Failed) {
+        tell(messages::databaseWriteFailed(durable.error()));
+        outcome = RunStep::Failed;
+    }
+    return outcome;
 }
 
 RunStep MainForm::analyseChosenLog() {
@@ -89,7 +110,7 @@ RunStep MainForm::analyseChosenLog() {
     }
     for (auto& log : *logs) {
         m_run.log = std::move(log);
-        m_run.fieldLayout = store::FieldLayout::standard();
+        m_run.fieldLayout = RunState::standardLayout();
         if (const RunStep step = analyseLog(); step != RunStep::Done) {
             return step;
         }
@@ -142,9 +163,7 @@ RunStep MainForm::ScanLogChunk(const std::string& name) {
     if (!end) {
         // Its lines would be missing from the counts and the records.
         m_run.items.reset();
-        if (VisitDb) {
-            VisitDb->rollback();
-        }
+        rollbackVisits();
         tell(messages::chunkUnreadable(path, end.error().message()));
         return RunStep::Failed;
     }
@@ -162,19 +181,25 @@ RunStep MainForm::ScanLogChunk(const std::string& name) {
 
 RunStep MainForm::scanItem(const analysis::Item& item) {
     if (item.text.starts_with(kFieldsDirective)) {
-        m_run.fieldLayout =
-            store::FieldLayout::fromFieldNames(item.text.substr(kFieldsDirective.size()));
+        m_run.fieldLayout = std::make_shared<const store::FieldLayout>(
+            store::FieldLayout::fromFieldNames(item.text.substr(kFieldsDirective.size())));
     }
     if (item.token >= 0) {
         const CrawlerEngine& row = kCrawlerEngines[static_cast<std::size_t>(item.token)];
         raiseCounter(this->*row.counter);
         TxtContent.setText(std::string(item.text));
         if (auto stored = (this->*row.visitExport)(); !stored) {
+            // A visit written on the writer's thread failed before this one: this item's count
+            // goes back with those of the visits after it.
+            if (m_run.writer) {
+                lowerCounter(this->*row.counter, 1);
+            }
             m_run.storeFailure = std::move(stored.error());
             return RunStep::Failed;
         }
     }
     raiseCounter(TxtLineCnt);
+    ++m_run.itemsCounted;
     DoEvents();
     return m_run.stopRequested ? RunStep::Stopped : RunStep::Done;
 }
@@ -189,6 +214,12 @@ RunStep MainForm::finishLog() {
 }
 
 RunStep MainForm::commitVisits() {
+    if (m_run.writer) {
+        if (auto committed = m_run.writer->commit(); !committed) {
+            return abandonVisits(committed.error().reason);
+        }
+        return RunStep::Done;
+    }
     if (!VisitDb) {
         return RunStep::Done;
     }
@@ -198,10 +229,27 @@ RunStep MainForm::commitVisits() {
     return RunStep::Done;
 }
 
+void MainForm::rollbackVisits() {
+    if (m_run.writer) {
+        m_run.writer->rollback();
+    } else if (VisitDb) {
+        VisitDb->rollback();
+    }
+}
+
 RunStep MainForm::abandonVisits(const std::string& reason) {
     m_run.items.reset();
-    if (VisitDb) {
-        VisitDb->rollback();
+    rollbackVisits();
+    // The scan went on while the writer wrote: the window is put back to the visit that failed,
+    // as if the scan had stopped there.
+    if (const auto failure = m_run.writer ? m_run.writer->failure() : std::nullopt;
+        failure && failure->sequence) {
+        lowerCounter(TxtLineCnt, m_run.itemsCounted - *failure->sequence);
+        for (const std::size_t table : failure->droppedTables) {
+            lowerCounter(this->*kCrawlerEngines[table].counter, 1);
+        }
+        m_run.itemsCounted = *failure->sequence;
+        TxtContent.setText(failure->item);
     }
     tell(messages::databaseWriteFailed(reason));
     return RunStep::Failed;

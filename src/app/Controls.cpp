@@ -89,3 +89,13 @@ std::string ListBox::Text() const {
 }
 
 } // namespace trawlmeter
+
+namespace trawlmeter {
+
+void lowerCounter(TextBox& box, std::uint64_t times) {
+    if (times > 0 && box.count()) {
+        box.setCount(*box.count() - static_cast<double>(times));
+    }
+}
+
+} // namespace trawlmeter

@@ -55,6 +55,8 @@ private:
 // Reads the box's text as a number, adds 1 and writes the sum back. A text that does not read
 // as a number stays as it is: whatever the box shows is the base of the count.
 void raiseCounter(TextBox& box);
+// Takes `times` raises back from a box that holds an exact count; any other box keeps its text.
+void lowerCounter(TextBox& box, std::uint64_t times);
 
 // Labels and frames: a caption the program may write.
 class Label : public Control {

@@ -142,6 +142,8 @@ private:
     void tell(const std::string& prompt);
     // The visit export of the engine whose export handler is `handler`.
     VisitExport exportVisit(VisitExport (MainForm::*handler)());
+    // Holds the database for the run and hands its writes to a thread of their own.
+    RunStep analyseWithTheDatabaseHeld();
     // Analyses the chosen log, or each log of the chosen archive in turn.
     RunStep analyseChosenLog();
     // Splits one log and scans its chunks in list order.
@@ -155,6 +157,7 @@ private:
     RunStep commitVisits();
     // Drops the records stored since the last commit and says why the run stops.
     RunStep abandonVisits(const std::string& reason);
+    void rollbackVisits();
 
     PlatformPorts m_ports;
     RunState m_run;

@@ -3,12 +3,19 @@
 #include "analysis/ChunkItems.h"
 #include "split/LogArchive.h"
 #include "store/FieldLayout.h"
+#include "store/VisitWriter.h"
+
+#include <chrono>
+#include <memory>
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace trawlmeter {
+
+// How long a write waits for another program's lock on the database before it fails.
+inline constexpr auto kDatabaseWait = std::chrono::seconds(30);
 
 // What an analysis run carries from one chunk to the next, and how it ends.
 struct RunState {
@@ -19,8 +26,15 @@ struct RunState {
     // The items of the log's chunks. Within a run a chunk's unfinished last line waits for the
     // next chunk; outside one every chunk ends its own lines.
     analysis::ChunkItems items;
-    // The field layout in force, as the last "#Fields:" line set it; each run starts afresh.
-    store::FieldLayout fieldLayout = store::FieldLayout::standard();
+    // The field layout in force, as the last "#Fields:" line set it; each log starts afresh.
+    // Shared with the visits that wait to be written under it.
+    std::shared_ptr<const store::FieldLayout> fieldLayout = standardLayout();
+    // During a run the visits are written on a thread of their own; outside one, at once.
+    std::unique_ptr<store::VisitWriter> writer;
+    // The engines' tables, for the writer and for VisitRs.
+    std::vector<std::shared_ptr<db::Recordset>> tables;
+    // How many items of this run have been counted; a visit is numbered with it.
+    std::uint64_t itemsCounted = 0;
     // The member of an archive, or the compressed log, that the split reads; nothing for a plain
     // log.
     std::optional<split::LogEntry> log;
@@ -28,6 +42,10 @@ struct RunState {
     std::int64_t chunksWritten = 0;
     // SQLite's reason when an export could not store its record.
     std::string storeFailure;
+
+    static std::shared_ptr<const store::FieldLayout> standardLayout() {
+        return std::make_shared<const store::FieldLayout>(store::FieldLayout::standard());
+    }
 };
 
 } // namespace trawlmeter

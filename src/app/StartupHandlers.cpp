@@ -18,7 +18,6 @@ constexpr const char* kMissingPrompt =
 constexpr const char* kUnopenablePrompt =
     "无法打开rezOve.mdb数据库文件，请确认数据库文件完好且没有被其他程序占用";
 constexpr const char* kRestartTitle = "请重新运行程序";
-constexpr auto kDatabaseWait = std::chrono::seconds(30);
 
 // A file that opens but lacks an engine table, or a field of one, would count crawlers and
 // store nothing, so it is refused like a damaged one.

@@ -11,6 +11,14 @@ MainForm::VisitExport MainForm::exportVisit(VisitExport (MainForm::*handler)()) 
     const auto engine =
         std::find_if(kCrawlerEngines.begin(), kCrawlerEngines.end(),
                      [handler](const auto& row) { return row.visitExport == handler; });
+    const auto table = static_cast<std::size_t>(engine - kCrawlerEngines.begin());
+    if (m_run.writer) {
+        VisitRs = m_run.tables[table];
+        if (!m_run.writer->add(table, TxtContent.Text(), m_run.fieldLayout, m_run.itemsCounted)) {
+            return tl::unexpected(m_run.writer->failure()->reason);
+        }
+        return {};
+    }
     if (!VisitDb) {
         return tl::unexpected(std::string("no database is open"));
     }
@@ -22,7 +30,7 @@ MainForm::VisitExport MainForm::exportVisit(VisitExport (MainForm::*handler)()) 
     VisitRs = recordset;
     recordset->AddNew();
     // The record views into the text box, which nothing changes before it is written.
-    store::fillVisitRecord(*recordset, TxtContent.Text(), m_run.fieldLayout);
+    store::fillVisitRecord(*recordset, TxtContent.Text(), *m_run.fieldLayout);
     auto written = recordset->Update();
     recordset->Close();
     return written;

@@ -302,6 +302,38 @@ TEST_F(AnalysisRun, AFullDatabaseDiskStopsTheRunKeepingWhatEarlierChunksCommitte
     EXPECT_TRUE(form.Form_Unload()) << "nothing was left to commit";
 }
 
+TEST_F(AnalysisRun, ARefusedRecordStopsTheRunAtItsLineWithTheChunkRolledBack) {
+    // The third Baidu line of the generated log is line n=100; the table refuses it.
+    std::string schema = testing::readWholeFile(TRAWLMETER_SCHEMA_FILE);
+    schema.replace(schema.find("scwin32status TEXT);"), 20,
+                   "scwin32status TEXT, CHECK (csuriquery <> 'n=100'));");
+    EXPECT_TRUE(form.Form_Unload());
+    stdfs::remove(folder / "rezOve.mdb");
+    folder.createDatabase("rezOve.mdb", schema);
+    testing::FakePlatform otherPlatform;
+    MainForm other(otherPlatform.ports(folder.str()));
+    other.Form_Load();
+    ASSERT_TRUE(other.VisitDb);
+    chooseGeneratedLog(kThreeChunkBytes);
+    other.TxtrezOveFile.setText(form.TxtrezOveFile.Text());
+
+    other.CmdAnalysis_Click();
+
+    // As if the scan had stopped at that line: its engine counted, its line not yet.
+    EXPECT_EQ(other.TxtBaiduCnt.Text(), "3");
+    EXPECT_EQ(other.TxtGoogleCnt.Text(), "2");
+    EXPECT_EQ(other.TxtMsnCnt.Text(), "2");
+    EXPECT_EQ(other.TxtLineCnt.Text(), "104");
+    EXPECT_NE(other.TxtContent.Text().find(" n=100 "), std::string::npos);
+    ASSERT_EQ(otherPlatform.messages.size(), 1u);
+    EXPECT_EQ(otherPlatform.messages[0].prompt,
+              "无法写入rezOve.mdb数据库（CHECK constraint failed: csuriquery <> 'n=100'），"
+              "分析已停止；之前的记录已保存");
+    EXPECT_EQ(other.lastRunOutcome(), RunStep::Failed);
+    EXPECT_EQ(testing::countRows(databasePath(), "google"), 0) << "the chunk is rolled back";
+    EXPECT_FALSE(stdfs::exists(workFolder()));
+}
+
 TEST_F(AnalysisRun, AFullWorkFolderDiskStopsTheRunBeforeAnyLineIsCounted) {
     chooseGeneratedLog(kThreeChunkBytes);
     platform.fileWrites.failFrom(2, std::errc::no_space_on_device);

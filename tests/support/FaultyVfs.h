@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <limits>
 
 namespace trawlmeter::testing {
@@ -34,9 +35,10 @@ private:
 
     sqlite3_vfs m_vfs{};
     sqlite3_vfs* m_system = nullptr;
-    long m_writes = 0;
-    long m_failFrom = std::numeric_limits<long>::max();
-    int m_code = SQLITE_FULL;
+    // Written by the thread that stores visits, set by the test's.
+    std::atomic<long> m_writes = 0;
+    std::atomic<long> m_failFrom = std::numeric_limits<long>::max();
+    std::atomic<int> m_code = SQLITE_FULL;
 };
 
 } // namespace trawlmeter::testing

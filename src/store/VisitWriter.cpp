@@ -1,0 +1,179 @@
+#include "store/VisitWriter.h"
+
+#include "store/VisitRecord.h"
+
+#include <chrono>
+#include <utility>
+
+namespace trawlmeter::store {
+namespace {
+
+// A batch goes to the writer at this many visits or bytes; this many batches may wait.
+constexpr std::size_t kBatchVisits = 64;
+constexpr std::size_t kBatchBytes = 512 * 1024;
+constexpr std::size_t kWaitingBatches = 64;
+// How long the caller waits between two runs of whileWaiting.
+constexpr auto kWaitStep = std::chrono::milliseconds(5);
+
+} // namespace
+
+VisitWriter::VisitWriter(db::Database& database, std::vector<std::shared_ptr<db::Recordset>> tables,
+                         std::function<void()> whileWaiting)
+    : m_database(database), m_tables(std::move(tables)), m_whileWaiting(std::move(whileWaiting)),
+      m_thread([this] { work(); }) {}
+
+VisitWriter::~VisitWriter() {
+    hand(std::move(m_filling));
+    {
+        const std::lock_guard lock(m_mutex);
+        m_closing = true;
+    }
+    m_wake.notify_one();
+    m_thread.join();
+}
+
+bool VisitWriter::add(std::size_t table, std::string_view item,
+                      const std::shared_ptr<const FieldLayout>& layout, std::uint64_t sequence) {
+    if (!m_filling.entries.empty() &&
+        (m_filling.layout != layout || m_filling.entries.size() >= kBatchVisits ||
+         m_filling.texts.size() >= kBatchBytes)) {
+        hand(std::exchange(m_filling, Batch{}));
+    }
+    if (failure()) {
+        // What was added since goes with the failure.
+        hand(std::exchange(m_filling, Batch{}));
+        return false;
+    }
+    m_filling.layout = layout;
+    m_filling.entries.push_back({static_cast<std::uint32_t>(m_filling.texts.size()),
+                                 static_cast<std::uint32_t>(item.size()),
+                                 static_cast<std::uint32_t>(table), sequence});
+    m_filling.texts.append(item);
+    return true;
+}
+
+tl::expected<void, StoreFailure> VisitWriter::commit() {
+    Batch batch = std::exchange(m_filling, Batch{});
+    batch.then = Batch::Then::Commit;
+    hand(std::move(batch));
+    waitUntilDone();
+    if (auto failed = failure()) {
+        return tl::unexpected(std::move(*failed));
+    }
+    return {};
+}
+
+void VisitWriter::rollback() {
+    Batch batch = std::exchange(m_filling, Batch{});
+    batch.then = Batch::Then::Rollback;
+    hand(std::move(batch));
+    waitUntilDone();
+}
+
+std::optional<StoreFailure> VisitWriter::failure() const {
+    const std::lock_guard lock(m_mutex);
+    return m_failure;
+}
+
+void VisitWriter::hand(Batch batch) {
+    if (batch.entries.empty() && batch.then == Batch::Then::Nothing) {
+        return;
+    }
+    std::unique_lock lock(m_mutex);
+    if (m_failure) {
+        // Nothing more is stored; the visits count as dropped and the rollback has been done.
+        for (const Entry& entry : batch.entries) {
+            m_failure->droppedTables.push_back(entry.table);
+        }
+        return;
+    }
+    // A full queue holds the caller back, with its window kept live.
+    while (m_queue.size() >= kWaitingBatches && !m_failure) {
+        lock.unlock();
+        if (m_whileWaiting) {
+            m_whileWaiting();
+        }
+        lock.lock();
+        m_progress.wait_for(lock, kWaitStep, [this] { return m_queue.size() < kWaitingBatches; });
+    }
+    if (m_failure) {
+        for (const Entry& entry : batch.entries) {
+            m_failure->droppedTables.push_back(entry.table);
+        }
+        return;
+    }
+    m_queue.push_back(std::move(batch));
+    lock.unlock();
+    m_wake.notify_one();
+}
+
+void VisitWriter::waitUntilDone() {
+    std::unique_lock lock(m_mutex);
+    while (!m_queue.empty() || m_busy) {
+        lock.unlock();
+        if (m_whileWaiting) {
+            m_whileWaiting();
+        }
+        lock.lock();
+        m_progress.wait_for(lock, kWaitStep, [this] { return m_queue.empty() && !m_busy; });
+    }
+}
+
+void VisitWriter::work() {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return !m_queue.empty() || m_closing; });
+        if (m_queue.empty()) {
+            return;
+        }
+        Batch batch = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_busy = true;
+        // After a failure the queue is empty: fail() counted what waited in it as dropped.
+        lock.unlock();
+        store(batch);
+        lock.lock();
+        m_busy = false;
+        m_progress.notify_all();
+    }
+}
+
+void VisitWriter::store(Batch& batch) {
+    for (std::size_t i = 0; i < batch.entries.size(); ++i) {
+        const Entry& entry = batch.entries[i];
+        auto& recordset = *m_tables[entry.table];
+        const std::string_view item(batch.texts.data() + entry.offset, entry.length);
+        recordset.AddNew();
+        fillVisitRecord(recordset, item, *batch.layout);
+        auto written = recordset.Update();
+        recordset.Close();
+        if (!written) {
+            fail({std::move(written.error()), entry.sequence, std::string(item), {}}, batch, i + 1);
+            return;
+        }
+    }
+    if (batch.then == Batch::Then::Commit) {
+        if (auto committed = m_database.commit(); !committed) {
+            fail({std::move(committed.error()), std::nullopt, {}, {}}, batch, batch.entries.size());
+        }
+    } else if (batch.then == Batch::Then::Rollback) {
+        m_database.rollback();
+    }
+}
+
+void VisitWriter::fail(StoreFailure failure, const Batch& batch, std::size_t droppedFrom) {
+    m_database.rollback();
+    const std::lock_guard lock(m_mutex);
+    for (std::size_t i = droppedFrom; i < batch.entries.size(); ++i) {
+        failure.droppedTables.push_back(batch.entries[i].table);
+    }
+    for (const Batch& waiting : m_queue) {
+        for (const Entry& entry : waiting.entries) {
+            failure.droppedTables.push_back(entry.table);
+        }
+    }
+    m_queue.clear();
+    m_failure = std::move(failure);
+}
+
+} // namespace trawlmeter::store

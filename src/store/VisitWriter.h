@@ -1,0 +1,98 @@
+#pragma once
+
+#include "platform/Database.h"
+#include "store/FieldLayout.h"
+
+#include <tl/expected.hpp>
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace trawlmeter::store {
+
+// A visit that could not be stored, or a commit that was refused.
+struct StoreFailure {
+    // SQLite's words.
+    std::string reason;
+    // For a refused visit: the sequence number it was added with, its item, and the tables of
+    // the visits added after it, which were dropped unstored. Nothing for a refused commit.
+    std::optional<std::uint64_t> sequence;
+    std::string item;
+    std::vector<std::size_t> droppedTables;
+};
+
+// Stores visits on a thread of its own, in the order they are added, so that the database's
+// work overlaps the scan. While it lives, only its thread uses the database: every write,
+// commit and rollback goes through it, and a caller waits only where it must (a commit, a full
+// queue), running `whileWaiting` every few milliseconds meanwhile. After a failure every later
+// visit is dropped and the uncommitted ones are rolled back, as a synchronous store would have
+// stopped at the visit that failed.
+class VisitWriter {
+public:
+    VisitWriter(db::Database& database, std::vector<std::shared_ptr<db::Recordset>> tables,
+                std::function<void()> whileWaiting);
+    VisitWriter(const VisitWriter&) = delete;
+    VisitWriter& operator=(const VisitWriter&) = delete;
+    // Waits for what was added to be written or dropped; commits nothing.
+    ~VisitWriter();
+
+    // Queues a visit of table `table` (a position in the writer's tables), cut by `layout`.
+    // False once a visit or a commit has failed (failure() says which), and the visit is not
+    // queued.
+    [[nodiscard]] bool add(std::size_t table, std::string_view item,
+                           const std::shared_ptr<const FieldLayout>& layout,
+                           std::uint64_t sequence);
+    // Commits every visit added so far and waits for it.
+    [[nodiscard]] tl::expected<void, StoreFailure> commit();
+    // Drops every visit added since the last commit, waiting for it.
+    void rollback();
+    std::optional<StoreFailure> failure() const;
+
+private:
+    struct Entry {
+        std::uint32_t offset;
+        std::uint32_t length;
+        std::uint32_t table;
+        std::uint64_t sequence;
+    };
+    // Visits one after another, cut by one layout; a commit or a rollback after them.
+    struct Batch {
+        std::shared_ptr<const FieldLayout> layout;
+        std::string texts;
+        std::vector<Entry> entries;
+        enum class Then { Nothing, Commit, Rollback } then = Then::Nothing;
+    };
+
+    void hand(Batch batch);
+    void waitUntilDone();
+    void work();
+    void store(Batch& batch);
+    void fail(StoreFailure failure, const Batch& batch, std::size_t droppedFrom);
+
+    db::Database& m_database;
+    std::vector<std::shared_ptr<db::Recordset>> m_tables;
+    std::function<void()> m_whileWaiting;
+
+    // The batch being filled, on the caller's side.
+    Batch m_filling;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_progress;
+    std::deque<Batch> m_queue;
+    bool m_busy = false;
+    bool m_closing = false;
+    std::optional<StoreFailure> m_failure;
+    std::thread m_thread;
+};
+
+} // namespace trawlmeter::store
