@@ -187,7 +187,7 @@ RunStep MainForm::scanItem(const analysis::Item& item) {
     if (item.token >= 0) {
         const CrawlerEngine& row = kCrawlerEngines[static_cast<std::size_t>(item.token)];
         raiseCounter(this->*row.counter);
-        TxtContent.setText(std::string(item.text));
+        TxtContent.setText(item.text);
         if (auto stored = (this->*row.visitExport)(); !stored) {
             // A visit written on the writer's thread failed before this one: this item's count
             // goes back with those of the visits after it.

@@ -17,11 +17,12 @@ const std::string& TextBox::Text() const {
     return m_text;
 }
 
-void TextBox::setText(std::string text) {
+void TextBox::setText(std::string_view text) {
     const bool differs = text != Text();
     m_count.reset();
     if (differs) {
-        m_text = std::move(text);
+        // Into the buffer the box has: an item a line is written here for every crawler line.
+        m_text.assign(text);
         changed();
     }
 }

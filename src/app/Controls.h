@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The controls of the window model. Each holds only its own state; a revision number
@@ -35,7 +36,7 @@ class TextBox : public Control {
 public:
     explicit TextBox(const ControlSpec& row);
     const std::string& Text() const;
-    void setText(std::string text);
+    void setText(std::string_view text);
 
     // Counter boxes: shows `count` in the counters' decimal form. Millions of raises go by
     // unseen, so the text is made only when someone reads it.

@@ -125,6 +125,8 @@ private:
 
     sqlite::Connection m_connection;
     std::string m_path;
+    // The file, open for syncing during exclusive use; -1 otherwise.
+    int m_fileForSync = -1;
     bool m_journalChosen = false;
     std::chrono::milliseconds m_busyLimit{30000};
     std::function<void()> m_whileBusy;

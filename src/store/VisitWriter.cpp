@@ -39,12 +39,14 @@ bool VisitWriter::add(std::size_t table, std::string_view item,
          m_filling.texts.size() >= kBatchBytes)) {
         hand(std::exchange(m_filling, Batch{}));
     }
-    if (failure()) {
+    if (m_failed.load(std::memory_order_acquire)) {
         // What was added since goes with the failure.
         hand(std::exchange(m_filling, Batch{}));
         return false;
     }
-    m_filling.layout = layout;
+    if (m_filling.entries.empty()) {
+        m_filling.layout = layout;
+    }
     m_filling.entries.push_back({static_cast<std::uint32_t>(m_filling.texts.size()),
                                  static_cast<std::uint32_t>(item.size()),
                                  static_cast<std::uint32_t>(table), sequence});
@@ -103,8 +105,12 @@ void VisitWriter::hand(Batch batch) {
         return;
     }
     m_queue.push_back(std::move(batch));
+    // Waking costs a system call: only a sleeping writer needs it.
+    const bool wake = m_idle;
     lock.unlock();
-    m_wake.notify_one();
+    if (wake) {
+        m_wake.notify_one();
+    }
 }
 
 void VisitWriter::waitUntilDone() {
@@ -122,7 +128,9 @@ void VisitWriter::waitUntilDone() {
 void VisitWriter::work() {
     std::unique_lock lock(m_mutex);
     for (;;) {
+        m_idle = true;
         m_wake.wait(lock, [this] { return !m_queue.empty() || m_closing; });
+        m_idle = false;
         if (m_queue.empty()) {
             return;
         }
@@ -174,6 +182,7 @@ void VisitWriter::fail(StoreFailure failure, const Batch& batch, std::size_t dro
     }
     m_queue.clear();
     m_failure = std::move(failure);
+    m_failed.store(true, std::memory_order_release);
 }
 
 } // namespace trawlmeter::store

@@ -5,6 +5,7 @@
 
 #include <tl/expected.hpp>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -91,7 +92,11 @@ private:
     std::deque<Batch> m_queue;
     bool m_busy = false;
     bool m_closing = false;
+    // The writer's thread sleeps, waiting to be woken.
+    bool m_idle = false;
     std::optional<StoreFailure> m_failure;
+    // Set with m_failure, read without the lock at every visit added.
+    std::atomic<bool> m_failed = false;
     std::thread m_thread;
 };
 
