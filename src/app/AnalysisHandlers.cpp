@@ -54,7 +54,7 @@ RunStep MainForm::analyseWithTheDatabaseHeld() {
         tell(messages::databaseWriteFailed("no database is open"));
         return RunStep::Failed;
     }
-    if (auto locked = VisitDb->beginExclusiveUse(); !locked) {
+    if (auto locked = VisitDb->beginRunWrites(); !locked) {
         tell(messages::databaseWriteFailed(locked.error()));
         return RunStep::Failed;
     }
@@ -63,7 +63,7 @@ RunStep MainForm::analyseWithTheDatabaseHeld() {
         m_run.tables.push_back(VisitDb->OpenRecordset(table));
         if (!m_run.tables.back()) {
             tell(messages::databaseWriteFailed("no such table: " + std::string(table)));
-            (void)VisitDb->endExclusiveUse();
+            (void)VisitDb->endRunWrites();
             return RunStep::Failed;
         }
     }
@@ -75,7 +75,7 @@ RunStep MainForm::analyseWithTheDatabaseHeld() {
     RunStep outcome = analyseChosenLog();
     m_run.writer.reset();
     VisitDb->setBusyWait(kDatabaseWait, [this] { DoEvents(); });
-    if (auto durable = VisitDb->endExclusiveUse(); !durable && outcome != RunStep::Failed) {
+    if (auto durable = VisitDb->endRunWrites(); !durable && outcome != RunStep::Failed) {
         tell(messages::databaseWriteFailed(durable.error()));
         outcome = RunStep::Failed;
     }

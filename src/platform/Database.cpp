@@ -273,7 +273,7 @@ void Database::chooseJournal() {
     // Each record is written once, into the file, with the rollback journal kept between
     // commits instead of made and deleted each time. A commit is handed to the operating
     // system without waiting for the disk, so it survives a crash of the program; the disk
-    // catches up when exclusive use ends. Chosen at the first write so that a file that is
+    // catches up at the end of a run. Chosen at the first write so that a file that is
     // only opened and refused stays untouched.
     m_journalChosen = true;
     (void)m_connection.execute("PRAGMA journal_mode=PERSIST");
@@ -294,26 +294,21 @@ tl::expected<void, std::string> Database::commit() {
     return {};
 }
 
-tl::expected<void, std::string> Database::beginExclusiveUse() {
-    if (!m_connection || m_connection.inTransaction()) {
-        return beginWriting();
-    }
-    // The write lock is waited for in the normal mode, which holds nothing while it waits: a
-    // lock held for reading could keep another writer from committing while it waits for us.
+tl::expected<void, std::string> Database::beginRunWrites() {
+    // A busy database is met here, before anything of the run is done; SQLite's locks are
+    // still taken and dropped at each commit, so other programs can read between them.
     if (auto began = beginWriting(); !began) {
         return began;
     }
-    (void)m_connection.execute("PRAGMA locking_mode=EXCLUSIVE");
     // Kept open to start writing each commit to the disk while the run goes on.
-    m_fileForSync = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (m_fileForSync < 0) {
+        m_fileForSync = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+    }
     return {};
 }
 
-tl::expected<void, std::string> Database::endExclusiveUse() {
+tl::expected<void, std::string> Database::endRunWrites() {
     auto committed = commit();
-    // The lock goes at the next access in the normal mode.
-    (void)m_connection.execute("PRAGMA locking_mode=NORMAL");
-    (void)m_connection.execute("SELECT count(*) FROM sqlite_master");
     const int fd = std::exchange(m_fileForSync, -1);
     if (!committed) {
         if (fd >= 0) {

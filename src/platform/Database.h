@@ -100,13 +100,13 @@ public:
     [[nodiscard]] tl::expected<void, std::string> commit();
     // Drops every record written since the last commit.
     void rollback();
-    // Takes the write lock, waiting for another program's as any write does, and keeps other
-    // programs out of the file until endExclusiveUse(): that spares taking and dropping
-    // SQLite's locks at every commit for a run's length. The reason when the lock is not had.
-    [[nodiscard]] tl::expected<void, std::string> beginExclusiveUse();
-    // Commits, lets other programs in again and waits until what was committed is on the
-    // disk. The reason when either fails.
-    [[nodiscard]] tl::expected<void, std::string> endExclusiveUse();
+    // Starts the writes of a run: takes the write lock now, waiting for another program's as
+    // any write does, and from here on starts the disk on each commit. The reason when the
+    // lock is not had.
+    [[nodiscard]] tl::expected<void, std::string> beginRunWrites();
+    // Commits and waits until what the run committed is on the disk. The reason when either
+    // fails.
+    [[nodiscard]] tl::expected<void, std::string> endRunWrites();
     // Commits and closes; the object and its recordsets refuse every write afterwards. The
     // reason when the last commit was refused and its records were lost.
     [[nodiscard]] tl::expected<void, std::string> Close();
@@ -125,7 +125,7 @@ private:
 
     sqlite::Connection m_connection;
     std::string m_path;
-    // The file, open for syncing during exclusive use; -1 otherwise.
+    // The file, open for syncing during a run's writes; -1 otherwise.
     int m_fileForSync = -1;
     bool m_journalChosen = false;
     std::chrono::milliseconds m_busyLimit{30000};

@@ -109,10 +109,8 @@ ChunkSplitter::split(LogReader& source, std::int32_t chunkBuffers, std::int32_t 
                            bytes.begin() + static_cast<std::ptrdiff_t>(take));
             bytes = bytes.subspan(take);
             if (waiting.size() == static_cast<std::size_t>(bufferBytes)) {
-                if (!chunk->close()) {
-                    return giveUp({SplitFailure::Kind::ChunkUnwritable,
-                                   std::error_code(errno, std::generic_category()).message()},
-                                  number + 1);
+                if (auto closed = closeChunk(*chunk); !closed) {
+                    return giveUp(closed.error(), number + 1);
                 }
                 if (!m_yield()) {
                     return tl::unexpected(kStopped);
@@ -142,10 +140,8 @@ ChunkSplitter::split(LogReader& source, std::int32_t chunkBuffers, std::int32_t 
     if (auto written = append(*chunk, waiting); !written) {
         return giveUp(written.error(), number + 1);
     }
-    if (!chunk->close()) {
-        return giveUp({SplitFailure::Kind::ChunkUnwritable,
-                       std::error_code(errno, std::generic_category()).message()},
-                      number + 1);
+    if (auto closed = closeChunk(*chunk); !closed) {
+        return giveUp(closed.error(), number + 1);
     }
     if (!m_yield()) {
         return tl::unexpected(kStopped);
@@ -176,9 +172,18 @@ tl::expected<void, SplitFailure> ChunkSplitter::writeChunk(int source, std::int6
             return dropChunk(kStopped);
         }
     }
-    if (!chunk->close()) {
-        return dropChunk({SplitFailure::Kind::ChunkUnwritable,
-                          std::error_code(errno, std::generic_category()).message()});
+    if (auto closed = closeChunk(*chunk); !closed) {
+        return dropChunk(closed.error());
+    }
+    return {};
+}
+
+tl::expected<void, SplitFailure> ChunkSplitter::closeChunk(FileHandle& chunk) {
+    // A close that fails can be the first word of written data that never reached the disk.
+    if (!chunk.close()) {
+        return tl::unexpected(
+            SplitFailure{SplitFailure::Kind::ChunkUnwritable,
+                         std::error_code(errno, std::generic_category()).message()});
     }
     return {};
 }

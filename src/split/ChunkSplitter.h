@@ -54,6 +54,7 @@ private:
     [[nodiscard]] tl::expected<FileHandle, SplitFailure> startChunk(std::int64_t number);
     [[nodiscard]] tl::expected<void, SplitFailure> append(FileHandle& chunk,
                                                           std::span<const char> bytes);
+    [[nodiscard]] static tl::expected<void, SplitFailure> closeChunk(FileHandle& chunk);
     // Removes chunks 0 to `count` - 1 and passes `failure` on; a stop keeps the whole ones.
     tl::unexpected<SplitFailure> giveUp(SplitFailure failure, std::int64_t count);
 
