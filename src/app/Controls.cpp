@@ -38,7 +38,22 @@ void TextBox::setCount(double count) {
     }
 }
 
+bool TextBox::countOn() {
+    // Below this a whole count plus 1 is whole and below 10^15 again.
+    constexpr double kLastExactBeforeTheLimit = 999'999'999'999'998.0;
+    if (!m_count || *m_count > kLastExactBeforeTheLimit) {
+        return false;
+    }
+    *m_count += 1;
+    m_textBehind = true;
+    changed();
+    return true;
+}
+
 void raiseCounter(TextBox& box) {
+    if (box.countOn()) {
+        return;
+    }
     const auto raised =
         box.count() ? std::optional<double>(*box.count() + 1) : analysis::raisedCount(box.Text());
     if (raised) {

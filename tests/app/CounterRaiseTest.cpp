@@ -28,9 +28,12 @@ TEST_F(CounterRaise, AddsOneToTheTextTheBoxShows) {
     }
 }
 
-TEST_F(CounterRaise, StaysAtOneE15OnceThere) {
+TEST_F(CounterRaise, ReachesOneE15AndStaysThere) {
     writeChunk("rezOve.000", "msn\nmsn\nmsn\n");
-    form->TxtMsnCnt.setText("999999999999999");
+    // Counted on as a number for two raises, then as text.
+    form->TxtMsnCnt.setText("999999999999996");
+    EXPECT_EQ(form->ScanLogChunk("rezOve.000"), RunStep::Done);
+    EXPECT_EQ(form->TxtMsnCnt.Text(), "999999999999999");
     EXPECT_EQ(form->ScanLogChunk("rezOve.000"), RunStep::Done);
     EXPECT_EQ(form->TxtMsnCnt.Text(), "1E+15");
 }
