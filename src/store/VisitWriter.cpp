@@ -37,11 +37,11 @@ bool VisitWriter::add(std::size_t table, std::string_view item,
     if (!m_filling.entries.empty() &&
         (m_filling.layout != layout || m_filling.entries.size() >= kBatchVisits ||
          m_filling.texts.size() >= kBatchBytes)) {
-        hand(std::exchange(m_filling, Batch{}));
+        hand(std::exchange(m_filling, spareBatch()));
     }
     if (m_failed.load(std::memory_order_acquire)) {
         // What was added since goes with the failure.
-        hand(std::exchange(m_filling, Batch{}));
+        hand(std::exchange(m_filling, spareBatch()));
         return false;
     }
     if (m_filling.entries.empty()) {
@@ -55,7 +55,7 @@ bool VisitWriter::add(std::size_t table, std::string_view item,
 }
 
 tl::expected<void, StoreFailure> VisitWriter::commit() {
-    Batch batch = std::exchange(m_filling, Batch{});
+    Batch batch = std::exchange(m_filling, spareBatch());
     batch.then = Batch::Then::Commit;
     hand(std::move(batch));
     waitUntilDone();
@@ -66,10 +66,20 @@ tl::expected<void, StoreFailure> VisitWriter::commit() {
 }
 
 void VisitWriter::rollback() {
-    Batch batch = std::exchange(m_filling, Batch{});
+    Batch batch = std::exchange(m_filling, spareBatch());
     batch.then = Batch::Then::Rollback;
     hand(std::move(batch));
     waitUntilDone();
+}
+
+VisitWriter::Batch VisitWriter::spareBatch() {
+    const std::lock_guard lock(m_mutex);
+    if (m_spares.empty()) {
+        return Batch{};
+    }
+    Batch spare = std::move(m_spares.back());
+    m_spares.pop_back();
+    return spare;
 }
 
 std::optional<StoreFailure> VisitWriter::failure() const {
@@ -140,7 +150,15 @@ void VisitWriter::work() {
         // After a failure the queue is empty: fail() counted what waited in it as dropped.
         lock.unlock();
         store(batch);
+        // Its buffers take the next batch without growing again.
+        batch.layout.reset();
+        batch.texts.clear();
+        batch.entries.clear();
+        batch.then = Batch::Then::Nothing;
         lock.lock();
+        if (m_spares.size() < kWaitingBatches) {
+            m_spares.push_back(std::move(batch));
+        }
         m_busy = false;
         m_progress.notify_all();
     }

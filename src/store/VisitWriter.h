@@ -73,6 +73,8 @@ private:
         enum class Then { Nothing, Commit, Rollback } then = Then::Nothing;
     };
 
+    // An empty batch, with the buffers of one written before where there is one.
+    Batch spareBatch();
     void hand(Batch batch);
     void waitUntilDone();
     void work();
@@ -90,6 +92,7 @@ private:
     std::condition_variable m_wake;
     std::condition_variable m_progress;
     std::deque<Batch> m_queue;
+    std::vector<Batch> m_spares;
     bool m_busy = false;
     bool m_closing = false;
     // The writer's thread sleeps, waiting to be woken.
