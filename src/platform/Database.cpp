@@ -18,12 +18,6 @@ namespace {
 constexpr std::size_t kMaxCachedInserts = 64;
 constexpr auto kBusyPause = std::chrono::milliseconds(2);
 
-std::string asciiLowered(std::string_view text) {
-    std::string lowered(text);
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(), asciiLower);
-    return lowered;
-}
-
 } // namespace
 
 Recordset::Recordset(Database& database, std::string table, std::vector<std::string> columns)

@@ -12,6 +12,17 @@ std::error_code lastError() {
 
 } // namespace
 
+std::error_code writeWhole(FileWritePort& writes, int to, std::span<const char> bytes) {
+    while (!bytes.empty()) {
+        const auto written = writes.write(to, bytes);
+        if (!written) {
+            return written.error();
+        }
+        bytes = bytes.subspan(*written);
+    }
+    return {};
+}
+
 tl::expected<std::size_t, std::error_code> SystemFileWrites::write(int to,
                                                                    std::span<const char> bytes) {
     for (;;) {

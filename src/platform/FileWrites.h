@@ -24,6 +24,11 @@ public:
     copyRange(int from, std::int64_t offset, std::int64_t length, int to) = 0;
 };
 
+// Writes all of `bytes` at the current position of `to`, piece by piece; the reason when a
+// piece is refused.
+[[nodiscard]] std::error_code writeWhole(FileWritePort& writes, int to,
+                                         std::span<const char> bytes);
+
 // The operating system's own calls.
 class SystemFileWrites : public FileWritePort {
 public:

@@ -10,6 +10,7 @@
 
 #include <sqlite3.h>
 
+#include "platform/AsciiCase.h"
 #include "platform/SqliteHandles.h"
 
 namespace trawlmeter::report {
@@ -20,15 +21,6 @@ using Failure = tl::unexpected<std::string>;
 // The columns the report reads; a table may have more.
 constexpr std::array<std::string_view, 5> kReadColumns{"sdate", "stime", "csuristem", "cip",
                                                        "scstatus"};
-
-// Column names compare without regard to ASCII case, whatever the program's locale.
-std::string asciiLower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    return lower;
-}
 
 std::string localIsoTime(std::time_t time) {
     std::tm local{};
@@ -163,7 +155,7 @@ tl::expected<void, std::string> checkColumns(const sqlite::Connection& connectio
     }
     std::vector<std::string> present;
     while (statement.stepRow()) {
-        present.push_back(asciiLower(statement.columnText(0)));
+        present.push_back(asciiLowered(statement.columnText(0)));
     }
     if (present.empty()) {
         return Failure("the visit database has no table \"" + std::string(table) + "\"");

@@ -1,5 +1,8 @@
 #include "report/Report.h"
 
+#include "platform/AsciiCase.h"
+#include "platform/FileWrites.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <exception>
@@ -15,36 +18,8 @@ namespace {
 
 using Failure = tl::unexpected<std::string>;
 
-bool endsWithIgnoringCase(std::string_view text, std::string_view ending) {
-    if (text.size() < ending.size()) {
-        return false;
-    }
-    const std::string_view tail = text.substr(text.size() - ending.size());
-    for (std::size_t i = 0; i < ending.size(); ++i) {
-        const char c = tail[i];
-        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != ending[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string systemReason(int error) {
-    return std::error_code(error, std::system_category()).message();
-}
-
-bool writeAll(int fd, std::string_view content) {
-    while (!content.empty()) {
-        const ssize_t written = ::write(fd, content.data(), content.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        content.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
+std::error_code lastError() {
+    return {errno, std::generic_category()};
 }
 
 // Writes the content beside `path` under a fresh hidden name and renames it over `path` only
@@ -71,15 +46,22 @@ tl::expected<void, std::string> replaceFile(const std::string& path, std::string
         }
     }
     if (fd < 0) {
-        return Failure("cannot write the report " + path + ": " + systemReason(errno));
+        return Failure("cannot write the report " + path + ": " + lastError().message());
     }
-    const bool written = writeAll(fd, content) && ::fsync(fd) == 0;
-    const int writeError = errno;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = !written ? writeError : errno;
+    SystemFileWrites writes;
+    std::error_code error = writeWhole(writes, fd, {content.data(), content.size()});
+    if (!error && ::fsync(fd) != 0) {
+        error = lastError();
+    }
+    if (::close(fd) != 0 && !error) {
+        error = lastError();
+    }
+    if (!error && ::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = lastError();
+    }
+    if (error) {
         ::unlink(temporary.c_str());
-        return Failure("cannot write the report " + path + ": " + systemReason(error));
+        return Failure("cannot write the report " + path + ": " + error.message());
     }
     return {};
 }
@@ -87,10 +69,10 @@ tl::expected<void, std::string> replaceFile(const std::string& path, std::string
 } // namespace
 
 std::optional<ReportFormat> reportFormatFor(std::string_view outputPath) {
-    if (endsWithIgnoringCase(outputPath, ".html")) {
+    if (endsWithIgnoringAsciiCase(outputPath, ".html")) {
         return ReportFormat::Html;
     }
-    if (endsWithIgnoringCase(outputPath, ".json")) {
+    if (endsWithIgnoringAsciiCase(outputPath, ".json")) {
         return ReportFormat::Json;
     }
     return std::nullopt;

@@ -130,9 +130,7 @@ ChunkSplitter::split(LogReader& source, std::int32_t chunkBuffers, std::int32_t 
         if (sinceYield >= kBytesPerYield) {
             sinceYield = 0;
             if (!m_yield()) {
-                chunk->close();
-                ::unlink(chunkFileName(m_destination, number).c_str());
-                return tl::unexpected(kStopped);
+                return discardChunk(*chunk, number, kStopped);
             }
         }
     }
@@ -156,24 +154,18 @@ tl::expected<void, SplitFailure> ChunkSplitter::writeChunk(int source, std::int6
     if (!chunk) {
         return tl::unexpected(chunk.error());
     }
-    const std::string name = chunkFileName(m_destination, number);
-    auto dropChunk = [&](SplitFailure failure) {
-        chunk->close();
-        ::unlink(name.c_str());
-        return tl::unexpected(std::move(failure));
-    };
     for (std::int64_t done = 0; done < length;) {
         const std::int64_t step = std::min(kBytesPerYield, length - done);
         if (auto copied = m_copier.copy(source, offset + done, step, chunk->fd()); !copied) {
-            return dropChunk(failureOfCopy(copied.error()));
+            return discardChunk(*chunk, number, failureOfCopy(copied.error()));
         }
         done += step;
         if (done < length && !m_yield()) {
-            return dropChunk(kStopped);
+            return discardChunk(*chunk, number, kStopped);
         }
     }
     if (auto closed = closeChunk(*chunk); !closed) {
-        return dropChunk(closed.error());
+        return discardChunk(*chunk, number, closed.error());
     }
     return {};
 }
@@ -199,15 +191,18 @@ tl::expected<FileHandle, SplitFailure> ChunkSplitter::startChunk(std::int64_t nu
 
 tl::expected<void, SplitFailure> ChunkSplitter::append(FileHandle& chunk,
                                                        std::span<const char> bytes) {
-    while (!bytes.empty()) {
-        const auto written = m_writes.write(chunk.fd(), bytes);
-        if (!written) {
-            return tl::unexpected(
-                SplitFailure{SplitFailure::Kind::ChunkUnwritable, written.error().message()});
-        }
-        bytes = bytes.subspan(*written);
+    if (const auto error = writeWhole(m_writes, chunk.fd(), bytes)) {
+        return tl::unexpected(SplitFailure{SplitFailure::Kind::ChunkUnwritable, error.message()});
     }
     return {};
+}
+
+tl::unexpected<SplitFailure> ChunkSplitter::discardChunk(FileHandle& chunk, std::int64_t number,
+                                                         SplitFailure failure) {
+    // The chunk goes either way, so a failing close adds nothing to the failure in hand.
+    (void)chunk.close();
+    ::unlink(chunkFileName(m_destination, number).c_str());
+    return tl::unexpected(std::move(failure));
 }
 
 tl::unexpected<SplitFailure> ChunkSplitter::giveUp(SplitFailure failure, std::int64_t count) {

@@ -55,6 +55,9 @@ private:
     [[nodiscard]] tl::expected<void, SplitFailure> append(FileHandle& chunk,
                                                           std::span<const char> bytes);
     [[nodiscard]] static tl::expected<void, SplitFailure> closeChunk(FileHandle& chunk);
+    // Removes the chunk in hand, half written, and passes `failure` on.
+    tl::unexpected<SplitFailure> discardChunk(FileHandle& chunk, std::int64_t number,
+                                              SplitFailure failure);
     // Removes chunks 0 to `count` - 1 and passes `failure` on; a stop keeps the whole ones.
     tl::unexpected<SplitFailure> giveUp(SplitFailure failure, std::int64_t count);
 

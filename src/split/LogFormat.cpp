@@ -1,8 +1,9 @@
 #include "split/LogFormat.h"
 
+#include "platform/AsciiCase.h"
+
 #include <archive.h>
 
-#include <algorithm>
 #include <array>
 
 namespace trawlmeter::split {
@@ -22,22 +23,11 @@ constexpr std::array kEndings = {
     Ending{".7z", {LogKind::Archive, ARCHIVE_FORMAT_7ZIP, "7z"}},
 };
 
-// ASCII only, so the result does not depend on the locale the window sets.
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool endsWithIgnoringCase(std::string_view text, std::string_view ending) {
-    return text.size() >= ending.size() &&
-           std::equal(ending.begin(), ending.end(), text.end() - ending.size(),
-                      [](char a, char b) { return lowerAscii(a) == lowerAscii(b); });
-}
-
 } // namespace
 
 LogFormat logFormatOf(std::string_view path) {
     for (const Ending& candidate : kEndings) {
-        if (endsWithIgnoringCase(path, candidate.ending)) {
+        if (endsWithIgnoringAsciiCase(path, candidate.ending)) {
             return candidate.format;
         }
     }
@@ -49,7 +39,7 @@ LogKind logKindOf(std::string_view path) {
 }
 
 bool hasLogEnding(std::string_view name) {
-    return endsWithIgnoringCase(name, ".log");
+    return endsWithIgnoringAsciiCase(name, ".log");
 }
 
 } // namespace trawlmeter::split

@@ -55,24 +55,12 @@ tl::expected<void, CopyFailure> RangeCopier::copyThroughBuffer(int from, std::in
         if (got == 0) {
             return tl::unexpected(CopyFailure{CopyFailure::Kind::SourceEnded, {}});
         }
-        if (auto written = writeAll(to, m_buffer.data(), got); !written) {
-            return written;
+        if (const auto error =
+                writeWhole(m_writes, to, {m_buffer.data(), static_cast<std::size_t>(got)})) {
+            return tl::unexpected(CopyFailure{CopyFailure::Kind::WriteFailed, error});
         }
         offset += got;
         length -= got;
-    }
-    return {};
-}
-
-tl::expected<void, CopyFailure> RangeCopier::writeAll(int to, const char* data,
-                                                      std::int64_t length) {
-    while (length > 0) {
-        const auto written = m_writes.write(to, {data, static_cast<std::size_t>(length)});
-        if (!written) {
-            return tl::unexpected(CopyFailure{CopyFailure::Kind::WriteFailed, written.error()});
-        }
-        data += *written;
-        length -= static_cast<std::int64_t>(*written);
     }
     return {};
 }

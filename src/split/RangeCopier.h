@@ -33,7 +33,6 @@ private:
     std::int64_t copyInKernel(int from, std::int64_t offset, std::int64_t length, int to);
     tl::expected<void, CopyFailure> copyThroughBuffer(int from, std::int64_t offset,
                                                       std::int64_t length, int to);
-    tl::expected<void, CopyFailure> writeAll(int to, const char* data, std::int64_t length);
 
     FileWritePort& m_writes;
     bool m_kernelCopy = true;

@@ -17,6 +17,12 @@ constexpr auto kWaitStep = std::chrono::milliseconds(5);
 
 } // namespace
 
+void VisitWriter::countDropped(const Batch& batch, std::size_t from, StoreFailure& failure) {
+    for (std::size_t i = from; i < batch.entries.size(); ++i) {
+        failure.droppedTables.push_back(batch.entries[i].table);
+    }
+}
+
 VisitWriter::VisitWriter(db::Database& database, std::vector<std::shared_ptr<db::Recordset>> tables,
                          std::function<void()> whileWaiting)
     : m_database(database), m_tables(std::move(tables)), m_whileWaiting(std::move(whileWaiting)),
@@ -92,13 +98,6 @@ void VisitWriter::hand(Batch batch) {
         return;
     }
     std::unique_lock lock(m_mutex);
-    if (m_failure) {
-        // Nothing more is stored; the visits count as dropped and the rollback has been done.
-        for (const Entry& entry : batch.entries) {
-            m_failure->droppedTables.push_back(entry.table);
-        }
-        return;
-    }
     // A full queue holds the caller back, with its window kept live.
     while (m_queue.size() >= kWaitingBatches && !m_failure) {
         lock.unlock();
@@ -109,9 +108,8 @@ void VisitWriter::hand(Batch batch) {
         m_progress.wait_for(lock, kWaitStep, [this] { return m_queue.size() < kWaitingBatches; });
     }
     if (m_failure) {
-        for (const Entry& entry : batch.entries) {
-            m_failure->droppedTables.push_back(entry.table);
-        }
+        // Nothing more is stored; the visits count as dropped and the rollback has been done.
+        countDropped(batch, 0, *m_failure);
         return;
     }
     m_queue.push_back(std::move(batch));
@@ -190,13 +188,9 @@ void VisitWriter::store(Batch& batch) {
 void VisitWriter::fail(StoreFailure failure, const Batch& batch, std::size_t droppedFrom) {
     m_database.rollback();
     const std::lock_guard lock(m_mutex);
-    for (std::size_t i = droppedFrom; i < batch.entries.size(); ++i) {
-        failure.droppedTables.push_back(batch.entries[i].table);
-    }
+    countDropped(batch, droppedFrom, failure);
     for (const Batch& waiting : m_queue) {
-        for (const Entry& entry : waiting.entries) {
-            failure.droppedTables.push_back(entry.table);
-        }
+        countDropped(waiting, 0, failure);
     }
     m_queue.clear();
     m_failure = std::move(failure);

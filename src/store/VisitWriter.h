@@ -80,6 +80,8 @@ private:
     void work();
     void store(Batch& batch);
     void fail(StoreFailure failure, const Batch& batch, std::size_t droppedFrom);
+    // Adds the tables of the batch's visits from `from` on to those the failure dropped.
+    static void countDropped(const Batch& batch, std::size_t from, StoreFailure& failure);
 
     db::Database& m_database;
     std::vector<std::shared_ptr<db::Recordset>> m_tables;
