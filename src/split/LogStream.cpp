@@ -1,11 +1,11 @@
 #include "split/LogStream.h"
 
+#include "split/ChunkFiles.h"
+
 #include <archive.h>
 #include <archive_entry.h>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <system_error>
 #include <utility>
 
@@ -78,17 +78,12 @@ LogStream::LogStream(std::string path, LogFormat format, FileHandle file,
 
 tl::expected<LogStream, LogReadError> LogStream::open(const std::string& path) {
     const LogFormat format = logFormatOf(path);
-    FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.fd() < 0) {
-        return tl::make_unexpected(errorAt(path, systemWords(errno)));
+    // Opened as a chunk's source is: a pipe with a log's name must not hang the open.
+    auto source = openSourceFile(path);
+    if (!source) {
+        return tl::make_unexpected(errorAt(path, source.error().message()));
     }
-    struct stat info {};
-    if (::fstat(file.fd(), &info) != 0) {
-        return tl::make_unexpected(errorAt(path, systemWords(errno)));
-    }
-    if (!S_ISREG(info.st_mode)) {
-        return tl::make_unexpected(errorAt(path, "not a regular file"));
-    }
+    FileHandle file = std::move(source->file);
     std::unique_ptr<archive, ArchiveFree> handle(archive_read_new());
     if (!handle) {
         return tl::make_unexpected(errorAt(path, systemWords(ENOMEM)));

@@ -53,9 +53,14 @@ TEST_F(SplitCommandTest, RejectsAPathThatNamesNothing) {
 
 TEST_F(SplitCommandTest, SaysWhyALogThatExistsCannotBeRead) {
     stdfs::create_directory(folder / "a-folder.log");
-    ASSERT_EQ(mkfifo((folder / "a-fifo.log").c_str(), 0600), 0);
+    // A pipe must be refused, not opened: an open would wait for a writer that never comes.
+    for (const char* pipe : {"a-fifo.log", "a-fifo.gz", "a-fifo.zip"}) {
+        ASSERT_EQ(mkfifo((folder / pipe).c_str(), 0600), 0);
+    }
     const std::pair<const char*, const char*> cases[] = {{"a-folder.log", "Is a directory"},
-                                                         {"a-fifo.log", "不是普通文件"}};
+                                                         {"a-fifo.log", "不是普通文件"},
+                                                         {"a-fifo.gz", "不是普通文件"},
+                                                         {"a-fifo.zip", "不是普通文件"}};
     for (const auto& [name, reason] : cases) {
         platform.messages.clear();
         form.TxtrezOveFile.setText((folder / name).string());
