@@ -61,6 +61,12 @@ void raiseCounter(TextBox& box) {
     }
 }
 
+void lowerCounter(TextBox& box, std::uint64_t times) {
+    if (times > 0 && box.count()) {
+        box.setCount(*box.count() - static_cast<double>(times));
+    }
+}
+
 Label::Label(const ControlSpec& row) : Control(row), m_caption(row.caption) {}
 
 void Label::setCaption(std::string caption) {
@@ -102,16 +108,6 @@ bool ListBox::setListIndex(std::int64_t index) {
 
 std::string ListBox::Text() const {
     return m_index >= 0 ? m_items[static_cast<size_t>(m_index)] : std::string();
-}
-
-} // namespace trawlmeter
-
-namespace trawlmeter {
-
-void lowerCounter(TextBox& box, std::uint64_t times) {
-    if (times > 0 && box.count()) {
-        box.setCount(*box.count() - static_cast<double>(times));
-    }
 }
 
 } // namespace trawlmeter

@@ -30,18 +30,20 @@ bool isVisitDatabase(db::Database& database) {
 } // namespace
 
 void MainForm::Form_Load() {
-    const std::string databasePath = programPath(kDatabaseName);
-    if (!fs::FileExists(databasePath)) {
-        m_ports.messageBox.showMessage(kMissingPrompt, kOkOnly, kRestartTitle);
+    // Without a usable database nothing the window offers could work.
+    const auto refuse = [this](const char* prompt) {
+        m_ports.messageBox.showMessage(prompt, kOkOnly, kRestartTitle);
         CmdAnalysis.setEnabled(false);
         MnuCrawlerReport.setEnabled(false);
+    };
+    const std::string databasePath = programPath(kDatabaseName);
+    if (!fs::FileExists(databasePath)) {
+        refuse(kMissingPrompt);
         return;
     }
     auto database = db::Database::open(databasePath);
     if (!database || !isVisitDatabase(*database)) {
-        m_ports.messageBox.showMessage(kUnopenablePrompt, kOkOnly, kRestartTitle);
-        CmdAnalysis.setEnabled(false);
-        MnuCrawlerReport.setEnabled(false);
+        refuse(kUnopenablePrompt);
         return;
     }
     VisitDb = std::move(database);
