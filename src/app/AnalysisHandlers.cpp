@@ -7,6 +7,8 @@
 #include "split/ChunkNames.h"
 #include "split/LogArchive.h"
 
+#include <utility>
+
 namespace trawlmeter {
 namespace {
 
@@ -22,6 +24,7 @@ void MainForm::CmdAnalysis_Click() {
     m_run.stopRequested = false;
     m_run.fieldLayout = RunState::standardLayout();
     m_run.itemsCounted = 0;
+    m_run.committingChunk.reset();
 
     // One run at a time per program folder, across processes: a second one touches nothing.
     auto lock = FolderLock::tryLock(programFolder());
@@ -137,12 +140,26 @@ RunStep MainForm::analyseLog() {
                 return scanned;
             }
             ++nextChunk;
-            // Its records are committed; one that will not go (write-protected) stays until
-            // the work folder is removed.
-            (void)fs::DeleteFile(split::chunkPath(programFolder(), TxtFileName.Text()));
+            // This chunk's records are committed while the next chunk is scanned; the chunk
+            // before it goes once its own are.
+            auto previous = std::exchange(m_run.committingChunk, std::nullopt);
+            if (m_run.writer) {
+                m_run.committingChunk = RunState::CommittingChunk{
+                    TxtFileName.Text(),
+                    m_run.writer->handCommit(m_run.itemsCounted, TxtContent.Text())};
+            }
+            if (const RunStep deleted = deleteOnceCommitted(std::move(previous));
+                deleted != RunStep::Done) {
+                return deleted;
+            }
         }
         // Past the last entry this fails and the selection stays on the last one.
         (void)LstiisFile.setListIndex(LstiisFile.ListIndex() + 1);
+    }
+    if (const RunStep deleted =
+            deleteOnceCommitted(std::exchange(m_run.committingChunk, std::nullopt));
+        deleted != RunStep::Done) {
+        return deleted;
     }
     if (nextChunk < m_run.chunksWritten) {
         const std::string missing = split::chunkPath(programFolder(), split::chunkName(nextChunk));
@@ -151,6 +168,18 @@ RunStep MainForm::analyseLog() {
         return RunStep::Failed;
     }
     return finishLog();
+}
+
+RunStep MainForm::deleteOnceCommitted(std::optional<RunState::CommittingChunk> chunk) {
+    if (!chunk) {
+        return RunStep::Done;
+    }
+    if (auto committed = m_run.writer->waitForCommit(chunk->commit); !committed) {
+        return abandonVisits(committed.error().reason);
+    }
+    // One that will not go (write-protected) stays until the work folder is removed.
+    (void)fs::DeleteFile(split::chunkPath(programFolder(), chunk->name));
+    return RunStep::Done;
 }
 
 RunStep MainForm::ScanLogChunk(const std::string& name) {
@@ -173,6 +202,10 @@ RunStep MainForm::ScanLogChunk(const std::string& name) {
     // Outside a run a chunk ends its own lines.
     if (step == RunStep::Done && !m_run.inProgress) {
         return finishLog();
+    }
+    // Within a run the writer commits a scanned chunk while the next one is scanned.
+    if (step == RunStep::Done && m_run.writer) {
+        return step;
     }
     // A stopped scan keeps what it stored.
     const RunStep committed = commitVisits();
@@ -215,7 +248,8 @@ RunStep MainForm::finishLog() {
 
 RunStep MainForm::commitVisits() {
     if (m_run.writer) {
-        if (auto committed = m_run.writer->commit(); !committed) {
+        if (auto committed = m_run.writer->commit(m_run.itemsCounted, TxtContent.Text());
+            !committed) {
             return abandonVisits(committed.error().reason);
         }
         return RunStep::Done;

@@ -17,6 +17,18 @@ constexpr auto kWaitStep = std::chrono::milliseconds(5);
 
 } // namespace
 
+template <typename Done> void VisitWriter::waitUntil(Done done) {
+    std::unique_lock lock(m_mutex);
+    while (!done()) {
+        lock.unlock();
+        if (m_whileWaiting) {
+            m_whileWaiting();
+        }
+        lock.lock();
+        m_progress.wait_for(lock, kWaitStep, done);
+    }
+}
+
 void VisitWriter::countDropped(const Batch& batch, std::size_t from, StoreFailure& failure) {
     for (std::size_t i = from; i < batch.entries.size(); ++i) {
         failure.droppedTables.push_back(batch.entries[i].table);
@@ -60,22 +72,35 @@ bool VisitWriter::add(std::size_t table, std::string_view item,
     return true;
 }
 
-tl::expected<void, StoreFailure> VisitWriter::commit() {
+std::uint64_t VisitWriter::handCommit(std::uint64_t sequence, std::string_view item) {
     Batch batch = std::exchange(m_filling, spareBatch());
     batch.then = Batch::Then::Commit;
+    batch.commitSequence = sequence;
+    batch.commitItem = item;
     hand(std::move(batch));
-    waitUntilDone();
-    if (auto failed = failure()) {
-        return tl::unexpected(std::move(*failed));
+    return ++m_commitsHanded;
+}
+
+tl::expected<void, StoreFailure> VisitWriter::waitForCommit(std::uint64_t commit) {
+    waitUntil([this, commit] { return m_commitsDone >= commit || m_failure; });
+    const std::lock_guard lock(m_mutex);
+    if (m_commitsDone >= commit) {
+        return {};
     }
-    return {};
+    return tl::unexpected(*m_failure);
+}
+
+tl::expected<void, StoreFailure> VisitWriter::commit(std::uint64_t sequence,
+                                                     std::string_view item) {
+    const std::uint64_t commit = handCommit(sequence, item);
+    return waitForCommit(commit);
 }
 
 void VisitWriter::rollback() {
     Batch batch = std::exchange(m_filling, spareBatch());
     batch.then = Batch::Then::Rollback;
     hand(std::move(batch));
-    waitUntilDone();
+    waitUntil([this] { return m_queue.empty() && !m_busy; });
 }
 
 VisitWriter::Batch VisitWriter::spareBatch() {
@@ -121,18 +146,6 @@ void VisitWriter::hand(Batch batch) {
     }
 }
 
-void VisitWriter::waitUntilDone() {
-    std::unique_lock lock(m_mutex);
-    while (!m_queue.empty() || m_busy) {
-        lock.unlock();
-        if (m_whileWaiting) {
-            m_whileWaiting();
-        }
-        lock.lock();
-        m_progress.wait_for(lock, kWaitStep, [this] { return m_queue.empty() && !m_busy; });
-    }
-}
-
 void VisitWriter::work() {
     std::unique_lock lock(m_mutex);
     for (;;) {
@@ -153,6 +166,7 @@ void VisitWriter::work() {
         batch.texts.clear();
         batch.entries.clear();
         batch.then = Batch::Then::Nothing;
+        batch.commitItem.clear();
         lock.lock();
         if (m_spares.size() < kWaitingBatches) {
             m_spares.push_back(std::move(batch));
@@ -178,8 +192,12 @@ void VisitWriter::store(Batch& batch) {
     }
     if (batch.then == Batch::Then::Commit) {
         if (auto committed = m_database.commit(); !committed) {
-            fail({std::move(committed.error()), std::nullopt, {}, {}}, batch, batch.entries.size());
+            fail({std::move(committed.error()), batch.commitSequence, batch.commitItem, {}}, batch,
+                 batch.entries.size());
+            return;
         }
+        const std::lock_guard lock(m_mutex);
+        ++m_commitsDone;
     } else if (batch.then == Batch::Then::Rollback) {
         m_database.rollback();
     }

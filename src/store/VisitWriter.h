@@ -25,7 +25,8 @@ struct StoreFailure {
     // SQLite's words.
     std::string reason;
     // For a refused visit: the sequence number it was added with, its item, and the tables of
-    // the visits added after it, which were dropped unstored. Nothing for a refused commit.
+    // the visits added after it, which were dropped unstored. For a refused commit: the
+    // sequence number and item it was handed with, and the tables of the visits after it.
     std::optional<std::uint64_t> sequence;
     std::string item;
     std::vector<std::size_t> droppedTables;
@@ -52,8 +53,15 @@ public:
     [[nodiscard]] bool add(std::size_t table, std::string_view item,
                            const std::shared_ptr<const FieldLayout>& layout,
                            std::uint64_t sequence);
+    // Commits every visit added so far without waiting for it, marked with the scan's
+    // `sequence` and `item` at that point; gives the commit's number for waitForCommit().
+    std::uint64_t handCommit(std::uint64_t sequence, std::string_view item);
+    // Waits for commit number `commit` to be done: nothing when it went, even if something
+    // after it failed since.
+    [[nodiscard]] tl::expected<void, StoreFailure> waitForCommit(std::uint64_t commit);
     // Commits every visit added so far and waits for it.
-    [[nodiscard]] tl::expected<void, StoreFailure> commit();
+    [[nodiscard]] tl::expected<void, StoreFailure> commit(std::uint64_t sequence,
+                                                          std::string_view item);
     // Drops every visit added since the last commit, waiting for it.
     void rollback();
     std::optional<StoreFailure> failure() const;
@@ -71,12 +79,16 @@ private:
         std::string texts;
         std::vector<Entry> entries;
         enum class Then { Nothing, Commit, Rollback } then = Then::Nothing;
+        // For a commit: where the scan stood when it was handed.
+        std::uint64_t commitSequence = 0;
+        std::string commitItem;
     };
 
     // An empty batch, with the buffers of one written before where there is one.
     Batch spareBatch();
     void hand(Batch batch);
-    void waitUntilDone();
+    // Waits, with the window kept live, until `done` holds (checked under the lock).
+    template <typename Done> void waitUntil(Done done);
     void work();
     void store(Batch& batch);
     void fail(StoreFailure failure, const Batch& batch, std::size_t droppedFrom);
@@ -100,6 +112,9 @@ private:
     // The writer's thread sleeps, waiting to be woken.
     bool m_idle = false;
     std::optional<StoreFailure> m_failure;
+    // Commits handed (on the caller's side) and done (under the lock).
+    std::uint64_t m_commitsHanded = 0;
+    std::uint64_t m_commitsDone = 0;
     // Set with m_failure, read without the lock at every visit added.
     std::atomic<bool> m_failed = false;
     std::thread m_thread;

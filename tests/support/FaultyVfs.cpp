@@ -10,6 +10,7 @@ struct FaultyVfs::File {
     sqlite3_file base;
     sqlite3_file* system;
     FaultyVfs* owner;
+    bool database;
 };
 
 namespace {
@@ -97,6 +98,7 @@ int FaultyVfs::open(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int 
     auto* ours = reinterpret_cast<File*>(file);
     ours->system = reinterpret_cast<sqlite3_file*>(ours + 1);
     ours->owner = self;
+    ours->database = (flags & SQLITE_OPEN_MAIN_DB) != 0;
     std::memset(ours->system, 0, static_cast<std::size_t>(self->m_system->szOsFile));
     const int rc = self->m_system->xOpen(self->m_system, name, ours->system, flags, outFlags);
     // SQLite calls xClose only when pMethods is set, so a failed open leaves it empty.
@@ -107,7 +109,8 @@ int FaultyVfs::open(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int 
 int FaultyVfs::write(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offset) {
     auto* ours = reinterpret_cast<File*>(file);
     FaultyVfs& self = *ours->owner;
-    if (++self.m_writes >= self.m_failFrom) {
+    const bool counted = ours->database || !self.m_databaseOnly;
+    if (counted && ++self.m_writes >= self.m_failFrom) {
         return self.m_code;
     }
     return ours->system->pMethods->xWrite(ours->system, data, amount, offset);

@@ -21,8 +21,17 @@ public:
         m_failFrom = m_writes + write;
         m_code = code;
     }
+    // From now on every write into a database file fails, its journal's go through: a
+    // transaction is refused when it commits, not before.
+    void failDatabaseWrites(int code = SQLITE_FULL) {
+        m_databaseOnly = true;
+        failFrom(1, code);
+    }
     // The disk has room again.
-    void heal() { m_failFrom = std::numeric_limits<long>::max(); }
+    void heal() {
+        m_failFrom = std::numeric_limits<long>::max();
+        m_databaseOnly = false;
+    }
     long writes() const { return m_writes; }
 
     // One open file: ours, and the system's right behind it.
@@ -39,6 +48,7 @@ private:
     std::atomic<long> m_writes = 0;
     std::atomic<long> m_failFrom = std::numeric_limits<long>::max();
     std::atomic<int> m_code = SQLITE_FULL;
+    std::atomic<bool> m_databaseOnly = false;
 };
 
 } // namespace trawlmeter::testing
