@@ -8,12 +8,13 @@
 namespace trawlmeter::analysis {
 
 // Finds which of a fixed list of lower-case ASCII tokens occurs first in test order in the
-// ASCII-lower-cased text, without lower-casing a copy. A token must be at least two letters
-// long (the search looks for its first two letters sixteen places at a time) and hold only
+// ASCII-lower-cased text, without lower-casing a copy. A token must be at least three letters
+// long (the search looks for its first three letters many places at a time) and hold only
 // lower-case letters, whose case bit makes the comparison exact.
 class TokenSearch {
 public:
     static constexpr std::size_t kMaxTokens = 8;
+    static constexpr std::size_t kMinTokenSize = 3;
 
     // True when the search can find these tokens.
     static constexpr bool suits(const auto& tokens) {
@@ -21,7 +22,7 @@ public:
             return false;
         }
         for (const std::string_view token : tokens) {
-            if (token.size() < 2) {
+            if (token.size() < kMinTokenSize) {
                 return false;
             }
             for (const char c : token) {
@@ -48,13 +49,22 @@ public:
     // reference the fast searches are held to.
     int findPlainly(std::string_view text) const;
 
-    // Bit i set when a token's first two letters start at position i of the sixteen from
-    // `at`; the byte after them must be readable.
-    std::uint32_t candidates(const char* at) const;
-    // The same for thirty-two positions, where the processor has the instructions for it
-    // (wideCandidatesAvailable()).
-    std::uint32_t wideCandidates(const char* at) const;
-    static bool wideCandidatesAvailable();
+    // How many places one step of a sweep looks at: 16, or 32 where the processor has the
+    // instructions for it.
+    enum class Width : std::size_t { Narrow = 16, Wide = 32 };
+    static bool available(Width width);
+    static Width widestAvailable();
+    // A step of a sweep: its first place and its candidates, bit i set when a token's first
+    // three letters start at place at + i.
+    struct Step {
+        std::size_t at;
+        std::uint64_t candidates;
+    };
+    // The first step from `from` on, steps `width` places apart, that holds a candidate, while
+    // the step's bytes (two more than its places) lie within `size`; when none does, the first
+    // step that no longer fits, with no candidates. `width` must be available.
+    Step sweep(Width width, const char* data, std::size_t from, std::size_t size) const;
+
     // The best of the tokens before `best` in test order that starts at `at` of `text`.
     int bestAt(std::string_view text, std::size_t at, int best) const;
 
@@ -68,10 +78,10 @@ private:
 // and a line that ends before the next such place is done without a look at its bytes.
 class BlockTokenSearch {
 public:
-    // `wide` sweeps thirty-two places at a time, and needs wideCandidatesAvailable().
+    // `width` must be available.
     explicit BlockTokenSearch(const TokenSearch& search,
-                              bool wide = TokenSearch::wideCandidatesAvailable())
-        : m_search(search), m_wide(wide) {}
+                              TokenSearch::Width width = TokenSearch::widestAvailable())
+        : m_search(search), m_width(width) {}
     BlockTokenSearch(const BlockTokenSearch&) = delete;
     BlockTokenSearch& operator=(const BlockTokenSearch&) = delete;
 
@@ -84,15 +94,15 @@ private:
     std::size_t nextCandidate(std::size_t from);
 
     const TokenSearch& m_search;
-    const bool m_wide;
-    const std::size_t m_windowSize = m_wide ? 32 : 16;
+    const TokenSearch::Width m_width;
+    const std::size_t m_windowSize = static_cast<std::size_t>(m_width);
     std::string_view m_block;
     // No token starts in [m_searchedFrom, m_next); one may start at m_next.
     std::size_t m_searchedFrom = 0;
     std::size_t m_next = 0;
     // The candidates of the window that held m_next, from m_window on.
     std::size_t m_window = 0;
-    std::uint32_t m_windowMask = 0;
+    std::uint64_t m_windowMask = 0;
     bool m_windowValid = false;
 };
 

@@ -41,7 +41,7 @@ engineTexts(std::string_view CrawlerEngine::*field) {
 
 inline constexpr auto kCrawlerTokens = engineTexts(&CrawlerEngine::token);
 static_assert(analysis::TokenSearch::suits(kCrawlerTokens),
-              "every token must be two or more lower-case letters");
+              "every token must be three or more lower-case letters");
 inline constexpr analysis::TokenSearch kCrawlerTokenSearch{kCrawlerTokens};
 
 inline constexpr auto kCrawlerTables = engineTexts(&CrawlerEngine::table);

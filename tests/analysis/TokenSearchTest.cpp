@@ -63,11 +63,12 @@ TEST(CrawlerTokenSearch, FindsATokenAtEveryOffsetOfALongItem) {
     }
 }
 
-class BlockSweep : public ::testing::TestWithParam<bool> {};
+using Width = analysis::TokenSearch::Width;
+class BlockSweep : public ::testing::TestWithParam<Width> {};
 
 TEST_P(BlockSweep, AgreesWithThePlainSearchLineByLine) {
-    if (GetParam() && !analysis::TokenSearch::wideCandidatesAvailable()) {
-        GTEST_SKIP() << "no wide instructions here";
+    if (!analysis::TokenSearch::available(GetParam())) {
+        GTEST_SKIP() << "no instructions for this width here";
     }
     std::mt19937 engine(11);
     analysis::BlockTokenSearch sweep(kCrawlerTokenSearch, GetParam());
@@ -98,7 +99,8 @@ TEST_P(BlockSweep, AgreesWithThePlainSearchLineByLine) {
     EXPECT_GT(found, 5000);
 }
 
-INSTANTIATE_TEST_SUITE_P(SixteenAndThirtyTwoPlaces, BlockSweep, ::testing::Values(false, true));
+INSTANTIATE_TEST_SUITE_P(SixteenAndThirtyTwoPlaces, BlockSweep,
+                         ::testing::Values(Width::Narrow, Width::Wide));
 
 } // namespace
 } // namespace trawlmeter
