@@ -193,16 +193,10 @@ TEST_F(WindowLayout, RightClickOffersTheCrawlerReportAndOpensThePage) {
         });
         chooser.start(20);
         const QPoint at = widget->mapTo(window.get(), QPoint(5, 5));
-        // On a busy machine the server may drop the first click of a freshly shown window: a
-        // click that brought no menu is made again.
-        for (int attempt = 0; attempt < 3 && seen.isEmpty(); ++attempt) {
-            ASSERT_EQ(
-                QProcess::execute(xdotool,
-                                  {"mousemove", "--window", QString::number(window->winId()),
-                                   QString::number(at.x()), QString::number(at.y()), "click", "3"}),
-                0);
-            (void)waitUntil([&] { return !seen.isEmpty(); }, 2s);
-        }
+        ASSERT_EQ(QProcess::execute(
+                      xdotool, {"mousemove", "--window", QString::number(window->winId()),
+                                QString::number(at.x()), QString::number(at.y()), "click", "3"}),
+                  0);
         ASSERT_TRUE(waitUntil([&] { return !platform.openedUrls.empty(); }))
             << seen.join(",").toStdString();
         EXPECT_EQ(seen.last(), "查看爬虫报告");
