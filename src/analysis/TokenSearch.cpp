@@ -50,7 +50,7 @@ TokenSearch::Step sweepNarrow(std::span<const std::string_view> tokens, const ch
         }
     }
     const __m128i caseBit = _mm_set1_epi8(static_cast<char>(kCaseBit));
-    for (; from + 16 + kPrefix - 1 <= size; from += 16) {
+    for (; from + kWindowBytes <= size; from += kWindow) {
         __m128i at[kPrefix];
         for (std::size_t k = 0; k < kPrefix; ++k) {
             at[k] = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + from + k)),

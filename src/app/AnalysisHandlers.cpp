@@ -14,6 +14,12 @@ namespace {
 
 constexpr std::string_view kFieldsDirective = "#Fields:";
 
+// A scanned chunk whose records the writer commits while the next chunk is scanned.
+struct CommittingChunk {
+    std::string name;
+    std::uint64_t commit = 0;
+};
+
 } // namespace
 
 void MainForm::CmdAnalysis_Click() {
@@ -24,7 +30,6 @@ void MainForm::CmdAnalysis_Click() {
     m_run.stopRequested = false;
     m_run.fieldLayout = RunState::standardLayout();
     m_run.itemsCounted = 0;
-    m_run.committingChunk.reset();
 
     // One run at a time per program folder, across processes: a second one touches nothing.
     auto lock = FolderLock::tryLock(programFolder());
@@ -129,6 +134,7 @@ RunStep MainForm::analyseLog() {
 
     // The list names what the work folder holds; only this split's chunks are read, in order.
     std::int64_t nextChunk = 0;
+    std::optional<CommittingChunk> committing;
     const std::int64_t passes = LstiisFile.ListCount();
     for (std::int64_t pass = 0; pass < passes; ++pass) {
         Label3.setCaption("正在分析第 " + std::to_string(LstiisFile.ListIndex() + 1) +
@@ -141,25 +147,28 @@ RunStep MainForm::analyseLog() {
             }
             ++nextChunk;
             // This chunk's records are committed while the next chunk is scanned; the chunk
-            // before it goes once its own are.
-            auto previous = std::exchange(m_run.committingChunk, std::nullopt);
-            if (m_run.writer) {
-                m_run.committingChunk = RunState::CommittingChunk{
+            // before it goes once its own are. Without the writer they are committed already.
+            const auto previous = std::exchange(
+                committing,
+                CommittingChunk{
                     TxtFileName.Text(),
-                    m_run.writer->handCommit(m_run.itemsCounted, TxtContent.Text())};
-            }
-            if (const RunStep deleted = deleteOnceCommitted(std::move(previous));
-                deleted != RunStep::Done) {
-                return deleted;
+                    m_run.writer ? m_run.writer->handCommit(m_run.itemsCounted, TxtContent.Text())
+                                 : 0});
+            if (previous) {
+                if (const RunStep deleted = deleteOnceCommitted(previous->name, previous->commit);
+                    deleted != RunStep::Done) {
+                    return deleted;
+                }
             }
         }
         // Past the last entry this fails and the selection stays on the last one.
         (void)LstiisFile.setListIndex(LstiisFile.ListIndex() + 1);
     }
-    if (const RunStep deleted =
-            deleteOnceCommitted(std::exchange(m_run.committingChunk, std::nullopt));
-        deleted != RunStep::Done) {
-        return deleted;
+    if (committing) {
+        if (const RunStep deleted = deleteOnceCommitted(committing->name, committing->commit);
+            deleted != RunStep::Done) {
+            return deleted;
+        }
     }
     if (nextChunk < m_run.chunksWritten) {
         const std::string missing = split::chunkPath(programFolder(), split::chunkName(nextChunk));
@@ -170,15 +179,14 @@ RunStep MainForm::analyseLog() {
     return finishLog();
 }
 
-RunStep MainForm::deleteOnceCommitted(std::optional<RunState::CommittingChunk> chunk) {
-    if (!chunk) {
-        return RunStep::Done;
-    }
-    if (auto committed = m_run.writer->waitForCommit(chunk->commit); !committed) {
-        return abandonVisits(committed.error().reason);
+RunStep MainForm::deleteOnceCommitted(const std::string& name, std::uint64_t commit) {
+    if (m_run.writer) {
+        if (auto committed = m_run.writer->waitForCommit(commit); !committed) {
+            return abandonVisits(committed.error().reason);
+        }
     }
     // One that will not go (write-protected) stays until the work folder is removed.
-    (void)fs::DeleteFile(split::chunkPath(programFolder(), chunk->name));
+    (void)fs::DeleteFile(split::chunkPath(programFolder(), name));
     return RunStep::Done;
 }
 

@@ -155,9 +155,9 @@ private:
     RunStep finishLog();
     // Commits the records stored so far; on a refusal drops them and says so.
     RunStep commitVisits();
-    // Deletes a scanned chunk once the writer has committed its records; a refused commit
-    // stops the run as commitVisits() would have.
-    RunStep deleteOnceCommitted(std::optional<RunState::CommittingChunk> chunk);
+    // Deletes the scanned chunk `name` once the writer has done its commit number `commit`; a
+    // refused commit stops the run as commitVisits() would have.
+    RunStep deleteOnceCommitted(const std::string& name, std::uint64_t commit);
     // Drops the records stored since the last commit and says why the run stops.
     RunStep abandonVisits(const std::string& reason);
     void rollbackVisits();

@@ -40,13 +40,6 @@ struct RunState {
     std::optional<split::LogEntry> log;
     // How many chunks the last split wrote, numbered from 0: the only files a run scans.
     std::int64_t chunksWritten = 0;
-    // The chunk whose records the writer is committing while the next chunk is scanned; it is
-    // deleted once they are committed.
-    struct CommittingChunk {
-        std::string name;
-        std::uint64_t commit = 0;
-    };
-    std::optional<CommittingChunk> committingChunk;
     // SQLite's reason when an export could not store its record.
     std::string storeFailure;
 
