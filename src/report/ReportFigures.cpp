@@ -5,6 +5,8 @@
 #include <ctime>
 #include <exception>
 #include <functional>
+#include <memory>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -12,6 +14,7 @@
 
 #include "platform/AsciiCase.h"
 #include "platform/SqliteHandles.h"
+#include "report/VisitTally.h"
 
 namespace trawlmeter::report {
 namespace {
@@ -41,8 +44,12 @@ struct Query {
     RowSink onRow;
 };
 
-// Each query sorts a table once, by date, hour, status, URL or client: SQLite has no hashing
-// aggregate, so these five sorts are what a report costs. "{table}" and "{top}" are filled in.
+// A table is read once, through the tally below. The queries after it are what SQLite computes
+// of a list the tally had to drop for memory: each sorts the table once, by date, status, URL or
+// client, and spills to disk where it must. "{table}" and "{top}" are filled in.
+
+constexpr std::string_view kTallySql =
+    "SELECT visit_tally(sdate, stime, csuristem, cip, scstatus) FROM {table}";
 
 // Within one date every "sdate stime" shares its prefix, so the first and last of a table are
 // among the first and last time of each date.
@@ -50,16 +57,11 @@ constexpr std::string_view kDaysSql = R"(
 SELECT v, n,
        coalesce(min(CASE WHEN v <> '' THEN v || ' ' || lo END) OVER (), ''),
        coalesce(max(CASE WHEN v <> '' THEN v || ' ' || hi END) OVER (), ''),
-       count(nullif(v, '')) OVER (), sum(n) OVER ()
+       count(nullif(v, '')) OVER ()
 FROM (SELECT coalesce(sdate, '') AS v, count(*) AS n,
              min(coalesce(stime, '')) AS lo, max(coalesce(stime, '')) AS hi
       FROM {table} GROUP BY 1)
 ORDER BY v)";
-
-// Materialized so that SQLite filters the groups, not every record.
-constexpr std::string_view kHoursSql = R"(
-WITH h AS MATERIALIZED (SELECT substr(stime, 1, 2) AS v, count(*) AS n FROM {table} GROUP BY 1)
-SELECT CAST(v AS INTEGER), n FROM h WHERE v GLOB '[01][0-9]' OR v GLOB '2[0-3]')";
 
 constexpr std::string_view kStatusesSql = R"(
 SELECT coalesce(scstatus, ''), count(*) FROM {table} GROUP BY 1 ORDER BY 2 DESC, 1)";
@@ -119,27 +121,26 @@ RowSink intoRanking(long long& values, std::vector<Count>& top,
     };
 }
 
-constexpr std::size_t kQueryKinds = 5;
-
-// The queries of a table, each filling figures of its own, roughly in rising cost.
-std::array<Query, kQueryKinds> figureQueries(std::string_view table, EngineFigures& figures) {
-    return {{{table, fill(kStatusesSql, table), intoList(figures.statuses)},
-             {table, fill(kDaysSql, table),
-              [&figures](const sqlite::Statement& row) {
-                  figures.daily.push_back({std::string(row.columnText(0)), row.columnInt64(1)});
-                  figures.first = row.columnText(2);
-                  figures.last = row.columnText(3);
-                  figures.days = row.columnInt64(4);
-                  figures.visits = row.columnInt64(5);
-              }},
-             {table, fill(kHoursSql, table),
-              [&figures](const sqlite::Statement& row) {
-                  figures.hourly[static_cast<std::size_t>(row.columnInt64(0))] = row.columnInt64(1);
-              }},
-             {table, fill(kUrlsSql, table, kTopUrls),
-              intoRanking(figures.urls, figures.topUrls, &figures.errorUrls)},
-             {table, fill(kClientsSql, table, kTopClients),
-              intoRanking(figures.clients, figures.topClients)}}};
+// The query that computes a dropped list by sorting.
+Query sortingQuery(std::string_view table, TalliedList list, EngineFigures& figures) {
+    switch (list) {
+    case TalliedList::Dates:
+        return {table, fill(kDaysSql, table), [&figures](const sqlite::Statement& row) {
+                    figures.daily.push_back({std::string(row.columnText(0)), row.columnInt64(1)});
+                    figures.first = row.columnText(2);
+                    figures.last = row.columnText(3);
+                    figures.days = row.columnInt64(4);
+                }};
+    case TalliedList::Statuses:
+        return {table, fill(kStatusesSql, table), intoList(figures.statuses)};
+    case TalliedList::Urls:
+        return {table, fill(kUrlsSql, table, kTopUrls),
+                intoRanking(figures.urls, figures.topUrls, &figures.errorUrls)};
+    case TalliedList::Clients:
+        break;
+    }
+    return {table, fill(kClientsSql, table, kTopClients),
+            intoRanking(figures.clients, figures.topClients)};
 }
 
 std::string failure(const sqlite::Connection& connection, std::string_view table) {
@@ -178,7 +179,9 @@ tl::expected<void, std::string> run(const sqlite::Connection& connection, const 
         return Failure(failure(connection, query.table));
     }
     while (statement.stepRow()) {
-        query.onRow(statement);
+        if (query.onRow) {
+            query.onRow(statement);
+        }
     }
     // Reset gives back the error of a step that neither produced a row nor finished.
     if (!statement.reset()) {
@@ -187,11 +190,52 @@ tl::expected<void, std::string> run(const sqlite::Connection& connection, const 
     return {};
 }
 
-tl::expected<sqlite::Connection, std::string> openForReading(const std::string& path) {
+// A read-only connection with the tally as an aggregate function: `visit_tally` feeds every row
+// it sees to the tally that `tally` points to.
+struct Reader {
+    sqlite::Connection connection;
+    VisitTally* tally = nullptr;
+};
+
+std::string_view textOf(sqlite3_value* value) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+    return text ? std::string_view(text, static_cast<std::size_t>(sqlite3_value_bytes(value)))
+                : std::string_view();
+}
+
+void tallyStep(sqlite3_context* context, int, sqlite3_value** values) noexcept {
+    VisitTally* tally = static_cast<Reader*>(sqlite3_user_data(context))->tally;
+    if (!tally) {
+        sqlite3_result_error(context, "visit_tally has no tally to count into", -1);
+        return;
+    }
+    try {
+        tally->add(textOf(values[0]), textOf(values[1]), textOf(values[2]), textOf(values[3]),
+                   textOf(values[4]));
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(context);
+    } catch (const std::exception& error) {
+        sqlite3_result_error(context, error.what(), -1);
+    }
+}
+
+void tallyFinal(sqlite3_context* context) noexcept {
+    sqlite3_result_null(context);
+}
+
+using OpenedReader = tl::expected<std::unique_ptr<Reader>, std::string>;
+
+// A tally reads each page once, so a small cache serves it; a sort keeps what it sorts in the
+// cache up to its size.
+constexpr const char* kTallyCache = "PRAGMA cache_size=-256";
+constexpr const char* kSortCache = "PRAGMA cache_size=-8192";
+
+OpenedReader openForReading(const std::string& path, const char* cacheSize) {
     sqlite3* handle = nullptr;
     const int rc =
         sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-    sqlite::Connection connection(handle);
+    auto reader = std::make_unique<Reader>();
+    reader->connection = sqlite::Connection(handle);
     const auto failure = [&] {
         return Failure("cannot read the visit database " + path + ": " +
                        (handle ? sqlite3_errmsg(handle) : "out of memory"));
@@ -200,67 +244,53 @@ tl::expected<sqlite::Connection, std::string> openForReading(const std::string& 
         return failure();
     }
     sqlite3_busy_timeout(handle, 5000);
-    // Sorts spill to temporary files beyond 8 MiB instead of growing in memory. Each query reads
-    // its table again: the first 32 MiB of the file are read in place from the system's file
-    // cache instead of being copied, pages the system shares and takes back under pressure.
-    if (!connection.execute("PRAGMA temp_store=FILE") ||
-        !connection.execute("PRAGMA cache_size=-8192") ||
-        !connection.execute("PRAGMA mmap_size=33554432") || !connection.execute("BEGIN") ||
-        !connection.execute("SELECT count(*) FROM sqlite_master")) {
+    // Pages are read, not mapped: each is read about once, and mapping the file costs a page fault
+    // per few pages in each connection, which on a virtual machine takes longer than the read.
+    // Sorts spill to temporary files once they outgrow the cache instead of growing in memory.
+    if (sqlite3_create_function_v2(handle, "visit_tally", 5, SQLITE_UTF8, reader.get(), nullptr,
+                                   tallyStep, tallyFinal, nullptr) != SQLITE_OK ||
+        !reader->connection.execute("PRAGMA temp_store=FILE") ||
+        !reader->connection.execute("PRAGMA mmap_size=0") ||
+        !reader->connection.execute(cacheSize) || !reader->connection.execute("BEGIN") ||
+        !reader->connection.execute("SELECT count(*) FROM sqlite_master")) {
         return failure();
     }
-    return connection;
+    return reader;
 }
 
-// The figures of every table. Sorting is nearly all the work and every query sorts on its own, so
-// the queries run side by side, one worker per processor, each through a connection of its own.
-tl::expected<std::vector<EngineFigures>, std::string>
-readFigures(const std::string& path, std::span<const ReportEngine> engines) {
-    auto connection = openForReading(path);
-    if (!connection) {
-        return Failure(connection.error());
-    }
-    std::vector<EngineFigures> figures(engines.size());
-    std::vector<std::array<Query, kQueryKinds>> queries;
-    for (std::size_t e = 0; e < engines.size(); ++e) {
-        if (auto checked = checkColumns(*connection, engines[e].table); !checked) {
-            return Failure(checked.error());
-        }
-        figures[e].name = engines[e].name;
-        figures[e].table = engines[e].table;
-        queries.push_back(figureQueries(engines[e].table, figures[e]));
-    }
-    // Jobs table by table, the costliest query of a table first: while one worker sorts a table's
-    // clients, another takes its lighter queries, and the last jobs to be handed out are short.
-    std::vector<const Query*> jobs;
-    for (const auto& table : queries) {
-        for (std::size_t kind = kQueryKinds; kind-- > 0;) {
-            jobs.push_back(&table[kind]);
-        }
+using Job = std::function<tl::expected<void, std::string>(Reader&)>;
+
+// Runs the jobs side by side, one worker per processor but no more than there are jobs, each
+// worker through a connection of its own with the cache of that size; `reader` is the first
+// worker's. The first failure, in the order of the jobs, is the result.
+tl::expected<void, std::string> runJobs(const std::string& path, Reader& reader,
+                                        const std::vector<Job>& jobs, const char* cacheSize) {
+    if (!reader.connection.execute(cacheSize)) {
+        return Failure("cannot read the visit database " + path + ": " +
+                       reader.connection.lastError());
     }
     std::vector<std::string> failures(jobs.size());
     std::atomic<std::size_t> next = 0;
-    const auto work = [&](const sqlite::Connection& reader) noexcept {
+    const auto work = [&](Reader& own) noexcept {
         for (std::size_t i = next++; i < jobs.size(); i = next++) {
             try {
-                auto done = run(reader, *jobs[i]);
+                auto done = jobs[i](own);
                 failures[i] = done ? "" : done.error();
             } catch (const std::exception& error) {
                 failures[i] = std::string("cannot collect the report: ") + error.what();
             }
         }
     };
-    // At most one worker per table: each holds a cache and a sort buffer of its own.
     const std::size_t workers =
-        std::min<std::size_t>(std::max(std::thread::hardware_concurrency(), 1u), engines.size());
+        std::min<std::size_t>(std::max(std::thread::hardware_concurrency(), 1u), jobs.size());
     std::vector<std::jthread> helpers;
     for (std::size_t i = 1; i < workers; ++i) {
         try {
             // A helper that cannot read leaves its share to the others.
             helpers.emplace_back([&]() noexcept {
                 try {
-                    if (const auto own = openForReading(path)) {
-                        work(*own);
+                    if (const auto own = openForReading(path, cacheSize)) {
+                        work(**own);
                     }
                 } catch (const std::exception&) {
                 }
@@ -269,12 +299,69 @@ readFigures(const std::string& path, std::span<const ReportEngine> engines) {
             break;
         }
     }
-    work(*connection);
-    helpers.clear(); // joins: every query has run before its figures are read
+    work(reader);
+    helpers.clear(); // joins: every job has run before its figures are read
     for (const std::string& failure : failures) {
         if (!failure.empty()) {
             return Failure(failure);
         }
+    }
+    return {};
+}
+
+// The figures of every table: one tally per table, side by side, then a sorting query for each
+// list a tally dropped. A tally's memory is freed as soon as its figures are taken, so memory
+// stays within one budget per worker.
+tl::expected<std::vector<EngineFigures>, std::string>
+readFigures(const std::string& path, std::span<const ReportEngine> engines,
+            std::size_t tallyBudget) {
+    auto reader = openForReading(path, kTallyCache);
+    if (!reader) {
+        return Failure(reader.error());
+    }
+    std::vector<EngineFigures> figures(engines.size());
+    std::vector<std::vector<TalliedList>> dropped(engines.size());
+    std::vector<Job> tallies;
+    for (std::size_t e = 0; e < engines.size(); ++e) {
+        if (auto checked = checkColumns((*reader)->connection, engines[e].table); !checked) {
+            return Failure(checked.error());
+        }
+        figures[e].name = engines[e].name;
+        figures[e].table = engines[e].table;
+        tallies.push_back([&, e](Reader& own) -> tl::expected<void, std::string> {
+            VisitTally tally(tallyBudget);
+            own.tally = &tally;
+            auto done =
+                run(own.connection, {engines[e].table, fill(kTallySql, engines[e].table), nullptr});
+            own.tally = nullptr;
+            if (done) {
+                dropped[e] = tally.finish(figures[e]);
+            }
+            return done;
+        });
+    }
+    if (auto done = runJobs(path, **reader, tallies, kTallyCache); !done) {
+        return Failure(done.error());
+    }
+    // Costliest first, so that the last jobs handed out are short.
+    std::vector<Query> sorts;
+    for (const TalliedList list :
+         {TalliedList::Clients, TalliedList::Urls, TalliedList::Dates, TalliedList::Statuses}) {
+        for (std::size_t e = 0; e < engines.size(); ++e) {
+            if (std::find(dropped[e].begin(), dropped[e].end(), list) != dropped[e].end()) {
+                sorts.push_back(sortingQuery(engines[e].table, list, figures[e]));
+            }
+        }
+    }
+    std::vector<Job> sortJobs;
+    for (const Query& query : sorts) {
+        sortJobs.push_back([&query](Reader& own) { return run(own.connection, query); });
+    }
+    if (sortJobs.empty()) {
+        return figures;
+    }
+    if (auto done = runJobs(path, **reader, sortJobs, kSortCache); !done) {
+        return Failure(done.error());
     }
     return figures;
 }
@@ -282,12 +369,13 @@ readFigures(const std::string& path, std::span<const ReportEngine> engines) {
 } // namespace
 
 tl::expected<Report, std::string> collectReport(const std::string& databasePath,
-                                                std::span<const ReportEngine> engines) {
+                                                std::span<const ReportEngine> engines,
+                                                std::size_t tallyBudget) {
     try {
         Report report;
         report.database = databasePath;
         report.generated = localIsoTime(std::time(nullptr));
-        auto figures = readFigures(databasePath, engines);
+        auto figures = readFigures(databasePath, engines, tallyBudget);
         if (!figures) {
             return Failure(figures.error());
         }
