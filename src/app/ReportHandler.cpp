@@ -62,8 +62,10 @@ void MainForm::MnuCrawlerReport_Click() {
         tell(messages::reportFailed(written.error()));
         return;
     }
-    // Whether a browser opens is the desktop's business, as for the credit line.
-    (void)m_ports.urlOpener.openUrl(fileUrl(target));
+    // Unlike the credit line, the page was asked for: without a browser, say where it lies.
+    if (!m_ports.urlOpener.openUrl(fileUrl(target))) {
+        tell(messages::reportNotOpened(target));
+    }
 }
 
 } // namespace trawlmeter

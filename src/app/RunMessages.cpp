@@ -45,4 +45,8 @@ std::string reportFailed(std::string_view reason) {
     return withReason("无法生成爬虫报告", "", reason);
 }
 
+std::string reportNotOpened(std::string_view path) {
+    return "爬虫报告已保存到" + std::string(path) + "，但无法打开浏览器显示它";
+}
+
 } // namespace trawlmeter::messages

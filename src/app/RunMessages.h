@@ -19,5 +19,7 @@ std::string chunkUnreadable(std::string_view path, std::string_view reason);
 std::string databaseWriteFailed(std::string_view reason);
 std::string databaseCloseFailed(std::string_view reason);
 std::string reportFailed(std::string_view reason);
+// The report was written but the desktop opened no browser for it: where it lies.
+std::string reportNotOpened(std::string_view path);
 
 } // namespace trawlmeter::messages

@@ -64,6 +64,17 @@ TEST_F(CrawlerReportEntry, FallsBackToTheTemporaryFolderWhenTheProgramFolderTake
     EXPECT_EQ(platform.openedUrls[0], "file://" + folder.str() + "/tmp/report.html");
 }
 
+TEST_F(CrawlerReportEntry, NamesThePageWhenNoBrowserOpensIt) {
+    form.Form_Load();
+    platform.urlOpenSucceeds = false;
+
+    form.MnuCrawlerReport_Click();
+
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].prompt,
+              "爬虫报告已保存到" + (program / "report.html").string() + "，但无法打开浏览器显示它");
+}
+
 TEST_F(CrawlerReportEntry, IsOffWithoutADatabaseAndSaysWhyWhenCalledAnyway) {
     stdfs::remove(program / "rezOve.mdb");
     form.Form_Load();
