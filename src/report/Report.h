@@ -10,8 +10,9 @@
 #include <string_view>
 #include <vector>
 
-// The crawler report of a visit database: figures per engine, computed by SQLite, written as a
-// self-contained HTML page or as JSON. Nothing here throws; failures come back as values.
+// The crawler report of a visit database: figures per engine, counted in one SQLite query per
+// table, written as a self-contained HTML page or as JSON. Nothing here throws; failures come back
+// as values.
 namespace trawlmeter::report {
 
 // An engine as the report names it and the table of the visit database that holds its records.
