@@ -344,18 +344,15 @@ readFigures(const std::string& path, std::span<const ReportEngine> engines,
         return Failure(done.error());
     }
     // Costliest first, so that the last jobs handed out are short.
-    std::vector<Query> sorts;
+    std::vector<Job> sortJobs;
     for (const TalliedList list :
          {TalliedList::Clients, TalliedList::Urls, TalliedList::Dates, TalliedList::Statuses}) {
         for (std::size_t e = 0; e < engines.size(); ++e) {
             if (std::find(dropped[e].begin(), dropped[e].end(), list) != dropped[e].end()) {
-                sorts.push_back(sortingQuery(engines[e].table, list, figures[e]));
+                sortJobs.push_back([query = sortingQuery(engines[e].table, list, figures[e])](
+                                       Reader& own) { return run(own.connection, query); });
             }
         }
-    }
-    std::vector<Job> sortJobs;
-    for (const Query& query : sorts) {
-        sortJobs.push_back([&query](Reader& own) { return run(own.connection, query); });
     }
     if (sortJobs.empty()) {
         return figures;

@@ -39,15 +39,6 @@ long long itself(long long visits) {
 
 } // namespace
 
-template <class Value> void VisitTally::Counts<Value>::drop() {
-    // The entries go before the memory they lie in.
-    decltype(byValue)(&memory).swap(byValue);
-    memory.release();
-    dropped = true;
-    recentKey = nullptr;
-    recent = nullptr;
-}
-
 template <class Value> Value* VisitTally::entry(Counts<Value>& counts, std::string_view key) {
     if (counts.dropped) {
         return nullptr;
@@ -58,10 +49,12 @@ template <class Value> Value* VisitTally::entry(Counts<Value>& counts, std::stri
     auto found = counts.byValue.find(key);
     if (found == counts.byValue.end()) {
         found = counts.byValue.try_emplace(std::pmr::string(key, &counts.memory)).first;
-        while (m_dates.memory.held() + m_statuses.memory.held() + m_urls.memory.held() +
-                   m_clients.memory.held() >
-               m_budget) {
-            dropLargest();
+        while (held() > m_budget) {
+            const auto all = lists();
+            HeldList* largest = *std::max_element(all.begin(), all.end(), [](auto* a, auto* b) {
+                return a->memory.held() < b->memory.held();
+            });
+            largest->drop();
         }
         if (counts.dropped) {
             return nullptr;
@@ -72,23 +65,12 @@ template <class Value> Value* VisitTally::entry(Counts<Value>& counts, std::stri
     return &found->second;
 }
 
-void VisitTally::dropLargest() {
-    const std::array<std::size_t, 4> held{m_dates.memory.held(), m_statuses.memory.held(),
-                                          m_urls.memory.held(), m_clients.memory.held()};
-    switch (static_cast<TalliedList>(std::max_element(held.begin(), held.end()) - held.begin())) {
-    case TalliedList::Dates:
-        m_dates.drop();
-        break;
-    case TalliedList::Statuses:
-        m_statuses.drop();
-        break;
-    case TalliedList::Urls:
-        m_urls.drop();
-        break;
-    case TalliedList::Clients:
-        m_clients.drop();
-        break;
+std::size_t VisitTally::held() const {
+    std::size_t total = 0;
+    for (const HeldList* list : lists()) {
+        total += list->memory.held();
     }
+    return total;
 }
 
 void VisitTally::add(std::string_view date, std::string_view time, std::string_view url,
@@ -124,10 +106,7 @@ void VisitTally::add(std::string_view date, std::string_view time, std::string_v
 std::vector<TalliedList> VisitTally::finish(EngineFigures& figures) const {
     figures.visits = m_visits;
     figures.hourly = m_hours;
-    std::vector<TalliedList> dropped;
-    if (m_dates.dropped) {
-        dropped.push_back(TalliedList::Dates);
-    } else {
+    if (!m_dates.dropped) {
         figures.daily.clear();
         figures.first.clear();
         figures.last.clear();
@@ -151,25 +130,26 @@ std::vector<TalliedList> VisitTally::finish(EngineFigures& figures) const {
         std::sort(figures.daily.begin(), figures.daily.end(),
                   [](const Count& a, const Count& b) { return a.value < b.value; });
     }
-    if (m_statuses.dropped) {
-        dropped.push_back(TalliedList::Statuses);
-    } else {
+    if (!m_statuses.dropped) {
         figures.statuses = ranked(m_statuses.byValue, m_statuses.byValue.size(), itself);
     }
-    if (m_urls.dropped) {
-        dropped.push_back(TalliedList::Urls);
-    } else {
+    if (!m_urls.dropped) {
         figures.urls = static_cast<long long>(m_urls.byValue.size());
         figures.topUrls =
             ranked(m_urls.byValue, kTopUrls, [](const UrlCount& c) { return c.visits; });
         figures.errorUrls =
             ranked(m_urls.byValue, kTopUrls, [](const UrlCount& c) { return c.errors; });
     }
-    if (m_clients.dropped) {
-        dropped.push_back(TalliedList::Clients);
-    } else {
+    if (!m_clients.dropped) {
         figures.clients = static_cast<long long>(m_clients.byValue.size());
         figures.topClients = ranked(m_clients.byValue, kTopClients, itself);
+    }
+    std::vector<TalliedList> dropped;
+    const auto all = lists();
+    for (std::size_t list = 0; list < all.size(); ++list) {
+        if (all[list]->dropped) {
+            dropped.push_back(static_cast<TalliedList>(list));
+        }
     }
     return dropped;
 }

@@ -40,20 +40,36 @@ private:
         }
     };
 
-    // The counts of one list by value, in memory of their own so that dropping them frees it.
-    template <class Value> struct Counts {
+    // What the budget sees of a list, whatever it counts: the memory its counts lie in.
+    struct HeldList {
         LargePageArena memory;
+        bool dropped = false;
+        // Frees the list's memory and leaves it to SQLite.
+        virtual void drop() = 0;
+
+    protected:
+        ~HeldList() = default;
+    };
+
+    // The counts of one list by value, in memory of their own so that dropping them frees it.
+    template <class Value> struct Counts final : HeldList {
         std::unordered_map<
             std::pmr::string, Value, TextHash, std::equal_to<>,
             std::pmr::polymorphic_allocator<std::pair<const std::pmr::string, Value>>>
             byValue{&memory};
-        bool dropped = false;
         // The entry found or made last: neighbouring records mostly share their date, their
         // status and often their URL. Entries of an unordered map keep their place.
         const std::pmr::string* recentKey = nullptr;
         Value* recent = nullptr;
 
-        void drop();
+        void drop() override {
+            // The entries go before the memory they lie in.
+            decltype(byValue)(&memory).swap(byValue);
+            memory.release();
+            dropped = true;
+            recentKey = nullptr;
+            recent = nullptr;
+        }
     };
 
     struct DateCount {
@@ -68,7 +84,12 @@ private:
 
     // The entry of `key`, made when new; nothing once the list is dropped.
     template <class Value> Value* entry(Counts<Value>& counts, std::string_view key);
-    void dropLargest();
+    // The lists in the order of TalliedList.
+    std::array<HeldList*, 4> lists() { return {&m_dates, &m_statuses, &m_urls, &m_clients}; }
+    std::array<const HeldList*, 4> lists() const {
+        return {&m_dates, &m_statuses, &m_urls, &m_clients};
+    }
+    std::size_t held() const;
 
     std::size_t m_budget;
     long long m_visits = 0;
