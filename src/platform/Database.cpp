@@ -129,7 +129,7 @@ Database::Database(sqlite::Connection connection, std::string path)
 Database::~Database() {
     (void)Close();
     if (m_fileForSync >= 0) {
-        ::close(m_fileForSync);
+        (void)::close(m_fileForSync);
     }
 }
 
@@ -306,18 +306,18 @@ tl::expected<void, std::string> Database::endRunWrites() {
     const int fd = std::exchange(m_fileForSync, -1);
     if (!committed) {
         if (fd >= 0) {
-            ::close(fd);
+            (void)::close(fd);
         }
         return committed;
     }
     if (fd < 0 || ::fsync(fd) != 0) {
         const std::string reason = std::generic_category().message(fd < 0 ? ENOENT : errno);
         if (fd >= 0) {
-            ::close(fd);
+            (void)::close(fd);
         }
         return tl::unexpected(reason);
     }
-    ::close(fd);
+    (void)::close(fd); // the file is on disk; its descriptor was only for the sync
     return {};
 }
 

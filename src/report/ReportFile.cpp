@@ -60,7 +60,7 @@ tl::expected<void, std::string> replaceFile(const std::string& path, std::string
         error = lastError();
     }
     if (error) {
-        ::unlink(temporary.c_str());
+        (void)::unlink(temporary.c_str());
         return Failure("cannot write the report " + path + ": " + error.message());
     }
     return {};

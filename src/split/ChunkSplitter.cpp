@@ -201,14 +201,14 @@ tl::unexpected<SplitFailure> ChunkSplitter::discardChunk(FileHandle& chunk, std:
                                                          SplitFailure failure) {
     // The chunk goes either way, so a failing close adds nothing to the failure in hand.
     (void)chunk.close();
-    ::unlink(chunkFileName(m_destination, number).c_str());
+    (void)::unlink(chunkFileName(m_destination, number).c_str());
     return tl::unexpected(std::move(failure));
 }
 
 tl::unexpected<SplitFailure> ChunkSplitter::giveUp(SplitFailure failure, std::int64_t count) {
     if (failure.kind != SplitFailure::Kind::Stopped) {
         for (std::int64_t number = 0; number < count; ++number) {
-            ::unlink(chunkFileName(m_destination, number).c_str());
+            (void)::unlink(chunkFileName(m_destination, number).c_str());
         }
     }
     return tl::unexpected(std::move(failure));
