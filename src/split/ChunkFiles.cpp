@@ -1,6 +1,6 @@
 #include "split/ChunkFiles.h"
 
-#include "platform/FileProblems.h"
+#include "platform/Problem.h"
 
 #include <cerrno>
 #include <optional>
@@ -50,7 +50,7 @@ tl::expected<SourceFile, std::error_code> openSourceFile(const std::string& path
         return tl::unexpected(std::make_error_code(std::errc::is_a_directory));
     }
     if (!S_ISREG(status.st_mode)) {
-        return tl::unexpected(make_error_code(FileProblem::NotARegularFile));
+        return tl::unexpected(make_error_code(Problem::NotARegularFile));
     }
     return SourceFile{std::move(file), static_cast<std::int64_t>(status.st_size)};
 }

@@ -1,6 +1,6 @@
 #include "split/ChunkSplitter.h"
 
-#include "platform/FileProblems.h"
+#include "platform/Problem.h"
 #include "split/ChunkFiles.h"
 #include "split/ChunkNames.h"
 #include "split/ChunkPlan.h"
@@ -22,7 +22,7 @@ SplitFailure failureOfCopy(const CopyFailure& failure) {
         return {SplitFailure::Kind::SourceUnreadable, failure.error.message()};
     case CopyFailure::Kind::SourceEnded:
         return {SplitFailure::Kind::SourceUnreadable,
-                make_error_code(FileProblem::ShrankWhileRead).message()};
+                make_error_code(Problem::ShrankWhileRead).message()};
     case CopyFailure::Kind::WriteFailed:
         break;
     }

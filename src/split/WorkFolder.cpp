@@ -1,6 +1,6 @@
 #include "split/WorkFolder.h"
 
-#include "platform/FileProblems.h"
+#include "platform/Problem.h"
 
 #include <filesystem>
 #include <vector>
@@ -20,10 +20,10 @@ std::error_code prepareWorkFolder(const std::string& path, std::string& blocking
         return error;
     }
     if (status.type() == stdfs::file_type::symlink) {
-        return FileProblem::IsASymbolicLink;
+        return Problem::IsASymbolicLink;
     }
     if (status.type() != stdfs::file_type::directory) {
-        return FileProblem::NotAFolder;
+        return Problem::NotAFolder;
     }
     // Listed whole before anything goes: a folder being changed need not list every entry.
     std::vector<stdfs::path> leftovers;

@@ -1,0 +1,35 @@
+#include "platform/Failure.h"
+
+#include <sqlite3.h>
+
+namespace trawlmeter {
+namespace {
+
+class SqliteCategory : public std::error_category {
+public:
+    const char* name() const noexcept override { return "sqlite"; }
+    std::string message(int value) const override { return sqlite3_errstr(value); }
+    std::error_condition default_error_condition(int value) const noexcept override {
+        // A full disk is a full disk whoever says so.
+        switch (value & 0xff) {
+        case SQLITE_FULL:
+            return std::errc::no_space_on_device;
+        case SQLITE_NOMEM:
+            return std::errc::not_enough_memory;
+        case SQLITE_PERM:
+        case SQLITE_READONLY:
+            return std::errc::permission_denied;
+        default:
+            return {value, *this};
+        }
+    }
+};
+
+} // namespace
+
+const std::error_category& sqliteCategory() {
+    static const SqliteCategory category;
+    return category;
+}
+
+} // namespace trawlmeter
