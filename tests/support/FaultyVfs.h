@@ -1,6 +1,6 @@
 #pragma once
 
-#include <sqlite3.h>
+#include "support/ForwardingVfs.h"
 
 #include <atomic>
 #include <limits>
@@ -10,12 +10,9 @@ namespace trawlmeter::testing {
 // The system's SQLite file layer with one fault: from the Nth write on (counted over every
 // file, journals included) each write fails with `code`, as on a disk that filled up. It is
 // the default layer while it lives, so every database opened meanwhile goes through it.
-class FaultyVfs {
+class FaultyVfs : public ForwardingVfs {
 public:
-    FaultyVfs();
-    FaultyVfs(const FaultyVfs&) = delete;
-    FaultyVfs& operator=(const FaultyVfs&) = delete;
-    ~FaultyVfs();
+    FaultyVfs() : ForwardingVfs("trawlmeter-faulty") {}
 
     void failFrom(long write, int code = SQLITE_FULL) {
         m_failFrom = m_writes + write;
@@ -34,16 +31,9 @@ public:
     }
     long writes() const { return m_writes; }
 
-    // One open file: ours, and the system's right behind it.
-    struct File;
-
 private:
-    static int open(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags,
-                    int* outFlags);
-    static int write(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offset);
+    int write(File& file, const void* data, int amount, sqlite3_int64 offset) override;
 
-    sqlite3_vfs m_vfs{};
-    sqlite3_vfs* m_system = nullptr;
     // Written by the thread that stores visits, set by the test's.
     std::atomic<long> m_writes = 0;
     std::atomic<long> m_failFrom = std::numeric_limits<long>::max();
