@@ -5,11 +5,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
-#include <system_error>
 #include <thread>
-#include <unistd.h>
 
 namespace trawlmeter::db {
 namespace {
@@ -121,16 +117,12 @@ void Recordset::detach() {
     m_editing = false;
 }
 
-Database::Database(sqlite::Connection connection, std::string path)
-    : m_connection(std::move(connection)), m_path(std::move(path)) {
+Database::Database(sqlite::Connection connection) : m_connection(std::move(connection)) {
     sqlite3_busy_handler(m_connection.get(), &Database::onBusy, this);
 }
 
 Database::~Database() {
     (void)Close();
-    if (m_fileForSync >= 0) {
-        (void)::close(m_fileForSync);
-    }
 }
 
 void Database::setBusyWait(std::chrono::milliseconds limit, std::function<void()> whileWaiting) {
@@ -165,7 +157,7 @@ std::unique_ptr<Database> Database::open(const std::string& path) {
     if (connection.isReadOnly()) {
         return nullptr;
     }
-    return std::unique_ptr<Database>(new Database(std::move(connection), path));
+    return std::unique_ptr<Database>(new Database(std::move(connection)));
 }
 
 std::optional<std::vector<ColumnInfo>> Database::columns(std::string_view table) {
@@ -264,14 +256,39 @@ void Database::chooseJournal() {
     if (m_journalChosen) {
         return;
     }
-    // Each record is written once, into the file, with the rollback journal kept between
-    // commits instead of made and deleted each time. A commit is handed to the operating
-    // system without waiting for the disk, so it survives a crash of the program; the disk
-    // catches up at the end of a run. Chosen at the first write so that a file that is
-    // only opened and refused stays untouched.
+    // A write-ahead log: a commit appends its pages to the log without waiting for the disk,
+    // the disk catches up at each checkpoint (every few MiB) and at the end of a run, and a
+    // power cut loses at most the commits since then, whole, never the file. Readers never
+    // hold a commit up. The change of mode is itself a commit through the rollback journal,
+    // which SQLite makes wait for the disk. Chosen at the first write, so that a file that is
+    // only opened and refused stays untouched; a lock held elsewhere leaves the choice to the
+    // next write.
+    const auto mode = m_connection.queryValue("PRAGMA journal_mode=WAL");
+    if (!mode) {
+        return;
+    }
     m_journalChosen = true;
+    m_writeAheadLog = *mode == "wal";
+    if (m_writeAheadLog) {
+        (void)m_connection.execute("PRAGMA synchronous=NORMAL");
+        return;
+    }
+    // Where the log cannot be kept (a file system without shared memory), each commit waits
+    // for the disk, journal first; the journal is kept between commits instead of being made
+    // and deleted each time.
     (void)m_connection.execute("PRAGMA journal_mode=PERSIST");
-    (void)m_connection.execute("PRAGMA synchronous=OFF");
+    (void)m_connection.execute("PRAGMA synchronous=FULL");
+}
+
+void Database::leaveWriteAheadLog() {
+    if (!m_writeAheadLog) {
+        return;
+    }
+    // Leaving the log checkpoints it and removes it, waiting for the disk at each step, so the
+    // file alone holds every record. Another program that still has the file open keeps it in
+    // the log, which is as safe.
+    (void)m_connection.execute("PRAGMA synchronous=FULL");
+    (void)m_connection.queryValue("PRAGMA journal_mode=DELETE");
 }
 
 tl::expected<void, std::string> Database::commit() {
@@ -281,43 +298,29 @@ tl::expected<void, std::string> Database::commit() {
     if (m_connection.inTransaction() && !m_connection.execute("COMMIT")) {
         return tl::unexpected(m_connection.lastError());
     }
-    // The disk starts on what was committed, so that little is left for the end of the run.
-    if (m_fileForSync >= 0) {
-        (void)::sync_file_range(m_fileForSync, 0, 0, SYNC_FILE_RANGE_WRITE);
-    }
     return {};
 }
 
 tl::expected<void, std::string> Database::beginRunWrites() {
-    // A busy database is met here, before anything of the run is done; SQLite's locks are
-    // still taken and dropped at each commit, so other programs can read between them.
-    if (auto began = beginWriting(); !began) {
-        return began;
-    }
-    // Kept open to start writing each commit to the disk while the run goes on.
-    if (m_fileForSync < 0) {
-        m_fileForSync = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
-    }
-    return {};
+    // A busy database is met here, before anything of the run is done. Other programs read
+    // throughout the run: the write-ahead log keeps readers and the writer apart.
+    return beginWriting();
 }
 
 tl::expected<void, std::string> Database::endRunWrites() {
-    auto committed = commit();
-    const int fd = std::exchange(m_fileForSync, -1);
-    if (!committed) {
-        if (fd >= 0) {
-            (void)::close(fd);
-        }
+    if (auto committed = commit(); !committed) {
         return committed;
     }
-    if (fd < 0 || ::fsync(fd) != 0) {
-        const std::string reason = std::generic_category().message(fd < 0 ? ENOENT : errno);
-        if (fd >= 0) {
-            (void)::close(fd);
-        }
-        return tl::unexpected(reason);
+    // The log holds the commits since the last checkpoint; the journal of the fallback holds
+    // nothing that is not on the disk already, and its sync costs nothing.
+    if (const int synced = m_connection.syncJournal(); synced != SQLITE_OK) {
+        return tl::unexpected(std::string(sqlite3_errstr(synced)));
     }
-    (void)::close(fd); // the file is on disk; its descriptor was only for the sync
+    // Folding the log into the file lets a copy of the file alone hold the run; what a reader
+    // still needs stays in the log, as safely.
+    if (m_writeAheadLog) {
+        (void)m_connection.checkpoint();
+    }
     return {};
 }
 
@@ -333,6 +336,7 @@ tl::expected<void, std::string> Database::Close() {
     }
     // Closing drops what is not committed, so the refusal is passed on.
     auto committed = commit();
+    leaveWriteAheadLog();
     for (auto& [name, recordset] : m_recordsets) {
         if (recordset) {
             recordset->detach();

@@ -95,28 +95,31 @@ public:
     // few milliseconds while it waits (the event loop, so the window stays live).
     void setBusyWait(std::chrono::milliseconds limit, std::function<void()> whileWaiting);
 
-    // Makes every record written so far durable. Writes are grouped in one transaction
-    // until this is called. On a refusal the records stay in the open transaction.
+    // Ends the open transaction: what it wrote survives a crash of the program at once, and a
+    // power cut once the disk has caught up with it (at the latest when the run ends). Writes
+    // are grouped in one transaction until this is called. On a refusal the records stay in
+    // the open transaction.
     [[nodiscard]] tl::expected<void, std::string> commit();
     // Drops every record written since the last commit.
     void rollback();
     // Starts the writes of a run: takes the write lock now, waiting for another program's as
-    // any write does, and from here on starts the disk on each commit. The reason when the
-    // lock is not had.
+    // any write does. The reason when the lock is not had.
     [[nodiscard]] tl::expected<void, std::string> beginRunWrites();
-    // Commits and waits until what the run committed is on the disk. The reason when either
-    // fails.
+    // Commits and waits until every commit so far is on the disk, so that a power cut keeps
+    // the whole run. The reason when either fails.
     [[nodiscard]] tl::expected<void, std::string> endRunWrites();
-    // Commits and closes; the object and its recordsets refuse every write afterwards. The
-    // reason when the last commit was refused and its records were lost.
+    // Commits and closes, leaving the file with a rollback journal as other programs expect
+    // to find it; the object and its recordsets refuse every write afterwards. The reason
+    // when the last commit was refused and its records were lost.
     [[nodiscard]] tl::expected<void, std::string> Close();
     bool isOpen() const { return static_cast<bool>(m_connection); }
 
 private:
     friend class Recordset;
-    Database(sqlite::Connection connection, std::string path);
+    explicit Database(sqlite::Connection connection);
     tl::expected<void, std::string> beginWriting();
     void chooseJournal();
+    void leaveWriteAheadLog();
     std::optional<std::vector<std::string>> tableColumns(std::string_view table);
     static int onBusy(void* database, int attempts);
     sqlite::Statement prepareInsert(const std::string& table,
@@ -124,10 +127,9 @@ private:
                                     const std::vector<bool>& assigned);
 
     sqlite::Connection m_connection;
-    std::string m_path;
-    // The file, open for syncing during a run's writes; -1 otherwise.
-    int m_fileForSync = -1;
     bool m_journalChosen = false;
+    // Commits go to a write-ahead log beside the file, not through a rollback journal.
+    bool m_writeAheadLog = false;
     std::chrono::milliseconds m_busyLimit{30000};
     std::function<void()> m_whileBusy;
     std::chrono::steady_clock::time_point m_busySince;

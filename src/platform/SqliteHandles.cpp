@@ -50,6 +50,32 @@ bool Connection::isReadOnly() const {
     return m_handle && sqlite3_db_readonly(m_handle, "main") != 0;
 }
 
+std::optional<std::string> Connection::queryValue(const char* sql) const {
+    Statement query(*this, sql);
+    if (!query.stepRow()) {
+        return std::nullopt;
+    }
+    return std::string(query.columnText(0));
+}
+
+int Connection::syncJournal() const {
+    if (!m_handle) {
+        return SQLITE_MISUSE;
+    }
+    sqlite3_file* journal = nullptr;
+    if (sqlite3_file_control(m_handle, "main", SQLITE_FCNTL_JOURNAL_POINTER, &journal) !=
+            SQLITE_OK ||
+        journal == nullptr || journal->pMethods == nullptr) {
+        return SQLITE_OK;
+    }
+    return journal->pMethods->xSync(journal, SQLITE_SYNC_NORMAL);
+}
+
+bool Connection::checkpoint() const {
+    return m_handle && sqlite3_wal_checkpoint_v2(m_handle, "main", SQLITE_CHECKPOINT_PASSIVE,
+                                                 nullptr, nullptr) == SQLITE_OK;
+}
+
 void Connection::close() {
     if (m_handle) {
         // close_v2 defers the close until every statement is finalized, so it cannot fail here.

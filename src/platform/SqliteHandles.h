@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,16 @@ public:
     bool inTransaction() const;
     // True when the main database could only be opened for reading.
     bool isReadOnly() const;
+    // Runs a statement that answers with one value, such as a pragma that sets a mode and
+    // names the mode now in force; nothing when it fails.
+    std::optional<std::string> queryValue(const char* sql) const;
+    // Waits until what the journal holds (the write-ahead log, or the rollback journal) is on
+    // the disk, through SQLite's own file layer. SQLite's result code; SQLITE_OK also when no
+    // journal is open.
+    int syncJournal() const;
+    // Copies the write-ahead log into the database file as far as readers allow, waiting for
+    // none; the disk catches up with the log first. False when it could not be done.
+    bool checkpoint() const;
     void close();
 
 private:

@@ -139,6 +139,35 @@ TEST_F(DatabaseEngine, RecordsBecomeVisibleToOthersOnCommit) {
     EXPECT_EQ(countRows(path, "google"), 2) << "Close commits";
 }
 
+TEST_F(DatabaseEngine, ARunCommitsWhileOthersReadAndLeavesTheFileWithARollbackJournal) {
+    folder.createVisitDatabase("visits.db");
+    auto database = db::Database::open(path);
+    auto recordset = database->OpenRecordset("msn");
+    ASSERT_TRUE(database->beginRunWrites());
+    // Another program holds its view of the file while the run commits.
+    sqlite3* other = nullptr;
+    sqlite3_stmt* reading = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(path.c_str(), &other, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_prepare_v2(other, "SELECT count(*) FROM msn", -1, &reading, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(reading), SQLITE_ROW);
+    database->setBusyWait(std::chrono::milliseconds(100), {});
+    ASSERT_TRUE(append(*recordset, {"one"}, {"sdate"}));
+    EXPECT_TRUE(database->commit());
+    ASSERT_TRUE(append(*recordset, {"two"}, {"sdate"}));
+    EXPECT_TRUE(database->endRunWrites());
+    EXPECT_EQ(countRows(path, "msn"), 2);
+    sqlite3_finalize(reading);
+    sqlite3_close(other);
+
+    EXPECT_TRUE(database->Close());
+    // As other programs and copies of the file alone expect to find it.
+    EXPECT_EQ(readRows(path, "PRAGMA journal_mode"), std::vector<Row>{{"delete"}});
+    EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
+    EXPECT_EQ(readRows(path, "SELECT sdate FROM msn"), (std::vector<Row>{{"one"}, {"two"}}));
+}
+
 TEST_F(DatabaseEngine, ARecordsetOutlivingItsDatabaseRefusesWrites) {
     folder.createVisitDatabase("visits.db");
     auto database = db::Database::open(path);

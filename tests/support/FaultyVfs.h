@@ -18,16 +18,17 @@ public:
         m_failFrom = m_writes + write;
         m_code = code;
     }
-    // From now on every write into a database file fails, its journal's go through: a
-    // transaction is refused when it commits, not before.
+    // From now on every commit is refused: each write into a write-ahead log fails, other
+    // files' go through, so a transaction is refused when it commits, not before, and a
+    // change of journal still goes.
     void failDatabaseWrites(int code = SQLITE_FULL) {
-        m_databaseOnly = true;
+        m_logOnly = true;
         failFrom(1, code);
     }
     // The disk has room again.
     void heal() {
         m_failFrom = std::numeric_limits<long>::max();
-        m_databaseOnly = false;
+        m_logOnly = false;
     }
     long writes() const { return m_writes; }
 
@@ -38,7 +39,7 @@ private:
     std::atomic<long> m_writes = 0;
     std::atomic<long> m_failFrom = std::numeric_limits<long>::max();
     std::atomic<int> m_code = SQLITE_FULL;
-    std::atomic<bool> m_databaseOnly = false;
+    std::atomic<bool> m_logOnly = false;
 };
 
 } // namespace trawlmeter::testing
