@@ -14,6 +14,7 @@ struct ForwardingVfs::Registration {
     sqlite3_vfs* system = nullptr;
     // Null once the layer has ended.
     std::atomic<ForwardingVfs*> owner = nullptr;
+    const sqlite3_io_methods* methods = nullptr;
     std::mutex mutex;
     long openFiles = 0;
     bool ended = false;
@@ -119,6 +120,13 @@ const sqlite3_io_methods kMethods = {
     [](sqlite3_file*, sqlite3_int64, void*) { return SQLITE_OK; },
 };
 
+// The first version of the methods ends before the shared memory.
+const sqlite3_io_methods kMethodsWithoutSharedMemory = [] {
+    sqlite3_io_methods methods = kMethods;
+    methods.iVersion = 1;
+    return methods;
+}();
+
 } // namespace
 
 int ForwardingVfs::Dispatch::open(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags,
@@ -133,7 +141,7 @@ int ForwardingVfs::Dispatch::open(sqlite3_vfs* vfs, const char* name, sqlite3_fi
     const int rc =
         registration->system->xOpen(registration->system, name, our.system, flags, outFlags);
     // SQLite calls xClose only when pMethods is set, so a failed open leaves it empty.
-    our.base.pMethods = our.system->pMethods ? &kMethods : nullptr;
+    our.base.pMethods = our.system->pMethods ? registration->methods : nullptr;
     if (our.base.pMethods) {
         {
             const std::lock_guard lock(registration->mutex);
@@ -146,7 +154,10 @@ int ForwardingVfs::Dispatch::open(sqlite3_vfs* vfs, const char* name, sqlite3_fi
     return rc;
 }
 
-ForwardingVfs::ForwardingVfs(const char* name) : m_registration(new Registration) {
+ForwardingVfs::ForwardingVfs(const char* name, SharedMemory sharedMemory)
+    : m_registration(new Registration) {
+    m_registration->methods =
+        sharedMemory == SharedMemory::None ? &kMethodsWithoutSharedMemory : &kMethods;
     m_registration->system = sqlite3_vfs_find(nullptr);
     if (m_registration->system == nullptr) {
         delete m_registration;

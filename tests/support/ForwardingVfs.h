@@ -31,8 +31,12 @@ public:
     // The name of the system's layer, to open a database around this one.
     const char* systemName() const;
 
+    // Without shared memory between connections SQLite cannot keep a write-ahead log, as on
+    // some network file systems.
+    enum class SharedMemory { Forwarded, None };
+
 protected:
-    explicit ForwardingVfs(const char* name);
+    explicit ForwardingVfs(const char* name, SharedMemory sharedMemory = SharedMemory::Forwarded);
 
     virtual void opened(const File& /*file*/) {}
     virtual int write(File& file, const void* data, int amount, sqlite3_int64 offset);
