@@ -261,21 +261,17 @@ void Database::chooseJournal() {
     // power cut loses at most the commits since then, whole, never the file. Readers never
     // hold a commit up. The change of mode is itself a commit through the rollback journal,
     // which SQLite makes wait for the disk. Chosen at the first write, so that a file that is
-    // only opened and refused stays untouched; a lock held elsewhere leaves the choice to the
-    // next write.
-    const auto mode = m_connection.queryValue("PRAGMA journal_mode=WAL");
-    if (!mode) {
-        return;
-    }
+    // only opened and refused stays untouched.
     m_journalChosen = true;
-    m_writeAheadLog = *mode == "wal";
+    m_writeAheadLog = m_connection.queryValue("PRAGMA journal_mode=WAL") == "wal";
     if (m_writeAheadLog) {
         (void)m_connection.execute("PRAGMA synchronous=NORMAL");
         return;
     }
-    // Where the log cannot be kept (a file system without shared memory), each commit waits
-    // for the disk, journal first; the journal is kept between commits instead of being made
-    // and deleted each time.
+    // Where the log cannot be had (a file system without shared memory, or another program
+    // that held the file longer than a write waits), each commit waits for the disk, journal
+    // first; the journal is kept between commits instead of being made and deleted each time.
+    // The next run tries the log again.
     (void)m_connection.execute("PRAGMA journal_mode=PERSIST");
     (void)m_connection.execute("PRAGMA synchronous=FULL");
 }
@@ -308,6 +304,8 @@ tl::expected<void, std::string> Database::beginRunWrites() {
 }
 
 tl::expected<void, std::string> Database::endRunWrites() {
+    // A run that had to do without the log leaves the next one to try it again.
+    m_journalChosen = m_writeAheadLog;
     if (auto committed = commit(); !committed) {
         return committed;
     }

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -170,6 +171,10 @@ void analyseInOneSession(const testing::TestFolder& folder, const Disk& disk,
     }
     EXPECT_TRUE(form.Form_Unload());
     EXPECT_TRUE(platform.messages.empty());
+}
+
+void PrintTo(const Disk& disk, std::ostream* out) {
+    *out << disk.name;
 }
 
 class PowerCut : public ::testing::TestWithParam<Disk> {};
