@@ -118,7 +118,7 @@ sample_temp() {
     local folder=$1 pid=$2 peak_bytes=0 peak_files=0 bytes files
     while kill -0 "$pid" 2>/dev/null; do
         read -r bytes files < <(find "$folder/temp" -maxdepth 1 -type f -printf '%s\n' 2>/dev/null |
-            awk '{ s += $1; n++ } END { print s + 0, n + 0 }')
+            awk '{ s += $1; n++ } END { printf "%.0f %d\n", s, n }')
         ((bytes > peak_bytes)) && peak_bytes=$bytes
         ((files > peak_files)) && peak_files=$files
         sleep 0.02
