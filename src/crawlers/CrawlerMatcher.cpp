@@ -52,6 +52,10 @@ struct CrawlerMatcher::Engine {
     // Scratch of match(), kept so that a match allocates nothing in the common case.
     std::string text;
     std::vector<int> hits;
+    // The last field matched and its crawler: a log's lines come in runs from one client.
+    std::string lastAgent;
+    const Crawler* lastCrawler = nullptr;
+    bool hasLast = false;
 
     const Crawler* pick();
     Span spanOf(std::size_t crawler) const;
@@ -141,18 +145,25 @@ const std::vector<CrawlerMatcher::Refusal>& CrawlerMatcher::refused() const {
 
 Expected<const Crawler*> CrawlerMatcher::match(std::string_view iisUserAgent) {
     Engine& engine = *m_engine;
+    if (engine.hasLast && iisUserAgent == engine.lastAgent) {
+        return engine.lastCrawler;
+    }
     // The list's patterns and examples have spaces where IIS writes "+".
     engine.text.assign(iisUserAgent);
     std::replace(engine.text.begin(), engine.text.end(), '+', ' ');
     RE2::Set::ErrorInfo error{};
-    if (!engine.set->Match(engine.text, &engine.hits, &error)) {
-        if (error.kind == RE2::Set::kNoError) {
-            return nullptr;
-        }
+    const Crawler* crawler = nullptr;
+    if (engine.set->Match(engine.text, &engine.hits, &error)) {
+        crawler = engine.pick();
+    } else if (error.kind != RE2::Set::kNoError) {
+        engine.hasLast = false;
         return fail(std::make_error_code(std::errc::not_enough_memory), std::string(kSubject),
                     "RE2 could not complete a search");
     }
-    return engine.pick();
+    engine.lastAgent.assign(iisUserAgent);
+    engine.lastCrawler = crawler;
+    engine.hasLast = true;
+    return crawler;
 }
 
 const Crawler* CrawlerMatcher::Engine::pick() {

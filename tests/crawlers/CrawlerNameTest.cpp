@@ -1,8 +1,5 @@
 #include "crawlers/CrawlerName.h"
 
-#include "crawlers/CrawlerCatalogue.h"
-#include "crawlers/CrawlerCategory.h"
-
 #include <gtest/gtest.h>
 
 namespace trawlmeter::crawlers {
@@ -42,42 +39,6 @@ TEST(CrawlerNameTest, APatternWithoutALeadingTextIsNamedByItsLongestTextThenItsD
     EXPECT_EQ(crawlerNameOf("\\d+\\.\\d+ FancyBot", "A crawler"), "FancyBot");
     EXPECT_EQ(crawlerNameOf("[0-9]{3}", "Numbered crawler (beta)"), "Numbered crawler");
     EXPECT_EQ(crawlerNameOf("^$", ""), "unnamed crawler");
-}
-
-TEST(CrawlerNameTest, ACategoryComesFromTheFirstKnownTagInPrecedence) {
-    using enum CrawlerCategory;
-    EXPECT_EQ(categoryOfTags({"search-engine", "ai-crawler"}), AiCrawler);
-    EXPECT_EQ(categoryOfTags({"ai-crawler", "search-engine"}), AiCrawler);
-    EXPECT_EQ(categoryOfTags({"advertising", "search-engine"}), Advertising);
-    EXPECT_EQ(categoryOfTags({"feed-reader", "seo"}), FeedReader);
-    EXPECT_EQ(categoryOfTags({"not-yet-known", "http-library"}), HttpLibrary);
-    EXPECT_EQ(categoryOfTags({"not-yet-known"}), Other);
-    EXPECT_EQ(categoryOfTags({}), Other);
-    EXPECT_EQ(categoryTag(SocialPreview), "social-preview");
-    EXPECT_EQ(categoryOfTag(categoryTag(Monitoring)), Monitoring);
-    EXPECT_FALSE(categoryOfTag("other"));
-}
-
-TEST(CrawlerNameTest, ShippedCrawlersHaveTheirNamesAndOneCategoryPerName) {
-    const auto catalogue = CrawlerCatalogue::shipped();
-    ASSERT_TRUE(catalogue);
-    using enum CrawlerCategory;
-    EXPECT_EQ(catalogue->categoryOf("GPTBot"), AiCrawler);
-    // Tagged both search-engine and ai-crawler.
-    EXPECT_EQ(catalogue->categoryOf("OAI-SearchBot"), AiCrawler);
-    EXPECT_EQ(catalogue->categoryOf("bingbot"), SearchEngine);
-    EXPECT_EQ(catalogue->categoryOf("Wget"), HttpLibrary);
-    EXPECT_EQ(catalogue->categoryOf("facebookexternalhit"), SocialPreview);
-    EXPECT_FALSE(catalogue->categoryOf("Mozilla"));
-    // ";Owler" (advertising) and "Owler \(ows\.eu" (search-engine) are one crawler by name.
-    std::size_t owlers = 0;
-    for (const Crawler& crawler : catalogue->crawlers()) {
-        if (crawler.name == "Owler") {
-            ++owlers;
-            EXPECT_EQ(crawler.category, Advertising) << crawler.pattern;
-        }
-    }
-    EXPECT_EQ(owlers, 2u);
 }
 
 } // namespace
