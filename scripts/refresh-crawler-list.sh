@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Replaces the shipped crawler list (data/crawler-user-agents/) with the latest version of the
 # npm package crawler-user-agents, or the one given, and says what changed. The build compiles
-# the list into the programs; rebuild and run scripts/test.sh after a refresh: the tests check
-# every pattern, name, tag and example of the new list.
+# the list in; rebuild and run scripts/test.sh after a refresh: the tests check every pattern,
+# name, tag and example of the new list.
 #   scripts/refresh-crawler-list.sh [VERSION]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +13,9 @@ dir=data/crawler-user-agents
 work="$(mktemp -d /tmp/trawlmeter-crawler-list-XXXXXX)"
 trap 'rm -rf "$work"' EXIT
 
-tarball="$(npm pack --silent --pack-destination "$work" "$spec" | tail -n 1)"
+tarball="$(npm pack --loglevel=error --pack-destination "$work" "$spec")" ||
+    { echo "npm could not fetch $spec: nothing replaced" >&2; exit 1; }
+tarball="$(tail -n 1 <<<"$tarball")"
 tar -xzf "$work/$tarball" -C "$work"
 fetched="$work/package"
 for file in crawler-user-agents.json LICENSE package.json; do
@@ -58,7 +60,7 @@ cat >"$dir/README.md" <<EOF
 $version (published $published), taken unchanged on $(date -u +%Y-%m-%d) by
 \`scripts/refresh-crawler-list.sh\`, which fetches a newer version the same way (\`npm pack\`)
 and replaces these files. \`VERSION\` holds the version; the build compiles the list and its
-version into the programs.
+version in (\`src/crawlers/\`).
 EOF
 echo "$package: $old_version -> $version (published $published)"
 echo "$summary"

@@ -1,5 +1,5 @@
 # Writes OUTPUT, a C++ source that holds the crawler list LIST byte for byte and the version
-# that VERSION_FILE names, so the programs carry the list instead of reading it at run time.
+# that VERSION_FILE names, so the list is part of the build instead of a file read at run time.
 # The bytes go in as numbers: a string literal of this size is beyond some compilers' limits.
 #   cmake -DLIST=... -DVERSION_FILE=... -DOUTPUT=... -P embed_crawler_list.cmake
 file(READ "${LIST}" hex HEX)

@@ -32,7 +32,7 @@ public:
     // the entries that have that name, so that it is one whatever entry a visit came from. A
     // depends_on that names no pattern of the list is ignored.
     static CrawlerCatalogue fromList(const std::vector<ListedCrawler>& list);
-    // The list compiled into the programs; fails only when that text is damaged.
+    // The list compiled in at build time; fails only when that text is damaged.
     [[nodiscard]] static Expected<CrawlerCatalogue> shipped();
 
     const std::vector<Crawler>& crawlers() const { return m_crawlers; }

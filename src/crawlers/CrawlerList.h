@@ -21,7 +21,7 @@ struct ListedCrawler {
     std::vector<std::string> dependsOn;
 };
 
-// The list compiled into the programs, as its JSON text, and its version.
+// The list compiled in at build time, as its JSON text, and its version.
 std::string_view shippedListJson();
 std::string_view shippedListVersion();
 
