@@ -8,13 +8,6 @@
 //   bench-crawler-match common|every [lines=200000] [crawler percent=30] [passes=5]
 #include "BenchSupport.h"
 
-#include "crawlers/CrawlerCatalogue.h"
-#include "crawlers/CrawlerList.h"
-#include "crawlers/CrawlerMatcher.h"
-
-#include <malloc.h>
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +15,13 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include <malloc.h>
+#include <sys/resource.h>
+
+#include "crawlers/CrawlerCatalogue.h"
+#include "crawlers/CrawlerList.h"
+#include "crawlers/CrawlerMatcher.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "crawlers/CrawlerCatalogue.h"
 
-#include "crawlers/CrawlerName.h"
-
 #include <algorithm>
 #include <unordered_map>
+
+#include "crawlers/CrawlerName.h"
 
 namespace trawlmeter::crawlers {
 

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "crawlers/CrawlerCategory.h"
-#include "crawlers/CrawlerList.h"
-#include "platform/Failure.h"
-
 #include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "crawlers/CrawlerCategory.h"
+#include "crawlers/CrawlerList.h"
+#include "platform/Failure.h"
 
 namespace trawlmeter::crawlers {
 

@@ -1,10 +1,10 @@
 #include "crawlers/CrawlerList.h"
 
-#include <nlohmann/json.hpp>
-
 #include <optional>
 #include <system_error>
 #include <utility>
+
+#include <nlohmann/json.hpp>
 
 namespace trawlmeter::crawlers {
 namespace {

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/Failure.h"
-
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/Failure.h"
 
 namespace trawlmeter::crawlers {
 

@@ -1,14 +1,14 @@
 #include "crawlers/CrawlerMatcher.h"
 
-#include "crawlers/PatternPieces.h"
+#include <algorithm>
+#include <iterator>
+#include <system_error>
+#include <utility>
 
 #include <re2/re2.h>
 #include <re2/set.h>
 
-#include <algorithm>
-#include <optional>
-#include <system_error>
-#include <utility>
+#include "crawlers/PatternPieces.h"
 
 namespace trawlmeter::crawlers {
 namespace {

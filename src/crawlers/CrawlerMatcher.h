@@ -1,14 +1,14 @@
 #pragma once
 
-#include "crawlers/CrawlerCatalogue.h"
-#include "platform/Failure.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "crawlers/CrawlerCatalogue.h"
+#include "platform/Failure.h"
 
 namespace trawlmeter::crawlers {
 

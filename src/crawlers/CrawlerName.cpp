@@ -1,9 +1,9 @@
 #include "crawlers/CrawlerName.h"
 
+#include <optional>
+
 #include "crawlers/PatternPieces.h"
 #include "platform/AsciiCase.h"
-
-#include <optional>
 
 namespace trawlmeter::crawlers {
 namespace {

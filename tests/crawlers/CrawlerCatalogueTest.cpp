@@ -1,8 +1,8 @@
 #include "crawlers/CrawlerCatalogue.h"
 
-#include "crawlers/CrawlerCategory.h"
-
 #include <gtest/gtest.h>
+
+#include "crawlers/CrawlerCategory.h"
 
 namespace trawlmeter::crawlers {
 namespace {

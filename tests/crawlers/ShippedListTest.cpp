@@ -1,15 +1,15 @@
 // The list as shipped, every entry of it: what a refreshed list must pass before it ships.
+#include <algorithm>
+#include <map>
+#include <string>
+
+#include <gtest/gtest.h>
+
 #include "crawlers/CrawlerCatalogue.h"
 #include "crawlers/CrawlerCategory.h"
 #include "crawlers/CrawlerList.h"
 #include "crawlers/CrawlerMatcher.h"
 #include "crawlers/CrawlerName.h"
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <map>
-#include <string>
 
 namespace trawlmeter::crawlers {
 namespace {
