@@ -2,8 +2,10 @@
 
 #include "platform/DnsResolver.h"
 #include "platform/Failure.h"
+#include "verify/CrawlerIdentities.h"
 #include "verify/CrawlerRanges.h"
 #include "verify/Verdict.h"
+#include "verify/VerdictCache.h"
 
 #include <chrono>
 #include <cstddef>
@@ -11,12 +13,11 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // Whether the client addresses of each engine's visits are the engine's crawlers.
 namespace trawlmeter::verify {
-
-class VerdictCache;
 
 // The distinct client addresses of one engine's visits, as its table stores them.
 struct EngineClients {
@@ -90,6 +91,13 @@ public:
                         const VerificationProgressHandler& progress = {});
 
 private:
+    // The verified and impostor verdicts kept for the engine; none without a cache, and none
+    // once the cache failed (the failure is noted).
+    std::unordered_map<std::string, CachedVerdict> keptVerdicts(const CrawlerIdentity* identity,
+                                                                Verification& verification);
+    void keep(std::span<const EngineClients> engines,
+              const std::vector<std::vector<KeptVerdict>>& verdicts, Verification& verification);
+
     const CrawlerRanges& m_ranges;
     dns::Resolver& m_resolver;
     VerdictCache* m_cache;
