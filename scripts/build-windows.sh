@@ -36,6 +36,7 @@ fetch_source() {
     local name="$1" log="$deps/fetch-$1.log" version
     for version in $(apt-cache showsrc --only-source "$name" | sed -n 's/^Version: //p' | sort -rVu); do
         if (cd "$sources" && apt-get source --download-only -qq "$name=$version") >"$log" 2>&1; then
+            rm -f "$log"
             echo "$sources/${name}_${version#*:}.dsc"
             return
         fi

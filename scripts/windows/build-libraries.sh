@@ -57,12 +57,13 @@ cmake_build() {
 
 # Runs one library's build and says how long it took: the wall time, and the processor time,
 # which does not depend on what else the machine is doing.
-timed() {
-    local name="$1" TIMEFORMAT
+timed() (
+    name="$1"
     shift
+    # In a subshell of its own, so the count holds this library's processes only.
     TIMEFORMAT="build-libraries: $name ${versions[$name]:-} in %0R s (processor %0U s + %0S s)"
     time "$@"
-}
+)
 
 declare -A versions
 for name in "${!dsc[@]}"; do
@@ -191,12 +192,12 @@ stop_tree() {
     kill "$1" 2>/dev/null || true
 }
 trap 'for lane in "${lanes[@]}"; do stop_tree "$lane"; done' EXIT
-(timed xz-utils build_xz) &
+timed xz-utils build_xz &
 lanes+=($!)
 timed bzip2 build_bzip2
 timed libzstd build_zstd
 wait "${lanes[0]}"
-(timed libarchive build_libarchive) &
+timed libarchive build_libarchive &
 lanes+=($!)
 timed "header-only libraries" copy_header_libraries
 timed sqlite3 build_sqlite

@@ -13,7 +13,15 @@ if [[ ! -e "$ready" ]]; then
     exec 9>"$WINEPREFIX.lock"
     flock 9
     if [[ ! -e "$ready" ]]; then
-        # What an interrupted start left is not a prefix to trust.
+        # What an interrupted start left is not a prefix to trust; a prefix made elsewhere is
+        # not ours to remove.
+        partial="$WINEPREFIX.partial"
+        if [[ -e "$WINEPREFIX" && ! -e "$partial" ]]; then
+            echo "wine-prefix: $WINEPREFIX was not made here; remove it or set another" \
+                "TRAWLMETER_WINEPREFIX" >&2
+            exit 1
+        fi
+        touch "$partial"
         rm -rf "$WINEPREFIX"
         started=$SECONDS
         log="$WINEPREFIX.log"
@@ -31,6 +39,7 @@ if [[ ! -e "$ready" ]]; then
         # The registry reaches the disk when the server ends.
         wineserver -w
         touch "$ready"
+        rm -f "$partial"
         echo "wine-prefix: made $WINEPREFIX in $((SECONDS - started)) s" >&2
     fi
 fi
