@@ -15,7 +15,7 @@ for mode in "$@"; do
         # from Debian's source packages takes (dpkg-source; make and tcl for SQLite's
         # amalgamation; perl, python3-six and unicode-data for RE2's tables; GoogleTest's sources).
         packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64
-            dpkg-dev make tcl perl python3 python3-six unicode-data xz-utils googletest)
+            dpkg-dev make tcl perl python3 python3-six unicode-data xz-utils procps googletest)
         ;;
     *)
         echo "install-deps: unknown set $mode (test, windows)" >&2
