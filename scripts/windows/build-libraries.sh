@@ -38,7 +38,7 @@ cmake_build() {
         shift
     done
     shift
-    local build="$work/$name-build" log="$work/$name.log" configured built=$SECONDS
+    local build="$work/$name-build" log="$work/$name.log" configured started=$SECONDS
     rm -rf "$build"
     {
         cmake -S "$source" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
@@ -52,7 +52,7 @@ cmake_build() {
                 cmake --build "$build" -j"$jobs" && cmake --install "$build"
             fi
     } >"$log" 2>&1 || { tail -n 60 "$log" >&2; echo "build-libraries: $name failed (log: $log)" >&2; return 1; }
-    echo "build-libraries: $name configured in $((configured - built)) s, built in $((SECONDS - configured)) s"
+    echo "build-libraries: $name configured in $((configured - started)) s, built in $((SECONDS - configured)) s"
 }
 
 # Runs one library's build and says how long it took: the wall time, and the processor time,
