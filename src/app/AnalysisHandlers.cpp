@@ -5,7 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/FolderLock.h"
 #include "split/ChunkNames.h"
-#include "split/LogArchive.h"
+#include "logs/LogArchive.h"
 
 #include <utility>
 
@@ -93,18 +93,18 @@ RunStep MainForm::analyseWithTheDatabaseHeld() {
 RunStep MainForm::analyseChosenLog() {
     m_run.log.reset();
     const std::string path = TxtrezOveFile.Text();
-    if (split::logKindOf(path) != split::LogKind::Archive || !fs::PathExists(path)) {
+    if (logs::logKindOf(path) != logs::LogKind::Archive || !fs::PathExists(path)) {
         return analyseLog();
     }
     // An archive stands for its logs, analysed one after another as if each had been chosen.
-    auto logs = split::listLogs(path);
+    auto logs = logs::listLogs(path);
     if (!logs || logs->empty()) {
         tell(messages::logUnreadable(path, logs ? messages::kNoLogInside : logs.error().reason));
         return RunStep::LogUnreadable;
     }
     // Nothing of an archive is counted unless all of it can be read.
     if (logs->size() > 1) {
-        const auto whole = split::verifyLogs(path, [this] {
+        const auto whole = logs::verifyLogs(path, [this] {
             DoEvents();
             return !m_run.stopRequested;
         });
@@ -222,8 +222,8 @@ RunStep MainForm::ScanLogChunk(const std::string& name) {
 
 RunStep MainForm::scanItem(const analysis::Item& item) {
     if (item.text.starts_with(kFieldsDirective)) {
-        m_run.fieldLayout = std::make_shared<const store::FieldLayout>(
-            store::FieldLayout::fromFieldNames(item.text.substr(kFieldsDirective.size())));
+        m_run.fieldLayout = std::make_shared<const analysis::FieldLayout>(
+            analysis::FieldLayout::fromFieldNames(item.text.substr(kFieldsDirective.size())));
     }
     if (item.token >= 0) {
         const CrawlerEngine& row = kCrawlerEngines[static_cast<std::size_t>(item.token)];

@@ -4,7 +4,7 @@
 #include "platform/FileSystem.h"
 #include "split/ChunkNames.h"
 #include "split/ChunkSplitter.h"
-#include "split/LogReader.h"
+#include "logs/LogReader.h"
 
 #include <filesystem>
 #include <system_error>
@@ -50,13 +50,13 @@ RunStep MainForm::FileSplit(const std::string& SourceFile, const std::string& De
         return !m_run.stopRequested;
     });
     // A compressed log, or the archive member the run has in hand, is cut as it is inflated.
-    const split::LogEntry log = m_run.log && m_run.log->path == SourceFile
-                                    ? *m_run.log
-                                    : split::LogEntry{SourceFile, {}, -1};
+    const logs::LogEntry log = m_run.log && m_run.log->path == SourceFile
+                                   ? *m_run.log
+                                   : logs::LogEntry{SourceFile, {}, -1};
     tl::expected<std::int64_t, split::SplitFailure> chunks;
-    if (split::logKindOf(SourceFile) == split::LogKind::Plain) {
+    if (logs::logKindOf(SourceFile) == logs::LogKind::Plain) {
         chunks = splitter.split(SourceFile, ChunkSize, BufferSize);
-    } else if (auto reader = split::LogReader::open(log)) {
+    } else if (auto reader = logs::LogReader::open(log)) {
         chunks = splitter.split(*reader, ChunkSize, BufferSize);
     } else {
         chunks = tl::unexpected(split::SplitFailure{split::SplitFailure::Kind::SourceUnreadable,

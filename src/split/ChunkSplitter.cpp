@@ -1,10 +1,10 @@
 #include "split/ChunkSplitter.h"
 
 #include "platform/Problem.h"
-#include "split/ChunkFiles.h"
+#include "platform/ChunkFiles.h"
 #include "split/ChunkNames.h"
 #include "split/ChunkPlan.h"
-#include "split/LogReader.h"
+#include "logs/LogReader.h"
 
 #include <algorithm>
 #include <unistd.h>
@@ -68,7 +68,7 @@ tl::expected<std::int64_t, SplitFailure> ChunkSplitter::split(const std::string&
 }
 
 tl::expected<std::int64_t, SplitFailure>
-ChunkSplitter::split(LogReader& source, std::int32_t chunkBuffers, std::int32_t bufferBytes) {
+ChunkSplitter::split(logs::LogReader& source, std::int32_t chunkBuffers, std::int32_t bufferBytes) {
     if (auto sizes = checkSizes(chunkBuffers, bufferBytes); !sizes) {
         return tl::unexpected(sizes.error());
     }

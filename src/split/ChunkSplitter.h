@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/FileWrites.h"
-#include "split/FileHandle.h"
+#include "platform/FileHandle.h"
 #include "split/RangeCopier.h"
 
 #include <tl/expected.hpp>
@@ -12,9 +12,11 @@
 #include <span>
 #include <string>
 
-namespace trawlmeter::split {
-
+namespace trawlmeter::logs {
 class LogReader;
+} // namespace trawlmeter::logs
+
+namespace trawlmeter::split {
 
 struct SplitFailure {
     enum class Kind { InvalidSizes, SourceUnreadable, ChunkUnwritable, Stopped };
@@ -46,7 +48,7 @@ public:
     // A log read to its end, whose length is known only then (a decompressed log): the same
     // chunks as a plain file of its bytes would give.
     [[nodiscard]] tl::expected<std::int64_t, SplitFailure>
-    split(LogReader& source, std::int32_t chunkBuffers, std::int32_t bufferBytes);
+    split(logs::LogReader& source, std::int32_t chunkBuffers, std::int32_t bufferBytes);
 
 private:
     [[nodiscard]] tl::expected<void, SplitFailure>

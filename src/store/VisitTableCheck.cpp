@@ -1,7 +1,7 @@
 #include "store/VisitTableCheck.h"
 
 #include "platform/AsciiCase.h"
-#include "store/VisitTables.h"
+#include "store/VisitColumns.h"
 
 #include <algorithm>
 

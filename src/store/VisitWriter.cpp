@@ -51,7 +51,8 @@ VisitWriter::~VisitWriter() {
 }
 
 bool VisitWriter::add(std::size_t table, std::string_view item,
-                      const std::shared_ptr<const FieldLayout>& layout, std::uint64_t sequence) {
+                      const std::shared_ptr<const analysis::FieldLayout>& layout,
+                      std::uint64_t sequence) {
     if (!m_filling.entries.empty() &&
         (m_filling.layout != layout || m_filling.entries.size() >= kBatchVisits ||
          m_filling.texts.size() >= kBatchBytes)) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Database.h"
-#include "store/FieldLayout.h"
+#include "analysis/FieldLayout.h"
 
 #include <tl/expected.hpp>
 
@@ -51,7 +51,7 @@ public:
     // False once a visit or a commit has failed (failure() says which), and the visit is not
     // queued.
     [[nodiscard]] bool add(std::size_t table, std::string_view item,
-                           const std::shared_ptr<const FieldLayout>& layout,
+                           const std::shared_ptr<const analysis::FieldLayout>& layout,
                            std::uint64_t sequence);
     // Commits every visit added so far without waiting for it, marked with the scan's
     // `sequence` and `item` at that point; gives the commit's number for waitForCommit().
@@ -75,7 +75,7 @@ private:
     };
     // Visits one after another, cut by one layout; a commit or a rollback after them.
     struct Batch {
-        std::shared_ptr<const FieldLayout> layout;
+        std::shared_ptr<const analysis::FieldLayout> layout;
         std::string texts;
         std::vector<Entry> entries;
         enum class Then { Nothing, Commit, Rollback } then = Then::Nothing;

@@ -1,9 +1,9 @@
 #include "app/MainForm.h"
 #include "support/ReadRows.h"
-#include "store/FieldLayout.h"
-#include "store/LineCutter.h"
+#include "analysis/FieldLayout.h"
+#include "analysis/LineCutter.h"
 #include "store/VisitRecord.h"
-#include "store/VisitTables.h"
+#include "store/VisitColumns.h"
 #include "support/FakePlatform.h"
 #include "support/TestFolder.h"
 
@@ -156,7 +156,7 @@ TEST_F(VisitExport, WithoutADatabaseNothingIsStored) {
 TEST_F(VisitExport, FieldsLandInTheColumnsTheirLayoutNames) {
     folder.createVisitDatabase();
     load();
-    const auto layout = store::FieldLayout::fromFieldNames(
+    const auto layout = analysis::FieldLayout::fromFieldNames(
         "date time s-ip cs-method cs-uri-stem cs-uri-query s-port cs-username c-ip"
         " cs(User-Agent) cs(Referer) sc-status sc-substatus sc-win32-status sc-bytes cs-bytes"
         " time-taken ");

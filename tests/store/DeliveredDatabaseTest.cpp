@@ -1,5 +1,5 @@
 #include "app/CrawlerEngines.h"
-#include "store/VisitTables.h"
+#include "store/VisitColumns.h"
 #include "support/ReadRows.h"
 #include "support/TestFolder.h"
 

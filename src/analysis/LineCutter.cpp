@@ -1,6 +1,6 @@
-#include "store/LineCutter.h"
+#include "analysis/LineCutter.h"
 
-namespace trawlmeter::store {
+namespace trawlmeter::analysis {
 
 std::vector<std::string_view> cutAtSpaces(std::string_view text) {
     std::vector<std::string_view> pieces;
@@ -11,4 +11,4 @@ std::vector<std::string_view> cutAtSpaces(std::string_view text) {
     return pieces;
 }
 
-} // namespace trawlmeter::store
+} // namespace trawlmeter::analysis

@@ -1,12 +1,12 @@
-#include "app/BatchCommand.h"
+#include "batch/BatchCommand.h"
 
-#include "app/BatchPlatform.h"
+#include "batch/BatchPlatform.h"
 #include "app/CrawlerEngines.h"
 #include "app/MainForm.h"
 #include "app/RunMessages.h"
 #include "platform/FileSystem.h"
 #include "report/Report.h"
-#include "split/LogFormat.h"
+#include "logs/LogFormat.h"
 
 #include <CLI/CLI.hpp>
 
@@ -16,7 +16,7 @@
 #include <ostream>
 #include <variant>
 
-namespace trawlmeter {
+namespace trawlmeter::batch {
 namespace {
 
 constexpr const char* kDescription =
@@ -122,7 +122,7 @@ std::variant<BatchArguments, int> parseArguments(const std::vector<std::string>&
         }
     } catch (const CLI::ParseError& error) {
         const int status = app.exit(error, streams.out, streams.err);
-        return status == 0 ? 0 : batch_exit::kUnusableDatabaseOrArguments;
+        return status == 0 ? 0 : exit_status::kUnusableDatabaseOrArguments;
     }
     return parsed;
 }
@@ -140,12 +140,12 @@ std::vector<std::string> expandLogs(const std::vector<std::string>& arguments,
         }
         std::error_code error;
         auto names = fs::ListFiles(argument, error);
-        std::erase_if(names, [](const std::string& name) { return !split::hasLogEnding(name); });
+        std::erase_if(names, [](const std::string& name) { return !logs::hasLogEnding(name); });
         if (error || names.empty()) {
             messageBox.showMessage(
                 messages::logUnreadable(argument, error ? error.message() : messages::kNoLogInside),
                 kOkOnly, messages::kTitle);
-            status = batch_exit::kLogUnreadable;
+            status = exit_status::kLogUnreadable;
             continue;
         }
         std::sort(names.begin(), names.end());
@@ -191,9 +191,9 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
     form.Form_Load();
     if (!form.CmdAnalysis.Enabled()) {
         (void)form.Form_Unload();
-        return batch_exit::kUnusableDatabaseOrArguments;
+        return exit_status::kUnusableDatabaseOrArguments;
     }
-    int status = batch_exit::kFinished;
+    int status = exit_status::kFinished;
     const auto logs = expandLogs(parsed.logs, platform, status);
     progress.setLogCount(logs.size());
     for (std::size_t log = 0; log < logs.size(); ++log) {
@@ -209,9 +209,9 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
         runningForm = nullptr;
         const RunStep outcome = form.lastRunOutcome();
         if (outcome == RunStep::LogMissing || outcome == RunStep::LogUnreadable) {
-            status = batch_exit::kLogUnreadable;
+            status = exit_status::kLogUnreadable;
         } else if (outcome == RunStep::Failed) {
-            status = batch_exit::kRunFailed;
+            status = exit_status::kRunFailed;
             break;
         } else if (outcome == RunStep::Stopped) {
             break;
@@ -219,15 +219,15 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
     }
     platform.endProgress();
     if (!form.Form_Unload()) {
-        status = batch_exit::kRunFailed;
+        status = exit_status::kRunFailed;
     }
     // A report of what the stored visits say, unless the batch was stopped on the way.
-    const bool goOn = status != batch_exit::kRunFailed && !platform.stopSignal();
+    const bool goOn = status != exit_status::kRunFailed && !platform.stopSignal();
     if (!parsed.report.empty() && goOn) {
         if (auto written = form.writeCrawlerReport(parsed.report); !written) {
             platform.showMessage(messages::reportFailed(written.error()), kOkOnly,
                                  messages::kTitle);
-            status = batch_exit::kRunFailed;
+            status = exit_status::kRunFailed;
         }
     }
 
@@ -245,9 +245,9 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
     if (const auto signal = platform.stopSignal()) {
         streams.err << "trawlmeter-batch: stopped by SIG" << signalName(*signal)
                     << "; what was read so far is stored\n";
-        return batch_exit::kSignalBase + *signal;
+        return exit_status::kSignalBase + *signal;
     }
     return status;
 }
 
-} // namespace trawlmeter
+} // namespace trawlmeter::batch

@@ -1,4 +1,4 @@
-#include "split/ChunkFiles.h"
+#include "platform/ChunkFiles.h"
 
 #include "platform/Problem.h"
 
@@ -7,7 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-namespace trawlmeter::split {
+namespace trawlmeter {
 namespace {
 
 // Non-blocking so that a pipe planted at the name cannot hang the program in open().
@@ -75,4 +75,4 @@ tl::expected<FileHandle, std::error_code> createChunkFile(const std::string& pat
     return file;
 }
 
-} // namespace trawlmeter::split
+} // namespace trawlmeter

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-namespace trawlmeter::split {
+namespace trawlmeter {
 
 // Owns one open file descriptor and closes it once.
 class FileHandle {
@@ -37,4 +37,4 @@ private:
     int m_fd;
 };
 
-} // namespace trawlmeter::split
+} // namespace trawlmeter

@@ -1,9 +1,9 @@
-#include "analysis/CounterText.h"
+#include "app/CounterText.h"
 
 #include <charconv>
 #include <cmath>
 
-namespace trawlmeter::analysis {
+namespace trawlmeter {
 namespace {
 
 // From here on a count is shown in exponent form, and whole numbers below it round-trip
@@ -74,4 +74,4 @@ std::optional<double> raisedCount(std::string_view text) {
     return *value + 1;
 }
 
-} // namespace trawlmeter::analysis
+} // namespace trawlmeter

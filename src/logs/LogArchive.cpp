@@ -1,10 +1,10 @@
-#include "split/LogArchive.h"
+#include "logs/LogArchive.h"
 
-#include "split/LogStream.h"
+#include "logs/LogStream.h"
 
 #include <algorithm>
 
-namespace trawlmeter::split {
+namespace trawlmeter::logs {
 
 std::string LogEntry::label() const {
     return memberIndex < 0 ? path : path + ":" + member;
@@ -71,4 +71,4 @@ tl::expected<bool, LogReadError> verifyLogs(const std::string& path,
     }
 }
 
-} // namespace trawlmeter::split
+} // namespace trawlmeter::logs

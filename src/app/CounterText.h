@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace trawlmeter::analysis {
+namespace trawlmeter {
 
 // A counter box's text read as a number: a decimal number with spaces around it allowed.
 // Nothing for an empty text, letters, or a number out of the double range.
@@ -21,4 +21,4 @@ bool isExactCount(double value);
 // one. Nothing when the text does not read as a number; the box then keeps it.
 std::optional<double> raisedCount(std::string_view text);
 
-} // namespace trawlmeter::analysis
+} // namespace trawlmeter

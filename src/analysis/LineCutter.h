@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-namespace trawlmeter::store {
+namespace trawlmeter::analysis {
 
 // Hands each piece of `text` cut at every single " " to `onPiece`, in order, until it returns
 // false: two spaces give an empty piece, an empty text gives no pieces. The pieces view into
@@ -28,4 +28,4 @@ template <typename OnPiece> void forEachPiece(std::string_view text, OnPiece&& o
 // All the pieces of forEachPiece.
 std::vector<std::string_view> cutAtSpaces(std::string_view text);
 
-} // namespace trawlmeter::store
+} // namespace trawlmeter::analysis

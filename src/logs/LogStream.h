@@ -1,9 +1,9 @@
 #pragma once
 
-#include "split/FileHandle.h"
-#include "split/LogArchive.h"
-#include "split/LogFormat.h"
-#include "split/LogGzipCheck.h"
+#include "platform/FileHandle.h"
+#include "logs/LogArchive.h"
+#include "logs/LogFormat.h"
+#include "logs/LogGzipCheck.h"
 
 #include <tl/expected.hpp>
 
@@ -15,7 +15,7 @@
 
 struct archive;
 
-namespace trawlmeter::split {
+namespace trawlmeter::logs {
 
 // A log file opened through libarchive in the one format its ending claims: steps through its
 // entries (a whole file is one) and reads the current entry in the decompressor's own blocks.
@@ -65,4 +65,4 @@ private:
     std::optional<LogGzipCheck> m_gzip;
 };
 
-} // namespace trawlmeter::split
+} // namespace trawlmeter::logs

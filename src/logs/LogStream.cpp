@@ -1,6 +1,6 @@
-#include "split/LogStream.h"
+#include "logs/LogStream.h"
 
-#include "split/ChunkFiles.h"
+#include "platform/ChunkFiles.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -9,7 +9,7 @@
 #include <system_error>
 #include <utility>
 
-namespace trawlmeter::split {
+namespace trawlmeter::logs {
 namespace {
 
 constexpr std::size_t kBlockBytes = 1 << 20;
@@ -206,4 +206,4 @@ tl::expected<std::span<const char>, LogReadError> LogStream::finishEntry() {
     return std::span<const char>();
 }
 
-} // namespace trawlmeter::split
+} // namespace trawlmeter::logs

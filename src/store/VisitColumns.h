@@ -1,12 +1,15 @@
 #pragma once
 
+#include "analysis/FieldLayout.h"
+
 #include <array>
 #include <string_view>
 
 namespace trawlmeter::store {
 
-// The fourteen columns of every engine table, in the order of the standard log layout.
-inline constexpr std::array<std::string_view, 14> kVisitColumns{
+// The fourteen columns of every engine table: the column of each field of the standard log
+// layout, in the order of analysis::kW3cFields.
+inline constexpr std::array<std::string_view, analysis::kW3cFields.size()> kVisitColumns{
     "sdate", "stime",      "sitename", "sip",       "csmethod", "csuristem",   "csuriquery",
     "sport", "csusername", "cip",      "UserAgent", "scstatus", "scsubstatus", "scwin32status"};
 

@@ -1,4 +1,4 @@
-#include "split/LogGzipCheck.h"
+#include "logs/LogGzipCheck.h"
 
 #include <algorithm>
 #include <array>
@@ -10,7 +10,7 @@
 #include <vector>
 #include <zlib.h>
 
-namespace trawlmeter::split {
+namespace trawlmeter::logs {
 namespace {
 
 std::uint32_t littleEndian32(const unsigned char* p) {
@@ -130,4 +130,4 @@ tl::expected<void, std::string> LogGzipCheck::verify(int fd) const {
     return {};
 }
 
-} // namespace trawlmeter::split
+} // namespace trawlmeter::logs

@@ -1,4 +1,4 @@
-#include "split/LogFormat.h"
+#include "logs/LogFormat.h"
 
 #include "platform/AsciiCase.h"
 
@@ -6,7 +6,7 @@
 
 #include <array>
 
-namespace trawlmeter::split {
+namespace trawlmeter::logs {
 namespace {
 
 struct Ending {
@@ -42,4 +42,4 @@ bool hasLogEnding(std::string_view name) {
     return endsWithIgnoringAsciiCase(name, ".log");
 }
 
-} // namespace trawlmeter::split
+} // namespace trawlmeter::logs

@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-namespace trawlmeter::split {
+namespace trawlmeter::logs {
 
 // libarchive inflates gzip without checking the CRC-32 and length that end each member, so a
 // flipped byte can come out as different data; this adds that check over the inflated bytes.
@@ -23,4 +23,4 @@ private:
     std::uint64_t m_length = 0;
 };
 
-} // namespace trawlmeter::split
+} // namespace trawlmeter::logs

@@ -1,10 +1,10 @@
-#include "split/LogReader.h"
+#include "logs/LogReader.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
-namespace trawlmeter::split {
+namespace trawlmeter::logs {
 
 tl::expected<LogReader, LogReadError> LogReader::open(const LogEntry& entry) {
     auto stream = LogStream::open(entry.path);
@@ -61,4 +61,4 @@ tl::expected<std::span<const char>, LogReadError> LogReader::nextBlock() {
     return m_stream.nextBlock();
 }
 
-} // namespace trawlmeter::split
+} // namespace trawlmeter::logs

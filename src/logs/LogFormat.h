@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-namespace trawlmeter::split {
+namespace trawlmeter::logs {
 
 enum class LogKind { Plain, Compressed, Archive };
 
@@ -21,4 +21,4 @@ struct LogFormat {
 // Whether an archive member's name ends in .log, ignoring case.
 [[nodiscard]] bool hasLogEnding(std::string_view name);
 
-} // namespace trawlmeter::split
+} // namespace trawlmeter::logs

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "split/LogFormat.h"
+#include "logs/LogFormat.h"
 
 #include <tl/expected.hpp>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace trawlmeter::split {
+namespace trawlmeter::logs {
 
 // Why a log could not be listed or read: the file (and member), and libarchive's or the system's
 // own words, e.g. "/logs/may.zip:u_ex0501.log" and "ZIP bad CRC: 0x6b699fe6 should be …".
@@ -44,4 +44,4 @@ struct LogEntry {
 [[nodiscard]] tl::expected<bool, LogReadError> verifyLogs(
     const std::string& path, const std::function<bool()>& keepGoing = [] { return true; });
 
-} // namespace trawlmeter::split
+} // namespace trawlmeter::logs

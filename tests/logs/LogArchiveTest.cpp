@@ -1,5 +1,5 @@
-#include "split/LogArchive.h"
-#include "split/LogReader.h"
+#include "logs/LogArchive.h"
+#include "logs/LogReader.h"
 #include "support/ArchiveWriter.h"
 #include "support/GeneratedLog.h"
 #include "support/TestFolder.h"
@@ -15,8 +15,8 @@
 namespace trawlmeter {
 namespace {
 namespace stdfs = std::filesystem;
-using split::LogEntry;
-using split::LogKind;
+using logs::LogEntry;
+using logs::LogKind;
 using testing::Member;
 using testing::writeZip;
 
@@ -30,8 +30,8 @@ bool hasTool(const std::string& tool) {
 
 // Reads a log whole, taking turns between the copying and the zero-copy call so bytes held
 // back between the two are not lost.
-tl::expected<std::string, split::LogReadError> readAll(const LogEntry& entry) {
-    auto reader = split::LogReader::open(entry);
+tl::expected<std::string, logs::LogReadError> readAll(const LogEntry& entry) {
+    auto reader = logs::LogReader::open(entry);
     if (!reader) {
         return tl::make_unexpected(reader.error());
     }
@@ -95,7 +95,7 @@ TEST(LogKindTest, FollowsTheEndingInAnyCase) {
         {"", LogKind::Plain},
     };
     for (const auto& [path, kind] : table) {
-        EXPECT_EQ(split::logKindOf(path), kind) << path;
+        EXPECT_EQ(logs::logKindOf(path), kind) << path;
     }
 }
 
@@ -120,14 +120,14 @@ TEST_F(LogArchiveTest, CompressedFilesReadBackAsTheirExactBytes) {
             command.replace(command.find("IN"), 2, at(source));
             command.replace(command.find("OUT"), 3, target);
             ASSERT_TRUE(run(command)) << command;
-            EXPECT_EQ(readAll(split::listLogs(target)->front()), folder.readFile(source)) << target;
-            EXPECT_TRUE(split::verifyLogs(target).value_or(false)) << target;
+            EXPECT_EQ(readAll(logs::listLogs(target)->front()), folder.readFile(source)) << target;
+            EXPECT_TRUE(logs::verifyLogs(target).value_or(false)) << target;
         }
     }
     // Members one after another read as their joined bytes and pass the CRC check together.
     ASSERT_TRUE(run("gzip -nc " + at("u.log") + " >" + at("two.gz") + " && gzip -nc " +
                     at("byte.log") + " >>" + at("two.gz")));
-    EXPECT_EQ(readAll(split::listLogs(at("two.gz"))->front()), log + "x");
+    EXPECT_EQ(readAll(logs::listLogs(at("two.gz"))->front()), log + "x");
 }
 
 TEST_F(LogArchiveTest, ArchivesStandForTheirLogMembersInTheByteOrderOfTheirNames) {
@@ -148,14 +148,14 @@ TEST_F(LogArchiveTest, ArchivesStandForTheirLogMembersInTheByteOrderOfTheirNames
         }
         ASSERT_TRUE(run("cd " + at("in") + " && " + command));
         const std::string path = at(tool == "zip" ? "may.zip" : "may.7z");
-        const auto logs = split::listLogs(path);
+        const auto logs = logs::listLogs(path);
         ASSERT_TRUE(logs) << logs.error().message();
         ASSERT_EQ(membersOf(*logs), expected);
         for (const LogEntry& entry : *logs) {
             EXPECT_EQ(entry.label(), path + ":" + entry.member);
             EXPECT_EQ(readAll(entry), folder.readFile("in/" + entry.member)) << entry.label();
         }
-        EXPECT_TRUE(split::verifyLogs(path).value_or(false));
+        EXPECT_TRUE(logs::verifyLogs(path).value_or(false));
     }
 }
 
@@ -166,13 +166,13 @@ TEST_F(LogArchiveTest, MemberNamesAreOnlyLabelsAndNeverPathsOnDisk) {
                    {"/tmp/trawlmeter-absolute.log", "absolute"},
                    {"link.log", "", AE_IFLNK},
                    {"folder.log/", "", AE_IFDIR}});
-    const auto logs = split::listLogs(zip.string());
+    const auto logs = logs::listLogs(zip.string());
     ASSERT_TRUE(logs) << logs.error().message();
     ASSERT_EQ(membersOf(*logs),
               (std::vector<std::string>{"../../x.log", "/tmp/trawlmeter-absolute.log"}));
     EXPECT_EQ(readAll((*logs)[0]), "up");
     EXPECT_EQ(readAll((*logs)[1]), "absolute");
-    EXPECT_TRUE(split::verifyLogs(zip.string()).value_or(false));
+    EXPECT_TRUE(logs::verifyLogs(zip.string()).value_or(false));
     EXPECT_FALSE(stdfs::exists("/tmp/trawlmeter-absolute.log"));
     EXPECT_FALSE(stdfs::exists(stdfs::current_path() / "x.log"));
     std::vector<stdfs::path> files;
@@ -186,7 +186,7 @@ TEST_F(LogArchiveTest, MemberNamesAreOnlyLabelsAndNeverPathsOnDisk) {
     // A member is found again only at the position it was listed at, under its name.
     LogEntry moved = (*logs)[0];
     moved.memberIndex = 1;
-    const auto stale = split::LogReader::open(moved);
+    const auto stale = logs::LogReader::open(moved);
     ASSERT_FALSE(stale);
     EXPECT_EQ(stale.error().message(),
               zip.string() + ":../../x.log: no longer in the archive at its position");
@@ -237,14 +237,14 @@ TEST_F(LogArchiveTest, DamagedOrDisguisedFilesFailWithTheReasonInsteadOfEndingEa
             spoil(folder / c.name, c.spoil);
         }
         const std::string path = at(c.name);
-        const auto verified = split::verifyLogs(path);
+        const auto verified = logs::verifyLogs(path);
         ASSERT_FALSE(verified) << c.name;
         EXPECT_EQ(verified.error().message().rfind(path + ":", 0), 0U)
             << verified.error().message();
         EXPECT_NE(verified.error().message().find(c.reason), std::string::npos)
             << verified.error().message();
         // Reading the log fails the same way, if the listing does not already.
-        const auto logs = split::listLogs(path);
+        const auto logs = logs::listLogs(path);
         if (logs) {
             ASSERT_EQ(logs->size(), 1U) << c.name;
             const auto read = readAll(logs->front());

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "split/FileHandle.h"
+#include "platform/FileHandle.h"
 
 #include <tl/expected.hpp>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <system_error>
 
-namespace trawlmeter::split {
+namespace trawlmeter {
 
 struct SourceFile {
     FileHandle file;
@@ -25,4 +25,4 @@ struct SourceFile {
 // made (no folder, no right, a write-protected file: such a file is not forced).
 [[nodiscard]] tl::expected<FileHandle, std::error_code> createChunkFile(const std::string& path);
 
-} // namespace trawlmeter::split
+} // namespace trawlmeter

@@ -10,8 +10,10 @@
 #include <string>
 
 namespace trawlmeter {
-
 class StopSignals;
+} // namespace trawlmeter
+
+namespace trawlmeter::batch {
 
 // The desktop as seen from a terminal: message boxes become lines on the error stream, and a
 // yield redraws a progress line a few times a second and takes a stop signal as a close of
@@ -67,4 +69,4 @@ private:
     std::chrono::nanoseconds m_longestGap{0};
 };
 
-} // namespace trawlmeter
+} // namespace trawlmeter::batch

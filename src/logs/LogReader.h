@@ -1,7 +1,7 @@
 #pragma once
 
-#include "split/LogArchive.h"
-#include "split/LogStream.h"
+#include "logs/LogArchive.h"
+#include "logs/LogStream.h"
 
 #include <tl/expected.hpp>
 
@@ -9,7 +9,7 @@
 #include <span>
 #include <utility>
 
-namespace trawlmeter::split {
+namespace trawlmeter::logs {
 
 // Reads one log listed by listLogs: a plain file's bytes, a compressed file's decompressed
 // bytes, or one archive member's bytes, in blocks of the decompressor's size so memory stays
@@ -35,4 +35,4 @@ private:
     std::span<const char> m_pending;
 };
 
-} // namespace trawlmeter::split
+} // namespace trawlmeter::logs

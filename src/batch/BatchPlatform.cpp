@@ -1,11 +1,11 @@
-#include "app/BatchPlatform.h"
+#include "batch/BatchPlatform.h"
 
 #include "platform/StopSignals.h"
 
 #include <algorithm>
 #include <ostream>
 
-namespace trawlmeter {
+namespace trawlmeter::batch {
 namespace {
 constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
 constexpr auto kCheckAtLeast = std::chrono::milliseconds(1);
@@ -82,4 +82,4 @@ void BatchPlatform::endProgress() {
     }
 }
 
-} // namespace trawlmeter
+} // namespace trawlmeter::batch

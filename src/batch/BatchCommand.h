@@ -5,8 +5,10 @@
 #include <vector>
 
 namespace trawlmeter {
-
 class StopSignals;
+} // namespace trawlmeter
+
+namespace trawlmeter::batch {
 
 struct BatchStreams {
     std::ostream& out;
@@ -18,13 +20,13 @@ struct BatchStreams {
 };
 
 // The exit statuses of trawlmeter-batch.
-namespace batch_exit {
+namespace exit_status {
 inline constexpr int kFinished = 0;
 inline constexpr int kLogUnreadable = 1;
 inline constexpr int kUnusableDatabaseOrArguments = 2;
 inline constexpr int kRunFailed = 3;
 inline constexpr int kSignalBase = 128;
-} // namespace batch_exit
+} // namespace exit_status
 
 // Analyses logs over the window model without a display, as
 // `trawlmeter-batch [--folder DIR] [--] LOG...`: each log is one run, exactly as if it had been
@@ -34,4 +36,4 @@ inline constexpr int kSignalBase = 128;
 int runBatch(const std::vector<std::string>& arguments, const std::string& defaultFolder,
              BatchStreams streams);
 
-} // namespace trawlmeter
+} // namespace trawlmeter::batch

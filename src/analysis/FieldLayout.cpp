@@ -1,26 +1,26 @@
-#include "store/FieldLayout.h"
+#include "analysis/FieldLayout.h"
 
 #include "platform/AsciiCase.h"
 
-#include <algorithm>
-
-namespace trawlmeter::store {
+namespace trawlmeter::analysis {
 namespace {
 
-std::string_view columnOfField(std::string_view field) {
+std::optional<std::uint8_t> positionOfField(std::string_view field) {
     for (std::size_t i = 0; i < kW3cFields.size(); ++i) {
         if (equalsIgnoringAsciiCase(kW3cFields[i], field)) {
-            return kVisitColumns[i];
+            return static_cast<std::uint8_t>(i);
         }
     }
-    return {};
+    return std::nullopt;
 }
 
 } // namespace
 
 FieldLayout FieldLayout::standard() {
     FieldLayout layout;
-    layout.m_columns.assign(kVisitColumns.begin(), kVisitColumns.end());
+    for (std::size_t i = 0; i < kW3cFields.size(); ++i) {
+        layout.m_fields.push_back(static_cast<std::uint8_t>(i));
+    }
     return layout;
 }
 
@@ -30,11 +30,11 @@ FieldLayout FieldLayout::fromFieldNames(std::string_view names) {
         const auto space = names.find(' ');
         const auto name = names.substr(0, space);
         if (!name.empty()) {
-            layout.m_columns.push_back(columnOfField(name));
+            layout.m_fields.push_back(positionOfField(name).value_or(kDropped));
         }
         names = space == std::string_view::npos ? std::string_view() : names.substr(space + 1);
     }
     return layout;
 }
 
-} // namespace trawlmeter::store
+} // namespace trawlmeter::analysis
