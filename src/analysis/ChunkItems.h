@@ -1,8 +1,8 @@
 #pragma once
 
-#include "analysis/ChunkFile.h"
 #include "analysis/LineSplitter.h"
 #include "analysis/TokenSearch.h"
+#include "platform/File.h"
 
 #include <tl/expected.hpp>
 
@@ -36,15 +36,15 @@ public:
     template <typename OnItem>
     [[nodiscard]] tl::expected<ChunkScanEnd, std::error_code> scan(const std::string& path,
                                                                    OnItem&& onItem) {
-        auto chunk = ChunkFile::open(path);
+        auto chunk = File::openForReading(path);
         if (!chunk) {
-            return tl::unexpected(chunk.error());
+            return tl::unexpected(chunk.error().code);
         }
         m_block.resize(kBlockSize);
         for (;;) {
             const auto got = chunk->read(m_block);
             if (!got) {
-                return tl::unexpected(got.error());
+                return tl::unexpected(got.error().code);
             }
             if (*got == 0) {
                 return ChunkScanEnd::Read;

@@ -35,9 +35,9 @@ void MainForm::CmdAnalysis_Click() {
     auto lock = FolderLock::tryLock(programFolder());
     RunStep outcome = RunStep::Failed;
     if (!lock) {
-        tell(lock.error() == std::errc::resource_unavailable_try_again
+        tell(lock.error().code == std::errc::resource_unavailable_try_again
                  ? messages::kAnotherRun
-                 : messages::workFolderUnusable(programFolder(), lock.error().message()));
+                 : messages::workFolderUnusable(programFolder(), lock.error().code.message()));
     } else {
         outcome = analyseWithTheDatabaseHeld();
         // A run that did not end with its last chunk drops the unfinished line instead of

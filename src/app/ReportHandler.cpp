@@ -3,11 +3,10 @@
 #include "app/CrawlerEngines.h"
 #include "app/ProgramFiles.h"
 #include "app/RunMessages.h"
+#include "platform/FileSystem.h"
 #include "report/Report.h"
 
 #include <array>
-#include <filesystem>
-#include <system_error>
 
 namespace trawlmeter {
 namespace {
@@ -51,10 +50,8 @@ void MainForm::MnuCrawlerReport_Click() {
     auto written = writeCrawlerReport(target);
     if (!written) {
         // A program folder closed to writing: the user's temporary folder takes the page.
-        std::error_code error;
-        const auto temporary = std::filesystem::temp_directory_path(error);
-        if (!error) {
-            target = (temporary / kReportName).string();
+        if (const auto temporary = fs::TemporaryFolder()) {
+            target = *temporary + "/" + std::string(kReportName);
             written = writeCrawlerReport(target);
         }
     }

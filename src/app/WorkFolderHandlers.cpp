@@ -3,15 +3,14 @@
 #include "app/RunMessages.h"
 #include "platform/FileSystem.h"
 #include "split/ChunkNames.h"
-#include "split/WorkFolder.h"
 
 namespace trawlmeter {
 
 RunStep MainForm::CmdCreateTemp_Click() {
-    std::string blocking;
-    if (const auto error =
-            split::prepareWorkFolder(split::workFolderPath(programFolder()), blocking)) {
-        tell(messages::workFolderUnusable(blocking, error.message()));
+    // What an interrupted run left there goes; a link or a file in its place is refused.
+    if (auto prepared = fs::MakeEmptyFolder(split::workFolderPath(programFolder())); !prepared) {
+        tell(messages::workFolderUnusable(prepared.error().subject,
+                                          prepared.error().code.message()));
         return RunStep::Failed;
     }
     return RunStep::Done;

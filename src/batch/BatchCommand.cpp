@@ -5,6 +5,7 @@
 #include "app/MainForm.h"
 #include "app/RunMessages.h"
 #include "platform/FileSystem.h"
+#include "platform/StopSignals.h"
 #include "report/Report.h"
 #include "logs/LogFormat.h"
 
@@ -12,7 +13,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <ostream>
 #include <variant>
 
@@ -156,11 +156,6 @@ std::vector<std::string> expandLogs(const std::vector<std::string>& arguments,
     return logs;
 }
 
-const char* signalName(int signal) {
-    const char* name = sigabbrev_np(signal);
-    return name ? name : "?";
-}
-
 } // namespace
 
 int runBatch(const std::vector<std::string>& arguments, const std::string& defaultFolder,
@@ -243,7 +238,7 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
                     << " ms\n";
     }
     if (const auto signal = platform.stopSignal()) {
-        streams.err << "trawlmeter-batch: stopped by SIG" << signalName(*signal)
+        streams.err << "trawlmeter-batch: stopped by SIG" << StopSignals::name(*signal)
                     << "; what was read so far is stored\n";
         return exit_status::kSignalBase + *signal;
     }

@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <optional>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 #include <vector>
+
 #include <zlib.h>
 
 namespace trawlmeter::logs {
@@ -26,25 +24,15 @@ struct Trailer {
 // Header 10, the shortest deflate data 2, trailer 8.
 constexpr std::int64_t kShortestMember = 20;
 
-bool readAt(int fd, unsigned char* into, std::size_t length, std::int64_t offset) {
-    while (length > 0) {
-        const ssize_t got = ::pread(fd, into, length, offset);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            return false;
-        }
-        into += got;
-        length -= static_cast<std::size_t>(got);
-        offset += got;
-    }
-    return true;
+// True when all `length` bytes from `offset` were read.
+bool readAt(const File& file, unsigned char* into, std::size_t length, std::int64_t offset) {
+    const auto got = file.readAt({reinterpret_cast<char*>(into), length}, offset);
+    return got && *got == length;
 }
 
-std::optional<Trailer> trailerBefore(int fd, std::int64_t offset) {
+std::optional<Trailer> trailerBefore(const File& file, std::int64_t offset) {
     std::array<unsigned char, 8> bytes{};
-    if (!readAt(fd, bytes.data(), bytes.size(), offset - 8)) {
+    if (!readAt(file, bytes.data(), bytes.size(), offset - 8)) {
         return std::nullopt;
     }
     return Trailer{littleEndian32(bytes.data()), littleEndian32(bytes.data() + 4)};
@@ -53,7 +41,7 @@ std::optional<Trailer> trailerBefore(int fd, std::int64_t offset) {
 // The trailers of the members of a file of `size` bytes, found as the eight bytes before each
 // place a member header can start (magic, deflate, no reserved flags). A match inside deflated
 // data is rare and can only make a file of several members fail the check, never pass it.
-std::optional<std::vector<Trailer>> memberTrailers(int fd, std::int64_t size) {
+std::optional<std::vector<Trailer>> memberTrailers(const File& file, std::int64_t size) {
     constexpr std::int64_t kBlock = 1 << 20;
     constexpr std::int64_t kHeaderBytes = 4;
     std::vector<unsigned char> block(static_cast<std::size_t>(kBlock + kHeaderBytes));
@@ -62,7 +50,7 @@ std::optional<std::vector<Trailer>> memberTrailers(int fd, std::int64_t size) {
     for (std::int64_t offset = kShortestMember; offset + kShortestMember <= size;
          offset += kBlock) {
         const std::int64_t length = std::min(kBlock + kHeaderBytes, size - offset);
-        if (!readAt(fd, block.data(), static_cast<std::size_t>(length), offset)) {
+        if (!readAt(file, block.data(), static_cast<std::size_t>(length), offset)) {
             return std::nullopt;
         }
         const std::int64_t scanned = std::min(kBlock, size - kShortestMember + 1 - offset);
@@ -72,7 +60,7 @@ std::optional<std::vector<Trailer>> memberTrailers(int fd, std::int64_t size) {
                 offset + at - lastStart < kShortestMember) {
                 continue;
             }
-            const auto trailer = trailerBefore(fd, offset + at);
+            const auto trailer = trailerBefore(file, offset + at);
             if (!trailer) {
                 return std::nullopt;
             }
@@ -80,7 +68,7 @@ std::optional<std::vector<Trailer>> memberTrailers(int fd, std::int64_t size) {
             lastStart = offset + at;
         }
     }
-    const auto last = trailerBefore(fd, size);
+    const auto last = trailerBefore(file, size);
     if (!last) {
         return std::nullopt;
     }
@@ -96,22 +84,22 @@ void LogGzipCheck::add(std::span<const char> bytes) {
     m_length += bytes.size();
 }
 
-tl::expected<void, std::string> LogGzipCheck::verify(int fd) const {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        return tl::make_unexpected(std::generic_category().message(errno));
+tl::expected<void, std::string> LogGzipCheck::verify(const File& file) const {
+    const auto fileSize = file.size();
+    if (!fileSize) {
+        return tl::make_unexpected(fileSize.error().code.message());
     }
-    const std::int64_t size = info.st_size;
+    const std::int64_t size = *fileSize;
     if (size < kShortestMember) {
         return tl::make_unexpected(std::string("truncated"));
     }
-    const auto last = trailerBefore(fd, size);
+    const auto last = trailerBefore(file, size);
     if (last && last->crc == m_crc && last->length == static_cast<std::uint32_t>(m_length)) {
         return {};
     }
     // Several members: one of 4 GiB or more fails here, as its trailer keeps its length only
     // modulo 2^32.
-    const auto trailers = memberTrailers(fd, size);
+    const auto trailers = memberTrailers(file, size);
     if (!trailers) {
         return tl::make_unexpected(std::string("cannot read back its gzip trailers"));
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/File.h"
+
 #include <tl/expected.hpp>
 
 #include <cstdint>
@@ -14,9 +16,9 @@ class LogGzipCheck {
 public:
     void add(std::span<const char> bytes);
 
-    // Whether the bytes added match the gzip file open at `fd`: the trailer at its end, or, for
+    // Whether the bytes added match the gzip file `file`: the trailer at its end, or, for
     // members one after another, all their trailers together. A reason when they do not.
-    [[nodiscard]] tl::expected<void, std::string> verify(int fd) const;
+    [[nodiscard]] tl::expected<void, std::string> verify(const File& file) const;
 
 private:
     std::uint32_t m_crc = 0;

@@ -1,13 +1,15 @@
 #include "logs/LogStream.h"
 
-#include "platform/ChunkFiles.h"
+#include "platform/File.h"
 
 #include <archive.h>
 #include <archive_entry.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 namespace trawlmeter::logs {
 namespace {
@@ -65,31 +67,87 @@ std::string memberName(archive_entry* entry) {
     return name ? name : "";
 }
 
+void failRead(archive* handle, const Failure& failure) {
+    archive_set_error(handle, failure.code.value(), "%s", failure.code.message().c_str());
+}
+
 } // namespace
+
+// The file libarchive reads through the callbacks below, and the block it reads into. It stays
+// at one place in memory however the stream is moved.
+struct LogSource {
+    File file;
+    std::vector<char> block = std::vector<char>(kBlockBytes);
+
+    static la_ssize_t read(archive* handle, void* source, const void** block) {
+        auto& self = *static_cast<LogSource*>(source);
+        const auto got = self.file.read(self.block);
+        if (!got) {
+            failRead(handle, got.error());
+            return ARCHIVE_FATAL;
+        }
+        *block = self.block.data();
+        return static_cast<la_ssize_t>(*got);
+    }
+
+    // Skips whole blocks forward, as libarchive's own reader of a descriptor does.
+    static la_int64_t skip(archive*, void* source, la_int64_t request) {
+        auto& self = *static_cast<LogSource*>(source);
+        const auto whole =
+            request / static_cast<la_int64_t>(kBlockBytes) * static_cast<la_int64_t>(kBlockBytes);
+        if (whole == 0) {
+            return 0;
+        }
+        const auto before = self.file.seek(0, File::From::Current);
+        const auto after = before ? self.file.seek(whole, File::From::Current) : before;
+        // Without a seek libarchive reads and drops the bytes instead.
+        return after ? *after - *before : 0;
+    }
+
+    static la_int64_t seek(archive* handle, void* source, la_int64_t offset, int whence) {
+        auto& self = *static_cast<LogSource*>(source);
+        const auto from = whence == SEEK_SET   ? File::From::Start
+                          : whence == SEEK_CUR ? File::From::Current
+                                               : File::From::End;
+        const auto position = self.file.seek(offset, from);
+        if (!position) {
+            failRead(handle, position.error());
+            return ARCHIVE_FATAL;
+        }
+        return *position;
+    }
+};
 
 void LogStream::ArchiveFree::operator()(archive* handle) const {
     archive_read_free(handle);
 }
 
-LogStream::LogStream(std::string path, LogFormat format, FileHandle file,
+LogStream::LogStream(std::string path, LogFormat format, std::unique_ptr<LogSource> source,
                      std::unique_ptr<archive, ArchiveFree> handle)
-    : m_path(std::move(path)), m_format(format), m_file(std::move(file)),
+    : m_path(std::move(path)), m_format(format), m_source(std::move(source)),
       m_archive(std::move(handle)) {}
+
+LogStream::LogStream(LogStream&&) noexcept = default;
+LogStream::~LogStream() = default;
 
 tl::expected<LogStream, LogReadError> LogStream::open(const std::string& path) {
     const LogFormat format = logFormatOf(path);
-    // Opened as a chunk's source is: a pipe with a log's name must not hang the open.
-    auto source = openSourceFile(path);
-    if (!source) {
-        return tl::make_unexpected(errorAt(path, source.error().message()));
+    // A pipe with a log's name must not hang the open.
+    auto file = File::openRegularForReading(path);
+    if (!file) {
+        return tl::make_unexpected(errorAt(path, file.error().code.message()));
     }
-    FileHandle file = std::move(source->file);
+    auto source = std::make_unique<LogSource>(LogSource{std::move(*file)});
     std::unique_ptr<archive, ArchiveFree> handle(archive_read_new());
     if (!handle) {
         return tl::make_unexpected(errorAt(path, systemWords(ENOMEM)));
     }
     enableFormat(handle.get(), format);
-    if (archive_read_open_fd(handle.get(), file.fd(), kBlockBytes) != ARCHIVE_OK) {
+    archive_read_set_callback_data(handle.get(), source.get());
+    archive_read_set_read_callback(handle.get(), &LogSource::read);
+    archive_read_set_skip_callback(handle.get(), &LogSource::skip);
+    archive_read_set_seek_callback(handle.get(), &LogSource::seek);
+    if (archive_read_open1(handle.get()) != ARCHIVE_OK) {
         return tl::make_unexpected(errorAt(path, libarchiveWords(handle.get())));
     }
     if (format.kind == LogKind::Compressed) {
@@ -104,7 +162,7 @@ tl::expected<LogStream, LogReadError> LogStream::open(const std::string& path) {
                 errorAt(path, "a " + name + " stream inside a " + name + " stream"));
         }
     }
-    return LogStream(path, format, std::move(file), std::move(handle));
+    return LogStream(path, format, std::move(source), std::move(handle));
 }
 
 tl::unexpected<LogReadError> LogStream::fail(std::string words) {
@@ -197,7 +255,7 @@ tl::expected<std::span<const char>, LogReadError> LogStream::finishEntry() {
                     std::to_string(m_declaredSize) + " bytes its header gives");
     }
     if (m_gzip) {
-        const auto checked = m_gzip->verify(m_file.fd());
+        const auto checked = m_gzip->verify(m_source->file);
         if (!checked) {
             return fail(checked.error());
         }

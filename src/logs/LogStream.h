@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/FileHandle.h"
 #include "logs/LogArchive.h"
 #include "logs/LogFormat.h"
 #include "logs/LogGzipCheck.h"
@@ -17,6 +16,8 @@ struct archive;
 
 namespace trawlmeter::logs {
 
+struct LogSource;
+
 // A log file opened through libarchive in the one format its ending claims: steps through its
 // entries (a whole file is one) and reads the current entry in the decompressor's own blocks.
 // Every way a log can end early (damage, truncation, encryption, fewer bytes than its header
@@ -31,6 +32,10 @@ public:
 
     [[nodiscard]] static tl::expected<LogStream, LogReadError> open(const std::string& path);
 
+    LogStream(LogStream&& other) noexcept;
+    LogStream& operator=(LogStream&& other) = delete;
+    ~LogStream();
+
     // The next entry, ready to be read, or nothing after the last.
     [[nodiscard]] tl::expected<std::optional<Member>, LogReadError> nextMember();
     // The next bytes of the current entry, valid until the next call; empty at its end, which
@@ -42,7 +47,7 @@ private:
         void operator()(archive* handle) const;
     };
 
-    LogStream(std::string path, LogFormat format, FileHandle file,
+    LogStream(std::string path, LogFormat format, std::unique_ptr<LogSource> source,
               std::unique_ptr<archive, ArchiveFree> handle);
 
     tl::unexpected<LogReadError> fail(std::string words);
@@ -51,7 +56,7 @@ private:
     std::string m_path;
     LogFormat m_format;
     // Declared before the archive, which reads it, so it is closed after the archive is freed.
-    FileHandle m_file;
+    std::unique_ptr<LogSource> m_source;
     std::unique_ptr<archive, ArchiveFree> m_archive;
     std::optional<LogReadError> m_failure;
 

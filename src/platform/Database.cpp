@@ -5,11 +5,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <system_error>
 #include <thread>
-#include <unistd.h>
 
 namespace trawlmeter::db {
 namespace {
@@ -128,9 +125,6 @@ Database::Database(sqlite::Connection connection, std::string path)
 
 Database::~Database() {
     (void)Close();
-    if (m_fileForSync >= 0) {
-        (void)::close(m_fileForSync);
-    }
 }
 
 void Database::setBusyWait(std::chrono::milliseconds limit, std::function<void()> whileWaiting) {
@@ -282,8 +276,8 @@ tl::expected<void, std::string> Database::commit() {
         return tl::unexpected(m_connection.lastError());
     }
     // The disk starts on what was committed, so that little is left for the end of the run.
-    if (m_fileForSync >= 0) {
-        (void)::sync_file_range(m_fileForSync, 0, 0, SYNC_FILE_RANGE_WRITE);
+    if (m_fileForSync.isOpen()) {
+        m_fileForSync.startWriteBack();
     }
     return {};
 }
@@ -295,29 +289,25 @@ tl::expected<void, std::string> Database::beginRunWrites() {
         return began;
     }
     // Kept open to start writing each commit to the disk while the run goes on.
-    if (m_fileForSync < 0) {
-        m_fileForSync = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (!m_fileForSync.isOpen()) {
+        m_fileForSync = File::openForReading(m_path).value_or(File());
     }
     return {};
 }
 
 tl::expected<void, std::string> Database::endRunWrites() {
     auto committed = commit();
-    const int fd = std::exchange(m_fileForSync, -1);
+    const File file = std::exchange(m_fileForSync, File());
     if (!committed) {
-        if (fd >= 0) {
-            (void)::close(fd);
-        }
         return committed;
     }
-    if (fd < 0 || ::fsync(fd) != 0) {
-        const std::string reason = std::generic_category().message(fd < 0 ? ENOENT : errno);
-        if (fd >= 0) {
-            (void)::close(fd);
-        }
-        return tl::unexpected(reason);
+    if (!file.isOpen()) {
+        return tl::unexpected(std::make_error_code(std::errc::no_such_file_or_directory).message());
     }
-    (void)::close(fd); // the file is on disk; its descriptor was only for the sync
+    if (auto synced = file.sync(); !synced) {
+        return tl::unexpected(synced.error().code.message());
+    }
+    // The file is on disk; it was open only for the sync.
     return {};
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/File.h"
 #include "platform/SqliteHandles.h"
 
 #include <tl/expected.hpp>
@@ -125,8 +126,8 @@ private:
 
     sqlite::Connection m_connection;
     std::string m_path;
-    // The file, open for syncing during a run's writes; -1 otherwise.
-    int m_fileForSync = -1;
+    // The file, open for syncing during a run's writes; closed otherwise.
+    File m_fileForSync;
     bool m_journalChosen = false;
     std::chrono::milliseconds m_busyLimit{30000};
     std::function<void()> m_whileBusy;

@@ -1,7 +1,12 @@
 #include "platform/FileSystem.h"
 
+#include "platform/Problem.h"
+
+#include <cerrno>
 #include <filesystem>
 #include <vector>
+
+#include <unistd.h>
 
 namespace trawlmeter::fs {
 namespace stdfs = std::filesystem;
@@ -115,6 +120,59 @@ std::error_code DeleteFile(const std::string& path) {
         error = std::make_error_code(std::errc::no_such_file_or_directory);
     }
     return error;
+}
+
+Expected<void> RemoveEntry(const std::string& path) {
+    if (::unlink(path.c_str()) != 0) {
+        return fail({errno, std::generic_category()}, path);
+    }
+    return {};
+}
+
+Expected<void> MakeEmptyFolder(const std::string& path) {
+    std::error_code error;
+    const auto status = stdfs::symlink_status(path, error);
+    if (status.type() == stdfs::file_type::not_found) {
+        if (!stdfs::create_directory(path, error) && error) {
+            return fail(error, path);
+        }
+        return {};
+    }
+    if (error) {
+        return fail(error, path);
+    }
+    if (status.type() == stdfs::file_type::symlink) {
+        return fail(Problem::IsASymbolicLink, path);
+    }
+    if (status.type() != stdfs::file_type::directory) {
+        return fail(Problem::NotAFolder, path);
+    }
+    // Listed whole before anything goes: a folder being changed need not list every entry.
+    std::vector<stdfs::path> entries;
+    for (stdfs::directory_iterator it(path, error), end; !error && it != end; it.increment(error)) {
+        entries.push_back(it->path());
+    }
+    if (error) {
+        return fail(error, path);
+    }
+    for (const auto& entry : entries) {
+        // remove_all takes a link itself, never what it points to.
+        stdfs::remove_all(entry, error);
+        if (error) {
+            return fail(error, entry.string());
+        }
+    }
+    return {};
+}
+
+Expected<std::string> TemporaryFolder() {
+    std::error_code error;
+    const auto folder = stdfs::temp_directory_path(error);
+    if (error) {
+        return fail(error);
+    }
+    // Without the trailing separator TMPDIR may carry: a root keeps its own.
+    return (folder / "").parent_path().string();
 }
 
 std::vector<std::string> ListFiles(const std::string& folder, std::error_code& error) {

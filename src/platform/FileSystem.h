@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Failure.h"
+
 #include <string>
 #include <system_error>
 #include <vector>
@@ -32,6 +34,19 @@ std::error_code DeleteFolder(const std::string& path);
 // Removes one file (a link: the link itself); a write-protected file is not forced and a
 // folder is refused.
 std::error_code DeleteFile(const std::string& path);
+
+// Removes the name `path` itself, whatever its rights: a file, or a link (never what it points
+// to); a folder is refused.
+[[nodiscard]] Expected<void> RemoveEntry(const std::string& path);
+
+// Makes `path` an empty folder: creates it, or empties the folder that is there (every entry
+// directly inside it goes, write-protected files too, links as links). Refuses a link
+// (Problem::IsASymbolicLink) or anything but a folder (Problem::NotAFolder) at `path` without
+// touching it; a failure names the first entry that could not be removed.
+[[nodiscard]] Expected<void> MakeEmptyFolder(const std::string& path);
+
+// The user's folder for temporary files, without a trailing separator unless it is a root.
+[[nodiscard]] Expected<std::string> TemporaryFolder();
 
 // The names of the regular files (links followed) directly in a folder, in the platform's
 // order; subfolders and other entries are left out.

@@ -13,6 +13,7 @@
 #include <sqlite3.h>
 
 #include "platform/AsciiCase.h"
+#include "platform/LocalTime.h"
 #include "platform/SqliteHandles.h"
 #include "report/VisitTally.h"
 
@@ -26,8 +27,7 @@ constexpr std::array<std::string_view, 5> kReadColumns{"sdate", "stime", "csuris
                                                        "scstatus"};
 
 std::string localIsoTime(std::time_t time) {
-    std::tm local{};
-    localtime_r(&time, &local);
+    const std::tm local = localTime(time);
     char text[40];
     const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
     const std::string_view zone(text, length); // ends in +0800, written as +08:00

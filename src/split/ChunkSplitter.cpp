@@ -1,13 +1,12 @@
 #include "split/ChunkSplitter.h"
 
+#include "platform/FileSystem.h"
 #include "platform/Problem.h"
-#include "platform/ChunkFiles.h"
 #include "split/ChunkNames.h"
 #include "split/ChunkPlan.h"
 #include "logs/LogReader.h"
 
 #include <algorithm>
-#include <unistd.h>
 #include <vector>
 
 namespace trawlmeter::split {
@@ -48,16 +47,16 @@ tl::expected<std::int64_t, SplitFailure> ChunkSplitter::split(const std::string&
     if (auto sizes = checkSizes(chunkBuffers, bufferBytes); !sizes) {
         return tl::unexpected(sizes.error());
     }
-    auto input = openSourceFile(source);
-    if (!input) {
+    auto input = File::openRegularForReading(source);
+    const auto length = input ? input->size() : tl::unexpected(input.error());
+    if (!length) {
         return tl::unexpected(
-            SplitFailure{SplitFailure::Kind::SourceUnreadable, input.error().message()});
+            SplitFailure{SplitFailure::Kind::SourceUnreadable, length.error().code.message()});
     }
-    const ChunkPlan plan(input->length, chunkBuffers, bufferBytes);
+    const ChunkPlan plan(*length, chunkBuffers, bufferBytes);
     for (std::int64_t number = 0; number < plan.chunkCount(); ++number) {
         const ByteRange range = plan.chunk(number);
-        if (auto written = writeChunk(input->file.fd(), number, range.offset, range.length);
-            !written) {
+        if (auto written = writeChunk(*input, number, range.offset, range.length); !written) {
             return giveUp(written.error(), number);
         }
         if (!m_yield()) {
@@ -147,7 +146,7 @@ ChunkSplitter::split(logs::LogReader& source, std::int32_t chunkBuffers, std::in
     return number + 1;
 }
 
-tl::expected<void, SplitFailure> ChunkSplitter::writeChunk(int source, std::int64_t number,
+tl::expected<void, SplitFailure> ChunkSplitter::writeChunk(const File& source, std::int64_t number,
                                                            std::int64_t offset,
                                                            std::int64_t length) {
     auto chunk = startChunk(number);
@@ -156,7 +155,7 @@ tl::expected<void, SplitFailure> ChunkSplitter::writeChunk(int source, std::int6
     }
     for (std::int64_t done = 0; done < length;) {
         const std::int64_t step = std::min(kBytesPerYield, length - done);
-        if (auto copied = m_copier.copy(source, offset + done, step, chunk->fd()); !copied) {
+        if (auto copied = m_copier.copy(source, offset + done, step, *chunk); !copied) {
             return discardChunk(*chunk, number, failureOfCopy(copied.error()));
         }
         done += step;
@@ -170,45 +169,44 @@ tl::expected<void, SplitFailure> ChunkSplitter::writeChunk(int source, std::int6
     return {};
 }
 
-tl::expected<void, SplitFailure> ChunkSplitter::closeChunk(FileHandle& chunk) {
+tl::expected<void, SplitFailure> ChunkSplitter::closeChunk(File& chunk) {
     // A close that fails can be the first word of written data that never reached the disk.
-    if (!chunk.close()) {
+    if (auto closed = chunk.close(); !closed) {
         return tl::unexpected(
-            SplitFailure{SplitFailure::Kind::ChunkUnwritable,
-                         std::error_code(errno, std::generic_category()).message()});
+            SplitFailure{SplitFailure::Kind::ChunkUnwritable, closed.error().code.message()});
     }
     return {};
 }
 
-tl::expected<FileHandle, SplitFailure> ChunkSplitter::startChunk(std::int64_t number) {
-    auto chunk = createChunkFile(chunkFileName(m_destination, number));
+tl::expected<File, SplitFailure> ChunkSplitter::startChunk(std::int64_t number) {
+    auto chunk = File::createEmpty(chunkFileName(m_destination, number));
     if (!chunk) {
         return tl::unexpected(
-            SplitFailure{SplitFailure::Kind::ChunkUnwritable, chunk.error().message()});
+            SplitFailure{SplitFailure::Kind::ChunkUnwritable, chunk.error().code.message()});
     }
     return std::move(*chunk);
 }
 
-tl::expected<void, SplitFailure> ChunkSplitter::append(FileHandle& chunk,
-                                                       std::span<const char> bytes) {
-    if (const auto error = writeWhole(m_writes, chunk.fd(), bytes)) {
-        return tl::unexpected(SplitFailure{SplitFailure::Kind::ChunkUnwritable, error.message()});
+tl::expected<void, SplitFailure> ChunkSplitter::append(File& chunk, std::span<const char> bytes) {
+    if (auto written = writeWhole(m_writes, chunk, bytes); !written) {
+        return tl::unexpected(
+            SplitFailure{SplitFailure::Kind::ChunkUnwritable, written.error().code.message()});
     }
     return {};
 }
 
-tl::unexpected<SplitFailure> ChunkSplitter::discardChunk(FileHandle& chunk, std::int64_t number,
+tl::unexpected<SplitFailure> ChunkSplitter::discardChunk(File& chunk, std::int64_t number,
                                                          SplitFailure failure) {
     // The chunk goes either way, so a failing close adds nothing to the failure in hand.
     (void)chunk.close();
-    (void)::unlink(chunkFileName(m_destination, number).c_str());
+    (void)fs::RemoveEntry(chunkFileName(m_destination, number));
     return tl::unexpected(std::move(failure));
 }
 
 tl::unexpected<SplitFailure> ChunkSplitter::giveUp(SplitFailure failure, std::int64_t count) {
     if (failure.kind != SplitFailure::Kind::Stopped) {
         for (std::int64_t number = 0; number < count; ++number) {
-            (void)::unlink(chunkFileName(m_destination, number).c_str());
+            (void)fs::RemoveEntry(chunkFileName(m_destination, number));
         }
     }
     return tl::unexpected(std::move(failure));

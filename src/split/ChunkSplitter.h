@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/FileWrites.h"
-#include "platform/FileHandle.h"
+#include "platform/File.h"
 #include "split/RangeCopier.h"
 
 #include <tl/expected.hpp>
@@ -52,13 +52,12 @@ public:
 
 private:
     [[nodiscard]] tl::expected<void, SplitFailure>
-    writeChunk(int source, std::int64_t number, std::int64_t offset, std::int64_t length);
-    [[nodiscard]] tl::expected<FileHandle, SplitFailure> startChunk(std::int64_t number);
-    [[nodiscard]] tl::expected<void, SplitFailure> append(FileHandle& chunk,
-                                                          std::span<const char> bytes);
-    [[nodiscard]] static tl::expected<void, SplitFailure> closeChunk(FileHandle& chunk);
+    writeChunk(const File& source, std::int64_t number, std::int64_t offset, std::int64_t length);
+    [[nodiscard]] tl::expected<File, SplitFailure> startChunk(std::int64_t number);
+    [[nodiscard]] tl::expected<void, SplitFailure> append(File& chunk, std::span<const char> bytes);
+    [[nodiscard]] static tl::expected<void, SplitFailure> closeChunk(File& chunk);
     // Removes the chunk in hand, half written, and passes `failure` on.
-    tl::unexpected<SplitFailure> discardChunk(FileHandle& chunk, std::int64_t number,
+    tl::unexpected<SplitFailure> discardChunk(File& chunk, std::int64_t number,
                                               SplitFailure failure);
     // Removes chunks 0 to `count` - 1 and passes `failure` on; a stop keeps the whole ones.
     tl::unexpected<SplitFailure> giveUp(SplitFailure failure, std::int64_t count);

@@ -1,8 +1,6 @@
 #include "split/RangeCopier.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <unistd.h>
 
 namespace trawlmeter::split {
 namespace {
@@ -11,8 +9,8 @@ constexpr std::int64_t kBufferBytes = 1 << 20;
 
 } // namespace
 
-tl::expected<void, CopyFailure> RangeCopier::copy(int from, std::int64_t offset,
-                                                  std::int64_t length, int to) {
+tl::expected<void, CopyFailure> RangeCopier::copy(const File& from, std::int64_t offset,
+                                                  std::int64_t length, File& to) {
     if (m_kernelCopy) {
         const std::int64_t copied = copyInKernel(from, offset, length, to);
         if (copied == length) {
@@ -27,7 +25,8 @@ tl::expected<void, CopyFailure> RangeCopier::copy(int from, std::int64_t offset,
     return copyThroughBuffer(from, offset, length, to);
 }
 
-std::int64_t RangeCopier::copyInKernel(int from, std::int64_t offset, std::int64_t length, int to) {
+std::int64_t RangeCopier::copyInKernel(const File& from, std::int64_t offset, std::int64_t length,
+                                       File& to) {
     std::int64_t copied = 0;
     while (copied < length) {
         const auto step = m_writes.copyRange(from, offset + copied, length - copied, to);
@@ -39,28 +38,25 @@ std::int64_t RangeCopier::copyInKernel(int from, std::int64_t offset, std::int64
     return copied;
 }
 
-tl::expected<void, CopyFailure> RangeCopier::copyThroughBuffer(int from, std::int64_t offset,
-                                                               std::int64_t length, int to) {
+tl::expected<void, CopyFailure> RangeCopier::copyThroughBuffer(const File& from,
+                                                               std::int64_t offset,
+                                                               std::int64_t length, File& to) {
     m_buffer.resize(static_cast<size_t>(kBufferBytes));
     while (length > 0) {
-        const ssize_t got = ::pread(from, m_buffer.data(),
-                                    static_cast<size_t>(std::min(length, kBufferBytes)), offset);
-        if (got < 0 && errno == EINTR) {
-            continue;
+        const auto got = from.readAt(
+            {m_buffer.data(), static_cast<size_t>(std::min(length, kBufferBytes))}, offset);
+        if (!got) {
+            return tl::unexpected(CopyFailure{CopyFailure::Kind::ReadFailed, got.error().code});
         }
-        if (got < 0) {
-            return tl::unexpected(
-                CopyFailure{CopyFailure::Kind::ReadFailed, {errno, std::generic_category()}});
-        }
-        if (got == 0) {
+        if (*got == 0) {
             return tl::unexpected(CopyFailure{CopyFailure::Kind::SourceEnded, {}});
         }
-        if (const auto error =
-                writeWhole(m_writes, to, {m_buffer.data(), static_cast<std::size_t>(got)})) {
-            return tl::unexpected(CopyFailure{CopyFailure::Kind::WriteFailed, error});
+        if (const auto written = writeWhole(m_writes, to, {m_buffer.data(), *got}); !written) {
+            return tl::unexpected(
+                CopyFailure{CopyFailure::Kind::WriteFailed, written.error().code});
         }
-        offset += got;
-        length -= got;
+        offset += static_cast<std::int64_t>(*got);
+        length -= static_cast<std::int64_t>(*got);
     }
     return {};
 }

@@ -25,14 +25,14 @@ public:
 
     // Copies `length` bytes from `offset` of `from` to the current position of `to`. Tells a
     // failed read, a source that ends before the range does and a refused write apart.
-    [[nodiscard]] tl::expected<void, CopyFailure> copy(int from, std::int64_t offset,
-                                                       std::int64_t length, int to);
+    [[nodiscard]] tl::expected<void, CopyFailure> copy(const File& from, std::int64_t offset,
+                                                       std::int64_t length, File& to);
 
 private:
     // How many bytes went through before the kernel copy stopped.
-    std::int64_t copyInKernel(int from, std::int64_t offset, std::int64_t length, int to);
-    tl::expected<void, CopyFailure> copyThroughBuffer(int from, std::int64_t offset,
-                                                      std::int64_t length, int to);
+    std::int64_t copyInKernel(const File& from, std::int64_t offset, std::int64_t length, File& to);
+    tl::expected<void, CopyFailure> copyThroughBuffer(const File& from, std::int64_t offset,
+                                                      std::int64_t length, File& to);
 
     FileWritePort& m_writes;
     bool m_kernelCopy = true;
