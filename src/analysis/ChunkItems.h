@@ -2,13 +2,11 @@
 
 #include "analysis/LineSplitter.h"
 #include "analysis/TokenSearch.h"
+#include "platform/Failure.h"
 #include "platform/File.h"
-
-#include <tl/expected.hpp>
 
 #include <optional>
 #include <string>
-#include <system_error>
 #include <string_view>
 #include <vector>
 
@@ -34,17 +32,16 @@ public:
     // false to stop. A chunk that cannot be opened or read ends the scan at once with what was
     // read so far handed out, and with the reason.
     template <typename OnItem>
-    [[nodiscard]] tl::expected<ChunkScanEnd, std::error_code> scan(const std::string& path,
-                                                                   OnItem&& onItem) {
+    [[nodiscard]] Expected<ChunkScanEnd> scan(const std::string& path, OnItem&& onItem) {
         auto chunk = File::openForReading(path);
         if (!chunk) {
-            return tl::unexpected(chunk.error().code);
+            return tl::unexpected(chunk.error());
         }
         m_block.resize(kBlockSize);
         for (;;) {
             const auto got = chunk->read(m_block);
             if (!got) {
-                return tl::unexpected(got.error().code);
+                return tl::unexpected(got.error());
             }
             if (*got == 0) {
                 return ChunkScanEnd::Read;

@@ -2,7 +2,7 @@
 
 #include "app/CrawlerEngines.h"
 #include "app/ProgramFiles.h"
-#include "app/RunMessages.h"
+#include "app/Messages.h"
 #include "platform/FileSystem.h"
 #include "report/Report.h"
 
@@ -41,7 +41,7 @@ std::string fileUrl(const std::string& path) {
 
 } // namespace
 
-tl::expected<void, std::string> MainForm::writeCrawlerReport(const std::string& target) {
+Expected<void> MainForm::writeCrawlerReport(const std::string& target) {
     return report::writeReport(programPath(kDatabaseName), kReportEngines, target);
 }
 
@@ -56,7 +56,7 @@ void MainForm::MnuCrawlerReport_Click() {
         }
     }
     if (!written) {
-        tell(messages::reportFailed(written.error()));
+        tell(messages::reportFailed(written.error(), programPath(kDatabaseName)), written.error());
         return;
     }
     // Unlike the credit line, the page was asked for: without a browser, say where it lies.

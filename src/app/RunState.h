@@ -6,11 +6,9 @@
 #include "store/VisitWriter.h"
 
 #include <chrono>
-#include <memory>
-
 #include <cstdint>
+#include <memory>
 #include <optional>
-#include <string>
 
 namespace trawlmeter {
 
@@ -40,8 +38,6 @@ struct RunState {
     std::optional<logs::LogEntry> log;
     // How many chunks the last split wrote, numbered from 0: the only files a run scans.
     std::int64_t chunksWritten = 0;
-    // SQLite's reason when an export could not store its record.
-    std::string storeFailure;
 
     static std::shared_ptr<const analysis::FieldLayout> standardLayout() {
         return std::make_shared<const analysis::FieldLayout>(analysis::FieldLayout::standard());

@@ -1,13 +1,13 @@
 #include "app/MainForm.h"
 
-#include "app/RunMessages.h"
+#include "app/Messages.h"
+#include "logs/LogReader.h"
 #include "platform/FileSystem.h"
+#include "platform/Problem.h"
 #include "split/ChunkNames.h"
 #include "split/ChunkSplitter.h"
-#include "logs/LogReader.h"
 
 #include <filesystem>
-#include <system_error>
 
 namespace trawlmeter {
 namespace {
@@ -21,7 +21,7 @@ RunStep MainForm::CmdFileSplit_Click() {
         tell(messages::kLogMissing);
         return RunStep::LogMissing;
     }
-    Label2.setCaption("正在分割...");
+    Label2.setCaption(messages::kSplitting);
     if (const RunStep prepared = CmdCreateTemp_Click(); prepared != RunStep::Done) {
         return prepared;
     }
@@ -38,7 +38,7 @@ RunStep MainForm::CmdFileSplit_Click() {
         return split;
     }
     TxtLstiisFileCnt.setText(std::to_string(LstiisFile.ListCount()));
-    Label2.setCaption("分割完成，共分成 " + TxtLstiisFileCnt.Text() + " 个临时日志文件");
+    Label2.setCaption(messages::splitDone(TxtLstiisFileCnt.Text()));
     return RunStep::Done;
 }
 
@@ -53,30 +53,28 @@ RunStep MainForm::FileSplit(const std::string& SourceFile, const std::string& De
     const logs::LogEntry log = m_run.log && m_run.log->path == SourceFile
                                    ? *m_run.log
                                    : logs::LogEntry{SourceFile, {}, -1};
-    tl::expected<std::int64_t, split::SplitFailure> chunks;
+    Expected<std::int64_t> chunks;
     if (logs::logKindOf(SourceFile) == logs::LogKind::Plain) {
         chunks = splitter.split(SourceFile, ChunkSize, BufferSize);
     } else if (auto reader = logs::LogReader::open(log)) {
         chunks = splitter.split(*reader, ChunkSize, BufferSize);
     } else {
-        chunks = tl::unexpected(split::SplitFailure{split::SplitFailure::Kind::SourceUnreadable,
-                                                    reader.error().reason});
+        chunks = tl::unexpected(reader.error());
     }
     m_run.chunksWritten = chunks.value_or(0);
     if (!chunks) {
-        const auto& reason = chunks.error().reason;
-        switch (chunks.error().kind) {
-        case split::SplitFailure::Kind::Stopped:
+        const Failure& failure = chunks.error();
+        if (failure.code == Problem::Stopped) {
             return RunStep::Stopped;
-        case split::SplitFailure::Kind::SourceUnreadable:
-            tell(messages::logUnreadable(log.label(), reason));
+        }
+        // A failure that concerns the log is the log's; any other is the work folder's.
+        if (failure.subject == log.label()) {
+            tell(messages::logUnreadable(failure), failure);
             return RunStep::LogUnreadable;
-        case split::SplitFailure::Kind::InvalidSizes:
-        case split::SplitFailure::Kind::ChunkUnwritable:
-            break;
         }
         tell(messages::splitFailed(std::filesystem::path(DestinationFile).parent_path().string(),
-                                   reason));
+                                   failure),
+             failure);
         return RunStep::Failed;
     }
     if (ShowFinishMessage == FinishMessage::Show) {
@@ -87,11 +85,10 @@ RunStep MainForm::FileSplit(const std::string& SourceFile, const std::string& De
 
 void MainForm::CmdGetiisFile_Click() {
     LstiisFile.Clear();
-    // A missing work folder lists nothing; a listing cut short keeps the names it found, and
-    // the run then misses a chunk and says so.
-    std::error_code listError;
+    // A work folder that is missing or cannot be listed lists nothing: a run then misses its
+    // chunks and says so.
     std::vector<std::string> names =
-        fs::ListFiles(split::workFolderPath(programFolder()), listError);
+        fs::ListFiles(split::workFolderPath(programFolder())).value_or(std::vector<std::string>());
     split::sortInSplitOrder(names);
     for (auto& name : names) {
         LstiisFile.AddItem(std::move(name));

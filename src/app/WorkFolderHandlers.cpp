@@ -1,6 +1,6 @@
 #include "app/MainForm.h"
 
-#include "app/RunMessages.h"
+#include "app/Messages.h"
 #include "platform/FileSystem.h"
 #include "split/ChunkNames.h"
 
@@ -9,14 +9,13 @@ namespace trawlmeter {
 RunStep MainForm::CmdCreateTemp_Click() {
     // What an interrupted run left there goes; a link or a file in its place is refused.
     if (auto prepared = fs::MakeEmptyFolder(split::workFolderPath(programFolder())); !prepared) {
-        tell(messages::workFolderUnusable(prepared.error().subject,
-                                          prepared.error().code.message()));
+        tell(messages::workFolderUnusable(prepared.error()), prepared.error());
         return RunStep::Failed;
     }
     return RunStep::Done;
 }
 
-std::error_code MainForm::CmdDeleteTemp_Click() {
+Expected<void> MainForm::CmdDeleteTemp_Click() {
     const std::string folder = split::workFolderPath(programFolder());
     // A link or a file of that name is not the run's to delete.
     if (!fs::FolderExists(folder) || fs::IsLink(folder)) {

@@ -3,8 +3,10 @@
 #include "batch/BatchPlatform.h"
 #include "app/CrawlerEngines.h"
 #include "app/MainForm.h"
-#include "app/RunMessages.h"
+#include "app/Messages.h"
+#include "app/ProgramFiles.h"
 #include "platform/FileSystem.h"
+#include "platform/Problem.h"
 #include "platform/StopSignals.h"
 #include "report/Report.h"
 #include "logs/LogFormat.h"
@@ -127,33 +129,42 @@ std::variant<BatchArguments, int> parseArguments(const std::vector<std::string>&
     return parsed;
 }
 
+struct ExpandedLogs {
+    std::vector<std::string> logs;
+    // False when a folder held no log or could not be listed.
+    bool everyFolderRead = true;
+};
+
 // The logs the arguments stand for: a folder the regular files directly in it whose names end
 // in .log, in the byte order of their names; anything else itself. A folder with no log, or one
-// that cannot be listed, is reported and gives the status of an unreadable log.
-std::vector<std::string> expandLogs(const std::vector<std::string>& arguments,
-                                    MessageBoxPort& messageBox, int& status) {
-    std::vector<std::string> logs;
+// that cannot be listed, is reported and left out.
+ExpandedLogs expandLogs(const std::vector<std::string>& arguments, MessageBoxPort& messageBox) {
+    ExpandedLogs expanded;
     for (const auto& argument : arguments) {
         if (!fs::FolderExists(argument)) {
-            logs.push_back(argument);
+            expanded.logs.push_back(argument);
             continue;
         }
-        std::error_code error;
-        auto names = fs::ListFiles(argument, error);
-        std::erase_if(names, [](const std::string& name) { return !logs::hasLogEnding(name); });
-        if (error || names.empty()) {
-            messageBox.showMessage(
-                messages::logUnreadable(argument, error ? error.message() : messages::kNoLogInside),
-                kOkOnly, messages::kTitle);
-            status = exit_status::kLogUnreadable;
+        auto names = fs::ListFiles(argument);
+        if (names) {
+            std::erase_if(*names,
+                          [](const std::string& name) { return !logs::hasLogEnding(name); });
+            if (names->empty()) {
+                names = fail(Problem::NoLogInside, argument);
+            }
+        }
+        if (!names) {
+            messageBox.showMessage(messages::logUnreadable(names.error()), kOkOnly,
+                                   messages::kTitle);
+            expanded.everyFolderRead = false;
             continue;
         }
-        std::sort(names.begin(), names.end());
-        for (const auto& name : names) {
-            logs.push_back(argument + "/" + name);
+        std::sort(names->begin(), names->end());
+        for (const auto& name : *names) {
+            expanded.logs.push_back(argument + "/" + name);
         }
     }
-    return logs;
+    return expanded;
 }
 
 } // namespace
@@ -188,8 +199,8 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
         (void)form.Form_Unload();
         return exit_status::kUnusableDatabaseOrArguments;
     }
-    int status = exit_status::kFinished;
-    const auto logs = expandLogs(parsed.logs, platform, status);
+    const auto [logs, everyFolderRead] = expandLogs(parsed.logs, platform);
+    int status = everyFolderRead ? exit_status::kFinished : exit_status::kLogUnreadable;
     progress.setLogCount(logs.size());
     for (std::size_t log = 0; log < logs.size(); ++log) {
         // A signal that came before this run stops the batch as one inside it would.
@@ -220,8 +231,9 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
     const bool goOn = status != exit_status::kRunFailed && !platform.stopSignal();
     if (!parsed.report.empty() && goOn) {
         if (auto written = form.writeCrawlerReport(parsed.report); !written) {
-            platform.showMessage(messages::reportFailed(written.error()), kOkOnly,
-                                 messages::kTitle);
+            platform.showMessage(
+                messages::reportFailed(written.error(), form.programPath(kDatabaseName)), kOkOnly,
+                messages::kTitle);
             status = exit_status::kRunFailed;
         }
     }

@@ -10,19 +10,19 @@ std::string LogEntry::label() const {
     return memberIndex < 0 ? path : path + ":" + member;
 }
 
-tl::expected<std::vector<LogEntry>, LogReadError> listLogs(const std::string& path) {
+Expected<std::vector<LogEntry>> listLogs(const std::string& path) {
     if (logKindOf(path) != LogKind::Archive) {
         return std::vector<LogEntry>{LogEntry{path, "", -1}};
     }
     auto stream = LogStream::open(path);
     if (!stream) {
-        return tl::make_unexpected(stream.error());
+        return tl::unexpected(stream.error());
     }
     std::vector<LogEntry> logs;
     for (;;) {
         auto member = stream->nextMember();
         if (!member) {
-            return tl::make_unexpected(member.error());
+            return tl::unexpected(member.error());
         }
         if (!*member) {
             break;
@@ -36,19 +36,18 @@ tl::expected<std::vector<LogEntry>, LogReadError> listLogs(const std::string& pa
     return logs;
 }
 
-tl::expected<bool, LogReadError> verifyLogs(const std::string& path,
-                                            const std::function<bool()>& keepGoing) {
+Expected<bool> verifyLogs(const std::string& path, const std::function<bool()>& keepGoing) {
     if (logKindOf(path) == LogKind::Plain) {
         return true;
     }
     auto stream = LogStream::open(path);
     if (!stream) {
-        return tl::make_unexpected(stream.error());
+        return tl::unexpected(stream.error());
     }
     for (;;) {
         auto member = stream->nextMember();
         if (!member) {
-            return tl::make_unexpected(member.error());
+            return tl::unexpected(member.error());
         }
         if (!*member) {
             return true;
@@ -59,7 +58,7 @@ tl::expected<bool, LogReadError> verifyLogs(const std::string& path,
         for (;;) {
             auto block = stream->nextBlock();
             if (!block) {
-                return tl::make_unexpected(block.error());
+                return tl::unexpected(block.error());
             }
             if (block->empty()) {
                 break;

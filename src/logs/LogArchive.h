@@ -1,8 +1,7 @@
 #pragma once
 
 #include "logs/LogFormat.h"
-
-#include <tl/expected.hpp>
+#include "platform/Failure.h"
 
 #include <cstdint>
 #include <functional>
@@ -10,15 +9,6 @@
 #include <vector>
 
 namespace trawlmeter::logs {
-
-// Why a log could not be listed or read: the file (and member), and libarchive's or the system's
-// own words, e.g. "/logs/may.zip:u_ex0501.log" and "ZIP bad CRC: 0x6b699fe6 should be …".
-struct LogReadError {
-    std::string log;
-    std::string reason;
-
-    [[nodiscard]] std::string message() const { return log + ": " + reason; }
-};
 
 // One log: a whole file, or one member of an archive. A member's name is only ever a label; it
 // never becomes a path on disk, and the member is found again by its position.
@@ -33,15 +23,17 @@ struct LogEntry {
 
 // The logs `path` stands for. A plain or compressed file is one log and is not opened here; an
 // archive stands for its regular-file members whose names end in .log (any case), in the byte
-// order of their names. Fails when the archive or one of its headers cannot be read.
-[[nodiscard]] tl::expected<std::vector<LogEntry>, LogReadError> listLogs(const std::string& path);
+// order of their names. Fails when the archive or one of its headers cannot be read. A failure
+// of a log names the file, or the file and member ("/logs/may.zip:u_ex0501.log"), and carries
+// libarchive's words where it said any ("ZIP bad CRC: 0x6b699fe6 should be …").
+[[nodiscard]] Expected<std::vector<LogEntry>> listLogs(const std::string& path);
 
 // Reads every log of a compressed file or archive to its end and keeps nothing, so a caller can
 // make sure an archive decompresses in full before it uses any member. Costs one full
 // decompression, in one pass in the archive's own order; a plain file passes unread.
 // `keepGoing` runs after every block read; false from it ends the reading early, and the
 // result is then false.
-[[nodiscard]] tl::expected<bool, LogReadError> verifyLogs(
+[[nodiscard]] Expected<bool> verifyLogs(
     const std::string& path, const std::function<bool()>& keepGoing = [] { return true; });
 
 } // namespace trawlmeter::logs

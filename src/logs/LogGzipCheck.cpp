@@ -1,5 +1,7 @@
 #include "logs/LogGzipCheck.h"
 
+#include "platform/Problem.h"
+
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -84,14 +86,14 @@ void LogGzipCheck::add(std::span<const char> bytes) {
     m_length += bytes.size();
 }
 
-tl::expected<void, std::string> LogGzipCheck::verify(const File& file) const {
+Expected<void> LogGzipCheck::verify(const File& file) const {
     const auto fileSize = file.size();
     if (!fileSize) {
-        return tl::make_unexpected(fileSize.error().code.message());
+        return tl::unexpected(fileSize.error());
     }
     const std::int64_t size = *fileSize;
     if (size < kShortestMember) {
-        return tl::make_unexpected(std::string("truncated"));
+        return fail(Problem::TruncatedGzip, file.path());
     }
     const auto last = trailerBefore(file, size);
     if (last && last->crc == m_crc && last->length == static_cast<std::uint32_t>(m_length)) {
@@ -101,7 +103,7 @@ tl::expected<void, std::string> LogGzipCheck::verify(const File& file) const {
     // modulo 2^32.
     const auto trailers = memberTrailers(file, size);
     if (!trailers) {
-        return tl::make_unexpected(std::string("cannot read back its gzip trailers"));
+        return fail(Problem::GzipTrailersUnreadable, file.path());
     }
     std::uint32_t crc = 0;
     std::uint64_t length = 0;
@@ -110,10 +112,10 @@ tl::expected<void, std::string> LogGzipCheck::verify(const File& file) const {
         length += trailer.length;
     }
     if (crc != m_crc) {
-        return tl::make_unexpected(std::string("damaged (CRC mismatch)"));
+        return fail(Problem::GzipCrcMismatch, file.path());
     }
     if (length != m_length) {
-        return tl::make_unexpected(std::string("damaged (length mismatch)"));
+        return fail(Problem::GzipLengthMismatch, file.path());
     }
     return {};
 }

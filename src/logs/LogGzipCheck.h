@@ -1,12 +1,10 @@
 #pragma once
 
+#include "platform/Failure.h"
 #include "platform/File.h"
-
-#include <tl/expected.hpp>
 
 #include <cstdint>
 #include <span>
-#include <string>
 
 namespace trawlmeter::logs {
 
@@ -17,8 +15,9 @@ public:
     void add(std::span<const char> bytes);
 
     // Whether the bytes added match the gzip file `file`: the trailer at its end, or, for
-    // members one after another, all their trailers together. A reason when they do not.
-    [[nodiscard]] tl::expected<void, std::string> verify(const File& file) const;
+    // members one after another, all their trailers together. The reason when they do not, or
+    // when the file cannot be read back.
+    [[nodiscard]] Expected<void> verify(const File& file) const;
 
 private:
     std::uint32_t m_crc = 0;

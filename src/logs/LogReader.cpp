@@ -1,45 +1,50 @@
 #include "logs/LogReader.h"
 
+#include "platform/Problem.h"
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
 namespace trawlmeter::logs {
 
-tl::expected<LogReader, LogReadError> LogReader::open(const LogEntry& entry) {
+Expected<LogReader> LogReader::open(const LogEntry& entry) {
+    const auto failure = [&entry](Failure reason) {
+        reason.subject = entry.label();
+        return tl::unexpected(std::move(reason));
+    };
     auto stream = LogStream::open(entry.path);
     if (!stream) {
-        return tl::make_unexpected(stream.error());
+        return failure(stream.error());
     }
     const bool inArchive = logKindOf(entry.path) == LogKind::Archive;
     if (inArchive != (entry.memberIndex >= 0)) {
-        return tl::make_unexpected(LogReadError{entry.label(), "not a log of this file"});
+        return failure({Problem::NotALogOfThisFile, {}, {}});
     }
     for (;;) {
         auto member = stream->nextMember();
         if (!member) {
-            return tl::make_unexpected(member.error());
+            return failure(member.error());
         }
         if (!*member || (*member)->index > entry.memberIndex) {
-            return tl::make_unexpected(LogReadError{entry.label(), "no longer in the archive"});
+            return failure({Problem::EntryGone, {}, {}});
         }
         if ((*member)->index == entry.memberIndex) {
             if (!(*member)->isLog || (*member)->name != entry.member) {
-                return tl::make_unexpected(
-                    LogReadError{entry.label(), "no longer in the archive at its position"});
+                return failure({Problem::EntryMoved, {}, {}});
             }
             return LogReader(std::move(*stream));
         }
     }
 }
 
-tl::expected<std::size_t, LogReadError> LogReader::read(std::span<char> buffer) {
+Expected<std::size_t> LogReader::read(std::span<char> buffer) {
     std::size_t copied = 0;
     while (copied < buffer.size()) {
         if (m_pending.empty()) {
             auto block = m_stream.nextBlock();
             if (!block && copied == 0) {
-                return tl::make_unexpected(block.error());
+                return tl::unexpected(block.error());
             }
             if (!block || block->empty()) {
                 break;
@@ -54,7 +59,7 @@ tl::expected<std::size_t, LogReadError> LogReader::read(std::span<char> buffer) 
     return copied;
 }
 
-tl::expected<std::span<const char>, LogReadError> LogReader::nextBlock() {
+Expected<std::span<const char>> LogReader::nextBlock() {
     if (!m_pending.empty()) {
         return std::exchange(m_pending, {});
     }

@@ -3,7 +3,7 @@
 #include "logs/LogArchive.h"
 #include "logs/LogStream.h"
 
-#include <tl/expected.hpp>
+#include "platform/Failure.h"
 
 #include <cstddef>
 #include <span>
@@ -19,14 +19,15 @@ namespace trawlmeter::logs {
 class LogReader {
 public:
     // Fails when the file cannot be opened, is not of the format its ending claims, or no
-    // longer holds that member at that position.
-    [[nodiscard]] static tl::expected<LogReader, LogReadError> open(const LogEntry& entry);
+    // longer holds that member at that position. Every failure names the log (the entry's
+    // label).
+    [[nodiscard]] static Expected<LogReader> open(const LogEntry& entry);
 
     // Fills `buffer` as far as the log goes: the bytes copied, 0 only at the end (or for an
     // empty buffer). A failure after some bytes were copied is reported by the next call.
-    [[nodiscard]] tl::expected<std::size_t, LogReadError> read(std::span<char> buffer);
+    [[nodiscard]] Expected<std::size_t> read(std::span<char> buffer);
     // The next bytes without a copy, valid until the next call on this reader; empty at the end.
-    [[nodiscard]] tl::expected<std::span<const char>, LogReadError> nextBlock();
+    [[nodiscard]] Expected<std::span<const char>> nextBlock();
 
 private:
     explicit LogReader(LogStream stream) : m_stream(std::move(stream)) {}

@@ -1,11 +1,11 @@
 #include "logs/LogStream.h"
 
 #include "platform/File.h"
+#include "platform/Problem.h"
 
 #include <archive.h>
 #include <archive_entry.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <system_error>
 #include <utility>
@@ -16,26 +16,15 @@ namespace {
 
 constexpr std::size_t kBlockBytes = 1 << 20;
 
-std::string systemWords(int error) {
-    return std::generic_category().message(error);
-}
-
-// libarchive says nothing for some endings, e.g. a gzip trailer cut short or a 7z cut in half.
+// What libarchive said, trimmed; empty where it says nothing, as for some endings (a gzip
+// trailer cut short, a 7z cut in half).
 std::string libarchiveWords(archive* handle) {
     const char* text = archive_error_string(handle);
     std::string words = text ? text : "";
     while (!words.empty() && (words.back() == '\n' || words.back() == ' ')) {
         words.pop_back();
     }
-    if (!words.empty()) {
-        return words;
-    }
-    const int error = archive_errno(handle);
-    return error > 0 ? systemWords(error) : "truncated or damaged";
-}
-
-LogReadError errorAt(const std::string& label, const std::string& words) {
-    return LogReadError{label, words};
+    return words;
 }
 
 void enableFormat(archive* handle, const LogFormat& format) {
@@ -67,23 +56,41 @@ std::string memberName(archive_entry* entry) {
     return name ? name : "";
 }
 
-void failRead(archive* handle, const Failure& failure) {
-    archive_set_error(handle, failure.code.value(), "%s", failure.code.message().c_str());
-}
-
 } // namespace
 
 // The file libarchive reads through the callbacks below, and the block it reads into. It stays
 // at one place in memory however the stream is moved.
 struct LogSource {
+    explicit LogSource(File opened) : file(std::move(opened)) {}
+
     File file;
     std::vector<char> block = std::vector<char>(kBlockBytes);
+    // Why reading the file failed, which says more than libarchive's account of it.
+    std::optional<Failure> failure;
+
+    void failRead(archive* handle, const Failure& reason) {
+        failure = reason;
+        archive_set_error(handle, reason.code.value(), "%s", reason.code.message().c_str());
+    }
+
+    // Why libarchive gave up.
+    Failure failureOf(archive* handle) const {
+        if (failure) {
+            return *failure;
+        }
+        if (auto words = libarchiveWords(handle); !words.empty()) {
+            return {Problem::DamagedLog, {}, std::move(words)};
+        }
+        const int error = archive_errno(handle);
+        return error > 0 ? Failure{{error, std::generic_category()}, {}, {}}
+                         : Failure{Problem::DamagedLog, {}, {}};
+    }
 
     static la_ssize_t read(archive* handle, void* source, const void** block) {
         auto& self = *static_cast<LogSource*>(source);
         const auto got = self.file.read(self.block);
         if (!got) {
-            failRead(handle, got.error());
+            self.failRead(handle, got.error());
             return ARCHIVE_FATAL;
         }
         *block = self.block.data();
@@ -111,7 +118,7 @@ struct LogSource {
                                                : File::From::End;
         const auto position = self.file.seek(offset, from);
         if (!position) {
-            failRead(handle, position.error());
+            self.failRead(handle, position.error());
             return ARCHIVE_FATAL;
         }
         return *position;
@@ -130,17 +137,17 @@ LogStream::LogStream(std::string path, LogFormat format, std::unique_ptr<LogSour
 LogStream::LogStream(LogStream&&) noexcept = default;
 LogStream::~LogStream() = default;
 
-tl::expected<LogStream, LogReadError> LogStream::open(const std::string& path) {
+Expected<LogStream> LogStream::open(const std::string& path) {
     const LogFormat format = logFormatOf(path);
     // A pipe with a log's name must not hang the open.
     auto file = File::openRegularForReading(path);
     if (!file) {
-        return tl::make_unexpected(errorAt(path, file.error().code.message()));
+        return tl::unexpected(file.error());
     }
-    auto source = std::make_unique<LogSource>(LogSource{std::move(*file)});
+    auto source = std::make_unique<LogSource>(std::move(*file));
     std::unique_ptr<archive, ArchiveFree> handle(archive_read_new());
     if (!handle) {
-        return tl::make_unexpected(errorAt(path, systemWords(ENOMEM)));
+        return fail(std::make_error_code(std::errc::not_enough_memory), path);
     }
     enableFormat(handle.get(), format);
     archive_read_set_callback_data(handle.get(), source.get());
@@ -148,31 +155,36 @@ tl::expected<LogStream, LogReadError> LogStream::open(const std::string& path) {
     archive_read_set_skip_callback(handle.get(), &LogSource::skip);
     archive_read_set_seek_callback(handle.get(), &LogSource::seek);
     if (archive_read_open1(handle.get()) != ARCHIVE_OK) {
-        return tl::make_unexpected(errorAt(path, libarchiveWords(handle.get())));
+        Failure failure = source->failureOf(handle.get());
+        failure.subject = path;
+        return tl::unexpected(std::move(failure));
     }
     if (format.kind == LogKind::Compressed) {
         // Without the filter's signature libarchive reads the file as it is.
         const int filters = archive_filter_count(handle.get());
-        const std::string name(format.name);
         if (filters < 2 || archive_filter_code(handle.get(), 0) != format.code) {
-            return tl::make_unexpected(errorAt(path, "not a " + name + " stream"));
+            return fail(Problem::WrongFormat, path, std::string(format.name));
         }
         if (filters > 2) {
-            return tl::make_unexpected(
-                errorAt(path, "a " + name + " stream inside a " + name + " stream"));
+            return fail(Problem::StreamInStream, path, std::string(format.name));
         }
     }
     return LogStream(path, format, std::move(source), std::move(handle));
 }
 
-tl::unexpected<LogReadError> LogStream::fail(std::string words) {
-    m_failure = errorAt(m_label.empty() ? m_path : m_label, words);
-    return tl::make_unexpected(*m_failure);
+tl::unexpected<Failure> LogStream::failWith(Failure failure) {
+    failure.subject = m_label.empty() ? m_path : m_label;
+    m_failure = std::move(failure);
+    return tl::unexpected(*m_failure);
 }
 
-tl::expected<std::optional<LogStream::Member>, LogReadError> LogStream::nextMember() {
+tl::unexpected<Failure> LogStream::failedInLibarchive() {
+    return failWith(m_source->failureOf(m_archive.get()));
+}
+
+Expected<std::optional<LogStream::Member>> LogStream::nextMember() {
     if (m_failure) {
-        return tl::make_unexpected(*m_failure);
+        return tl::unexpected(*m_failure);
     }
     const bool wholeFile = m_format.kind != LogKind::Archive;
     if (wholeFile && m_index >= 0) {
@@ -193,7 +205,7 @@ tl::expected<std::optional<LogStream::Member>, LogReadError> LogStream::nextMemb
     const int status = archive_read_next_header(m_archive.get(), &entry);
     // A warning on a header (a name in an unknown character set) leaves the data readable.
     if (status != ARCHIVE_OK && status != ARCHIVE_WARN && status != ARCHIVE_EOF) {
-        return fail(libarchiveWords(m_archive.get()));
+        return failedInLibarchive();
     }
     m_hasData = status != ARCHIVE_EOF;
     if (wholeFile) {
@@ -213,9 +225,9 @@ tl::expected<std::optional<LogStream::Member>, LogReadError> LogStream::nextMemb
     return member;
 }
 
-tl::expected<std::span<const char>, LogReadError> LogStream::nextBlock() {
+Expected<std::span<const char>> LogStream::nextBlock() {
     if (m_failure) {
-        return tl::make_unexpected(*m_failure);
+        return tl::unexpected(*m_failure);
     }
     while (m_hasData && !m_ended) {
         const void* data = nullptr;
@@ -227,11 +239,13 @@ tl::expected<std::span<const char>, LogReadError> LogStream::nextBlock() {
         }
         // A warning here is a checksum or size that does not match: the data is wrong.
         if (status != ARCHIVE_OK) {
-            const std::string words = libarchiveWords(m_archive.get());
-            return fail(m_encrypted ? "encrypted (" + words + ")" : words);
+            if (m_encrypted) {
+                return failWith({Problem::EncryptedEntry, {}, libarchiveWords(m_archive.get())});
+            }
+            return failedInLibarchive();
         }
         if (offset != m_delivered) {
-            return fail("a sparse entry, which no log is");
+            return failWith({Problem::SparseEntry, {}, {}});
         }
         if (size == 0) {
             continue;
@@ -246,18 +260,19 @@ tl::expected<std::span<const char>, LogReadError> LogStream::nextBlock() {
     return finishEntry();
 }
 
-tl::expected<std::span<const char>, LogReadError> LogStream::finishEntry() {
+Expected<std::span<const char>> LogStream::finishEntry() {
     if (m_ended) {
         return std::span<const char>();
     }
     if (m_declaredSize >= 0 && m_delivered != m_declaredSize) {
-        return fail("truncated: " + std::to_string(m_delivered) + " of the " +
-                    std::to_string(m_declaredSize) + " bytes its header gives");
+        return failWith({Problem::ShortEntry,
+                         {},
+                         std::to_string(m_delivered) + " of the " + std::to_string(m_declaredSize) +
+                             " bytes its header gives"});
     }
     if (m_gzip) {
-        const auto checked = m_gzip->verify(m_source->file);
-        if (!checked) {
-            return fail(checked.error());
+        if (auto checked = m_gzip->verify(m_source->file); !checked) {
+            return failWith(std::move(checked.error()));
         }
     }
     m_ended = true;

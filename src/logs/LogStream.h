@@ -4,7 +4,7 @@
 #include "logs/LogFormat.h"
 #include "logs/LogGzipCheck.h"
 
-#include <tl/expected.hpp>
+#include "platform/Failure.h"
 
 #include <cstdint>
 #include <memory>
@@ -30,17 +30,17 @@ public:
         bool isLog;         // a whole file, or a regular-file member named *.log
     };
 
-    [[nodiscard]] static tl::expected<LogStream, LogReadError> open(const std::string& path);
+    [[nodiscard]] static Expected<LogStream> open(const std::string& path);
 
     LogStream(LogStream&& other) noexcept;
     LogStream& operator=(LogStream&& other) = delete;
     ~LogStream();
 
     // The next entry, ready to be read, or nothing after the last.
-    [[nodiscard]] tl::expected<std::optional<Member>, LogReadError> nextMember();
+    [[nodiscard]] Expected<std::optional<Member>> nextMember();
     // The next bytes of the current entry, valid until the next call; empty at its end, which
     // comes only after every check passed.
-    [[nodiscard]] tl::expected<std::span<const char>, LogReadError> nextBlock();
+    [[nodiscard]] Expected<std::span<const char>> nextBlock();
 
 private:
     struct ArchiveFree {
@@ -50,15 +50,18 @@ private:
     LogStream(std::string path, LogFormat format, std::unique_ptr<LogSource> source,
               std::unique_ptr<archive, ArchiveFree> handle);
 
-    tl::unexpected<LogReadError> fail(std::string words);
-    tl::expected<std::span<const char>, LogReadError> finishEntry();
+    // Fails the stream for good, the failure about the entry in hand.
+    tl::unexpected<Failure> failWith(Failure failure);
+    // Fails the stream for the reason libarchive gave up.
+    tl::unexpected<Failure> failedInLibarchive();
+    Expected<std::span<const char>> finishEntry();
 
     std::string m_path;
     LogFormat m_format;
     // Declared before the archive, which reads it, so it is closed after the archive is freed.
     std::unique_ptr<LogSource> m_source;
     std::unique_ptr<archive, ArchiveFree> m_archive;
-    std::optional<LogReadError> m_failure;
+    std::optional<Failure> m_failure;
 
     std::int64_t m_index = -1;
     std::string m_label;

@@ -3,33 +3,28 @@
 #include "platform/AsciiCase.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileWrites.h"
+#include "platform/Problem.h"
 
 #include <exception>
 
 namespace trawlmeter::report {
 namespace {
 
-using Failure = tl::unexpected<std::string>;
-
 // Writes the content beside `path` under a hidden name and gives it the name only once it is
 // complete and on disk.
-tl::expected<void, std::string> replaceFile(const std::string& path, std::string_view content) {
-    const auto failure = [&path](const trawlmeter::Failure& reason) {
-        return Failure("cannot write the report " + path + ": " + reason.code.message());
-    };
+Expected<void> replaceFile(const std::string& path, std::string_view content) {
     auto file = AtomicFile::create(path);
     if (!file) {
-        return failure(file.error());
+        return tl::unexpected(file.error());
     }
     SystemFileWrites writes;
-    auto written = writeWhole(writes, file->file(), {content.data(), content.size()});
-    if (written) {
-        written = file->commit(AtomicFile::Existing::Replace);
+    if (auto written = writeWhole(writes, file->file(), {content.data(), content.size()});
+        !written) {
+        // What the disk refused concerns the report, whatever name it had meanwhile.
+        written.error().subject = path;
+        return written;
     }
-    if (!written) {
-        return failure(written.error());
-    }
-    return {};
+    return file->commit(AtomicFile::Existing::Replace);
 }
 
 } // namespace
@@ -44,23 +39,22 @@ std::optional<ReportFormat> reportFormatFor(std::string_view outputPath) {
     return std::nullopt;
 }
 
-tl::expected<void, std::string> writeReport(const std::string& databasePath,
-                                            std::span<const ReportEngine> engines,
-                                            const std::string& outputPath) {
+Expected<void> writeReport(const std::string& databasePath, std::span<const ReportEngine> engines,
+                           const std::string& outputPath) {
     try {
         const auto format = reportFormatFor(outputPath);
         if (!format) {
-            return Failure("the report file must end in .html or .json: " + outputPath);
+            return fail(Problem::NoReportFormat, outputPath);
         }
         const auto report = collectReport(databasePath, engines);
         if (!report) {
-            return Failure(report.error());
+            return tl::unexpected(report.error());
         }
         return replaceFile(outputPath, *format == ReportFormat::Html ? renderHtml(*report)
                                                                      : renderJson(*report));
     } catch (const std::exception& error) {
-        // Out of memory, or no source of randomness for the temporary name.
-        return Failure("cannot write the report " + outputPath + ": " + error.what());
+        // Out of memory while rendering.
+        return tl::unexpected(failureOf(error, outputPath));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "split/RangeCopier.h"
 
+#include "platform/Problem.h"
+
 #include <algorithm>
 
 namespace trawlmeter::split {
@@ -9,8 +11,8 @@ constexpr std::int64_t kBufferBytes = 1 << 20;
 
 } // namespace
 
-tl::expected<void, CopyFailure> RangeCopier::copy(const File& from, std::int64_t offset,
-                                                  std::int64_t length, File& to) {
+Expected<void> RangeCopier::copy(const File& from, std::int64_t offset, std::int64_t length,
+                                 File& to) {
     if (m_kernelCopy) {
         const std::int64_t copied = copyInKernel(from, offset, length, to);
         if (copied == length) {
@@ -38,22 +40,20 @@ std::int64_t RangeCopier::copyInKernel(const File& from, std::int64_t offset, st
     return copied;
 }
 
-tl::expected<void, CopyFailure> RangeCopier::copyThroughBuffer(const File& from,
-                                                               std::int64_t offset,
-                                                               std::int64_t length, File& to) {
+Expected<void> RangeCopier::copyThroughBuffer(const File& from, std::int64_t offset,
+                                              std::int64_t length, File& to) {
     m_buffer.resize(static_cast<size_t>(kBufferBytes));
     while (length > 0) {
         const auto got = from.readAt(
             {m_buffer.data(), static_cast<size_t>(std::min(length, kBufferBytes))}, offset);
         if (!got) {
-            return tl::unexpected(CopyFailure{CopyFailure::Kind::ReadFailed, got.error().code});
+            return tl::unexpected(got.error());
         }
         if (*got == 0) {
-            return tl::unexpected(CopyFailure{CopyFailure::Kind::SourceEnded, {}});
+            return fail(Problem::ShrankWhileRead, from.path());
         }
-        if (const auto written = writeWhole(m_writes, to, {m_buffer.data(), *got}); !written) {
-            return tl::unexpected(
-                CopyFailure{CopyFailure::Kind::WriteFailed, written.error().code});
+        if (auto written = writeWhole(m_writes, to, {m_buffer.data(), *got}); !written) {
+            return written;
         }
         offset += static_cast<std::int64_t>(*got);
         length -= static_cast<std::int64_t>(*got);

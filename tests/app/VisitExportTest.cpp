@@ -1,4 +1,5 @@
 #include "app/MainForm.h"
+#include "platform/Problem.h"
 #include "support/ReadRows.h"
 #include "analysis/FieldLayout.h"
 #include "analysis/LineCutter.h"
@@ -133,7 +134,8 @@ TEST_F(DeliveredVisitExport, ATableDroppedByAnotherProgramRefusesItsRecordsWithT
     EXPECT_TRUE(save("before", &MainForm::CmdSaveGoogle_Click));
     const auto refused = save(kBaiduLine, &MainForm::CmdSaveYahoo_Click);
     ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error(), "no such table: yahoo");
+    EXPECT_EQ(refused.error().code, Problem::NoSuchTable);
+    EXPECT_EQ(refused.error().subject, "yahoo");
     EXPECT_EQ(form.VisitRs.lock()->tableName(), "google") << "a failed open keeps VisitRs";
     EXPECT_TRUE(save(kBaiduLine, &MainForm::CmdSaveBaidu_Click));
 
@@ -147,7 +149,7 @@ TEST_F(VisitExport, WithoutADatabaseNothingIsStored) {
     platform.messages.clear();
     const auto refused = save(kBaiduLine);
     ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error(), "no database is open");
+    EXPECT_EQ(refused.error().code, Problem::NoDatabase);
     EXPECT_EQ(form.VisitRs.lock(), nullptr);
     EXPECT_TRUE(platform.messages.empty());
 }
@@ -163,10 +165,10 @@ TEST_F(VisitExport, FieldsLandInTheColumnsTheirLayoutNames) {
     const std::string line = "2012-02-21 04:20:39 10.0.0.9 GET /robots.txt - 80 - 66.249.72.1 "
                              "Mozilla/5.0+(compatible;+Googlebot/2.1) - 404 0 2 1460 207 15";
     auto recordset = form.VisitDb->OpenRecordset("google");
-    ASSERT_NE(recordset, nullptr);
-    recordset->AddNew();
-    store::fillVisitRecord(*recordset, line, layout);
-    ASSERT_TRUE(recordset->Update());
+    ASSERT_TRUE(recordset) << recordset.error();
+    (*recordset)->AddNew();
+    store::fillVisitRecord(**recordset, line, layout);
+    ASSERT_TRUE((*recordset)->Update());
 
     EXPECT_EQ(stored("google"), (std::vector<Row>{{"2012-02-21",
                                                    "04:20:39",

@@ -1,5 +1,6 @@
 #include "logs/LogArchive.h"
 #include "logs/LogReader.h"
+#include "platform/Problem.h"
 #include "support/ArchiveWriter.h"
 #include "support/GeneratedLog.h"
 #include "support/TestFolder.h"
@@ -30,10 +31,10 @@ bool hasTool(const std::string& tool) {
 
 // Reads a log whole, taking turns between the copying and the zero-copy call so bytes held
 // back between the two are not lost.
-tl::expected<std::string, logs::LogReadError> readAll(const LogEntry& entry) {
+Expected<std::string> readAll(const LogEntry& entry) {
     auto reader = logs::LogReader::open(entry);
     if (!reader) {
-        return tl::make_unexpected(reader.error());
+        return tl::unexpected(reader.error());
     }
     std::string bytes;
     std::vector<char> buffer(40'000);
@@ -41,7 +42,7 @@ tl::expected<std::string, logs::LogReadError> readAll(const LogEntry& entry) {
         if (copy) {
             auto got = reader->read(buffer);
             if (!got) {
-                return tl::make_unexpected(got.error());
+                return tl::unexpected(got.error());
             }
             if (*got == 0) {
                 return bytes;
@@ -50,7 +51,7 @@ tl::expected<std::string, logs::LogReadError> readAll(const LogEntry& entry) {
         } else {
             auto block = reader->nextBlock();
             if (!block) {
-                return tl::make_unexpected(block.error());
+                return tl::unexpected(block.error());
             }
             if (block->empty()) {
                 return bytes;
@@ -149,7 +150,7 @@ TEST_F(LogArchiveTest, ArchivesStandForTheirLogMembersInTheByteOrderOfTheirNames
         ASSERT_TRUE(run("cd " + at("in") + " && " + command));
         const std::string path = at(tool == "zip" ? "may.zip" : "may.7z");
         const auto logs = logs::listLogs(path);
-        ASSERT_TRUE(logs) << logs.error().message();
+        ASSERT_TRUE(logs) << logs.error();
         ASSERT_EQ(membersOf(*logs), expected);
         for (const LogEntry& entry : *logs) {
             EXPECT_EQ(entry.label(), path + ":" + entry.member);
@@ -167,7 +168,7 @@ TEST_F(LogArchiveTest, MemberNamesAreOnlyLabelsAndNeverPathsOnDisk) {
                    {"link.log", "", AE_IFLNK},
                    {"folder.log/", "", AE_IFDIR}});
     const auto logs = logs::listLogs(zip.string());
-    ASSERT_TRUE(logs) << logs.error().message();
+    ASSERT_TRUE(logs) << logs.error();
     ASSERT_EQ(membersOf(*logs),
               (std::vector<std::string>{"../../x.log", "/tmp/trawlmeter-absolute.log"}));
     EXPECT_EQ(readAll((*logs)[0]), "up");
@@ -188,8 +189,8 @@ TEST_F(LogArchiveTest, MemberNamesAreOnlyLabelsAndNeverPathsOnDisk) {
     moved.memberIndex = 1;
     const auto stale = logs::LogReader::open(moved);
     ASSERT_FALSE(stale);
-    EXPECT_EQ(stale.error().message(),
-              zip.string() + ":../../x.log: no longer in the archive at its position");
+    EXPECT_EQ(stale.error().code, Problem::EntryMoved);
+    EXPECT_EQ(stale.error().subject, zip.string() + ":../../x.log");
 }
 
 enum class Spoil { None, FlipMiddleByte, CutInHalf, CutLastByte };
@@ -209,22 +210,32 @@ TEST_F(LogArchiveTest, DamagedOrDisguisedFilesFailWithTheReasonInsteadOfEndingEa
     struct Case {
         std::string tool, name, command;
         Spoil spoil;
-        std::string reason;
+        std::error_code code;
+        // libarchive's words, where it says any.
+        std::string words;
     };
+    const std::error_code damaged = Problem::DamagedLog;
     const std::vector<Case> cases = {
-        {"gzip", "flipped.gz", "gzip -nc u.log >OUT", Spoil::FlipMiddleByte, "damaged (CRC"},
-        {"gzip", "half.gz", "gzip -nc u.log >OUT", Spoil::CutInHalf, "truncated gzip input"},
-        {"gzip", "short.gz", "gzip -nc u.log >OUT", Spoil::CutLastByte, "truncated or damaged"},
-        {"bzip2", "half.bz2", "bzip2 -c u.log >OUT", Spoil::CutInHalf, "truncated bzip2 input"},
-        {"xz", "half.xz", "xz -c u.log >OUT", Spoil::CutInHalf, "Lzma library error"},
-        {"zstd", "half.zst", "zstd -qc u.log >OUT", Spoil::CutInHalf, "Truncated zstd input"},
-        {"cp", "text.gz", "cp u.log OUT", Spoil::None, "not a gzip stream"},
-        {"xz", "xz-inside.gz", "xz -c u.log >OUT", Spoil::None, "not a gzip stream"},
-        {"zip", "flipped.zip", "zip -q0 OUT u.log", Spoil::FlipMiddleByte, "ZIP bad CRC"},
-        {"zip", "locked.zip", "zip -q -P secret OUT u.log", Spoil::None, "encrypted"},
-        {"zip", "half.zip", "zip -q OUT u.log", Spoil::CutInHalf, "Unrecognized archive format"},
-        {"7z", "half.7z", "7z a -bd -bso0 OUT u.log", Spoil::CutInHalf, "truncated or damaged"},
-        {"cp", "missing.gz", "true OUT", Spoil::None, "No such file or directory"},
+        {"gzip", "flipped.gz", "gzip -nc u.log >OUT", Spoil::FlipMiddleByte,
+         Problem::GzipCrcMismatch, ""},
+        {"gzip", "half.gz", "gzip -nc u.log >OUT", Spoil::CutInHalf, damaged,
+         "truncated gzip input"},
+        {"gzip", "short.gz", "gzip -nc u.log >OUT", Spoil::CutLastByte, damaged, ""},
+        {"bzip2", "half.bz2", "bzip2 -c u.log >OUT", Spoil::CutInHalf, damaged,
+         "truncated bzip2 input"},
+        {"xz", "half.xz", "xz -c u.log >OUT", Spoil::CutInHalf, damaged, "Lzma library error"},
+        {"zstd", "half.zst", "zstd -qc u.log >OUT", Spoil::CutInHalf, damaged,
+         "Truncated zstd input"},
+        {"cp", "text.gz", "cp u.log OUT", Spoil::None, Problem::WrongFormat, "gzip"},
+        {"xz", "xz-inside.gz", "xz -c u.log >OUT", Spoil::None, Problem::WrongFormat, "gzip"},
+        {"zip", "flipped.zip", "zip -q0 OUT u.log", Spoil::FlipMiddleByte, damaged, "ZIP bad CRC"},
+        {"zip", "locked.zip", "zip -q -P secret OUT u.log", Spoil::None, Problem::EncryptedEntry,
+         ""},
+        {"zip", "half.zip", "zip -q OUT u.log", Spoil::CutInHalf, damaged,
+         "Unrecognized archive format"},
+        {"7z", "half.7z", "7z a -bd -bso0 OUT u.log", Spoil::CutInHalf, damaged, ""},
+        {"cp", "missing.gz", "true OUT", Spoil::None,
+         std::make_error_code(std::errc::no_such_file_or_directory), ""},
     };
     for (const Case& c : cases) {
         if (!hasTool(c.tool)) {
@@ -239,17 +250,19 @@ TEST_F(LogArchiveTest, DamagedOrDisguisedFilesFailWithTheReasonInsteadOfEndingEa
         const std::string path = at(c.name);
         const auto verified = logs::verifyLogs(path);
         ASSERT_FALSE(verified) << c.name;
-        EXPECT_EQ(verified.error().message().rfind(path + ":", 0), 0U)
-            << verified.error().message();
-        EXPECT_NE(verified.error().message().find(c.reason), std::string::npos)
-            << verified.error().message();
+        const Failure& failure = verified.error();
+        EXPECT_EQ(failure.code, c.code) << failure;
+        EXPECT_EQ(failure.subject.rfind(path, 0), 0U) << failure;
+        EXPECT_NE(failure.detail.find(c.words), std::string::npos) << failure;
         // Reading the log fails the same way, if the listing does not already.
         const auto logs = logs::listLogs(path);
         if (logs) {
             ASSERT_EQ(logs->size(), 1U) << c.name;
             const auto read = readAll(logs->front());
             ASSERT_FALSE(read) << c.name;
-            EXPECT_EQ(read.error().message(), verified.error().message());
+            EXPECT_EQ(read.error().code, failure.code) << read.error();
+            EXPECT_EQ(read.error().subject, failure.subject);
+            EXPECT_EQ(read.error().detail, failure.detail);
         }
     }
 }
