@@ -5,15 +5,12 @@
 #include "platform/FileSystem.h"
 #include "platform/Problem.h"
 #include "split/ChunkNames.h"
+#include "split/ChunkPlan.h"
 #include "split/ChunkSplitter.h"
 
 #include <filesystem>
 
 namespace trawlmeter {
-namespace {
-constexpr std::int32_t kBuffersPerChunk = 2048;
-constexpr std::int32_t kBufferBytes = 1024;
-} // namespace
 
 RunStep MainForm::CmdFileSplit_Click() {
     // A folder, a device or a fifo exists but is no log: the split says why it cannot read it.
@@ -32,8 +29,9 @@ RunStep MainForm::CmdFileSplit_Click() {
     // Read again: a log chosen inside the yield is the one split. Copied, because the path box
     // may change again while the split yields.
     const std::string source = TxtrezOveFile.Text();
-    if (const RunStep split = FileSplit(source, split::chunkBasePath(programFolder()),
-                                        kBuffersPerChunk, kBufferBytes, FinishMessage::Show);
+    if (const RunStep split =
+            FileSplit(source, split::chunkBasePath(programFolder()), split::kRunChunkBuffers,
+                      split::kRunBufferBytes, FinishMessage::Show);
         split != RunStep::Done) {
         return split;
     }

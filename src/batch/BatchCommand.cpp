@@ -9,6 +9,7 @@
 #include "platform/Problem.h"
 #include "platform/StopSignals.h"
 #include "report/Report.h"
+#include "split/ChunkPlan.h"
 #include "logs/LogFormat.h"
 
 #include <CLI/CLI.hpp>
@@ -80,7 +81,7 @@ public:
     }
 
 private:
-    static constexpr double kChunkMegabytes = 2.097152;
+    static constexpr double kChunkMegabytes = static_cast<double>(split::kRunChunkBytes) / 1e6;
     std::size_t m_logCount = 0;
     std::size_t m_log = 0;
     std::chrono::steady_clock::time_point m_logStart{};
