@@ -92,20 +92,15 @@ Expected<void> Recordset::Update() {
     if (auto began = m_database->beginWriting(); !began) {
         return began;
     }
-    Expected<bool> written = false;
-    int parameter = 0;
+    m_bound.clear();
     for (size_t i = 0; i < m_values.size(); ++i) {
         if (m_assigned[i]) {
-            // m_values stays untouched until the reset below.
-            if (auto bound = (*insert)->bindTextUntilReset(++parameter, m_values[i]); !bound) {
-                written = tl::unexpected(bound.error());
-                break;
-            }
+            m_bound.push_back(m_values[i]);
         }
     }
-    if (written) {
-        written = (*insert)->step();
-    }
+    // The values stay untouched until the reset below.
+    auto bound = (*insert)->bindTextsUntilReset(m_bound);
+    auto written = bound ? (*insert)->step() : tl::unexpected(bound.error());
     (*insert)->reset();
     if (!written) {
         return failAbout(written.error(), m_table);
@@ -232,19 +227,22 @@ Expected<std::shared_ptr<Recordset>> Database::OpenRecordset(std::string_view ta
         return fail(Problem::DatabaseClosed, std::string(table));
     }
     // Another program that added or dropped a table makes every table be read afresh; the
-    // recordsets handed out before refuse their writes from then on.
-    auto version = schemaVersion();
-    if (!version) {
-        return failAbout(version.error(), std::string(table));
-    }
-    if (*version != m_schemaVersion) {
-        for (auto& [name, recordset] : m_recordsets) {
-            if (recordset) {
-                recordset->detach();
-            }
+    // recordsets handed out before refuse their writes from then on. While this connection
+    // writes it holds the write lock, and no other program can change a table.
+    if (!m_connection.inTransaction()) {
+        auto version = schemaVersion();
+        if (!version) {
+            return failAbout(version.error(), std::string(table));
         }
-        m_recordsets.clear();
-        m_schemaVersion = *version;
+        if (*version != m_schemaVersion) {
+            for (auto& [name, recordset] : m_recordsets) {
+                if (recordset) {
+                    recordset->detach();
+                }
+            }
+            m_recordsets.clear();
+            m_schemaVersion = *version;
+        }
     }
     const std::string key = asciiLowered(table);
     auto found = m_recordsets.find(key);

@@ -65,6 +65,8 @@ private:
     std::vector<ColumnInfo> m_columns;
     std::vector<std::string_view> m_values;
     std::vector<bool> m_assigned;
+    // The assigned values in column order, as the insert takes them.
+    std::vector<std::string_view> m_bound;
     // Fields come in the same order record after record: the column after the last one set is
     // tried first.
     std::size_t m_nextColumn = 0;

@@ -118,10 +118,14 @@ Expected<void> Statement::bindText(int index, std::string_view text) {
     return {};
 }
 
-Expected<void> Statement::bindTextUntilReset(int index, std::string_view text) {
-    if (sqlite3_bind_text64(m_handle, index, text.data(), text.size(), SQLITE_STATIC,
-                            SQLITE_UTF8) != SQLITE_OK) {
-        return tl::unexpected(failureOf(m_db, SQLITE_MISUSE));
+Expected<void> Statement::bindTextsUntilReset(std::span<const std::string_view> texts) {
+    // A record binds a dozen texts: the failure is made only when there is one.
+    int parameter = 0;
+    for (const std::string_view text : texts) {
+        if (sqlite3_bind_text64(m_handle, ++parameter, text.data(), text.size(), SQLITE_STATIC,
+                                SQLITE_UTF8) != SQLITE_OK) {
+            return tl::unexpected(failureOf(m_db, SQLITE_MISUSE));
+        }
     }
     return {};
 }

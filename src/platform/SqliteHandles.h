@@ -2,6 +2,7 @@
 
 #include "platform/Failure.h"
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -57,8 +58,9 @@ public:
     explicit operator bool() const { return m_handle != nullptr; }
     // Parameters count from 1. The text is copied by SQLite.
     [[nodiscard]] Expected<void> bindText(int index, std::string_view text);
-    // Binds without a copy: the text must stay unchanged until the statement is reset.
-    [[nodiscard]] Expected<void> bindTextUntilReset(int index, std::string_view text);
+    // Binds `texts` to the parameters from 1 on, without a copy: they must stay unchanged until
+    // the statement is reset.
+    [[nodiscard]] Expected<void> bindTextsUntilReset(std::span<const std::string_view> texts);
     // Runs the statement on: true when it produced a row, false when it ran to completion.
     [[nodiscard]] Expected<bool> step();
     // Makes the statement ready to run again, keeping its bindings.
