@@ -46,7 +46,7 @@ double timeSplit(MainForm& form, const std::string& source) {
     }
     if (total != stdfs::file_size(source)) {
         std::fprintf(stderr, "chunks hold %ju bytes, the source %ju\n", total,
-                     static_cast<std::uintmax_t>(stdfs::file_size(source)));
+                     stdfs::file_size(source));
         return -1.0;
     }
     std::printf("  split: %.3f s (%lld chunks)\n", seconds,

@@ -1,15 +1,15 @@
 // Creates the visit database from its schema, unless a file of that name already exists: an
 // existing file holds the operator's records and is never replaced.
-#include "platform/AtomicFile.h"
-#include "platform/FileSystem.h"
-
-#include <sqlite3.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include <sqlite3.h>
+
+#include "platform/AtomicFile.h"
+#include "platform/FileSystem.h"
 
 namespace {
 

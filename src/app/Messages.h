@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/Failure.h"
-
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "platform/Failure.h"
 
 // Every text the operator reads that the program makes as it runs, in one place: the message
 // boxes, the status lines, and the words for why something failed. The window's own captions

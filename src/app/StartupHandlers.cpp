@@ -1,13 +1,13 @@
 #include "app/MainForm.h"
 
+#include <chrono>
+
 #include "app/CrawlerEngines.h"
 #include "app/FormLayout.h"
 #include "app/Messages.h"
 #include "app/ProgramFiles.h"
 #include "platform/FileSystem.h"
 #include "store/VisitTableCheck.h"
-
-#include <chrono>
 
 namespace trawlmeter {
 namespace {

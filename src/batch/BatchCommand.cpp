@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <ostream>
 #include <variant>
 
@@ -72,7 +73,7 @@ public:
                 const double rate = megabytes / seconds;
                 const double left = static_cast<double>(chunks - done) * kChunkMegabytes / rate;
                 text += "  " + std::to_string(static_cast<long long>(rate)) + " MB/s  " +
-                        std::to_string(static_cast<long long>(left + 0.5)) + " s left";
+                        std::to_string(std::llround(left)) + " s left";
             }
         } else {
             text += "  splitting";
@@ -162,7 +163,9 @@ ExpandedLogs expandLogs(const std::vector<std::string>& arguments, MessageBoxPor
         }
         std::sort(names->begin(), names->end());
         for (const auto& name : *names) {
-            expanded.logs.push_back(argument + "/" + name);
+            std::string& log = expanded.logs.emplace_back(argument);
+            log += '/';
+            log += name;
         }
     }
     return expanded;

@@ -31,7 +31,7 @@ void BatchPlatform::yieldToEvents() {
     if (m_measureGaps) {
         const auto now = std::chrono::steady_clock::now();
         if (m_lastYield != std::chrono::steady_clock::time_point{}) {
-            m_longestGap = std::max(m_longestGap, std::chrono::nanoseconds(now - m_lastYield));
+            m_longestGap = std::max<std::chrono::nanoseconds>(m_longestGap, now - m_lastYield);
         }
         m_lastYield = now;
     }

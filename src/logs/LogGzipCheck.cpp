@@ -1,7 +1,5 @@
 #include "logs/LogGzipCheck.h"
 
-#include "platform/Problem.h"
-
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -9,6 +7,8 @@
 #include <vector>
 
 #include <zlib.h>
+
+#include "platform/Problem.h"
 
 namespace trawlmeter::logs {
 namespace {

@@ -1,15 +1,15 @@
 #include "logs/LogStream.h"
 
-#include "platform/File.h"
-#include "platform/Problem.h"
-
-#include <archive.h>
-#include <archive_entry.h>
-
 #include <cstdio>
 #include <system_error>
 #include <utility>
 #include <vector>
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include "platform/File.h"
+#include "platform/Problem.h"
 
 namespace trawlmeter::logs {
 namespace {

@@ -1,9 +1,9 @@
 #pragma once
 
+#include <string>
+
 #include "platform/Failure.h"
 #include "platform/File.h"
-
-#include <string>
 
 namespace trawlmeter {
 

@@ -1,11 +1,11 @@
 #include "platform/Failure.h"
 
-#include "platform/Problem.h"
-
 #include <new>
 #include <ostream>
 
 #include <sqlite3.h>
+
+#include "platform/Problem.h"
 
 namespace trawlmeter {
 namespace {

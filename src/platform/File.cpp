@@ -1,7 +1,5 @@
 #include "platform/File.h"
 
-#include "platform/Problem.h"
-
 #include <cerrno>
 #include <utility>
 
@@ -9,6 +7,8 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/Problem.h"
 
 namespace trawlmeter {
 namespace {
@@ -122,7 +122,7 @@ Expected<std::int64_t> File::size() const {
     if (::fstat(descriptor(m_handle), &status) != 0) {
         return lastFailure();
     }
-    return static_cast<std::int64_t>(status.st_size);
+    return status.st_size;
 }
 
 Expected<std::size_t> File::read(std::span<char> buffer) {
@@ -149,7 +149,7 @@ Expected<std::size_t> File::readAt(std::span<char> buffer, std::int64_t offset) 
     while (filled < buffer.size()) {
         const ssize_t got =
             ::pread(descriptor(m_handle), buffer.data() + filled, buffer.size() - filled,
-                    static_cast<off_t>(offset + static_cast<std::int64_t>(filled)));
+                    offset + static_cast<std::int64_t>(filled));
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -166,11 +166,11 @@ Expected<std::size_t> File::readAt(std::span<char> buffer, std::int64_t offset) 
 
 Expected<std::int64_t> File::seek(std::int64_t offset, From from) {
     const int whence = from == From::Start ? SEEK_SET : from == From::Current ? SEEK_CUR : SEEK_END;
-    const off_t position = ::lseek(descriptor(m_handle), static_cast<off_t>(offset), whence);
+    const off_t position = ::lseek(descriptor(m_handle), offset, whence);
     if (position < 0) {
         return lastFailure();
     }
-    return static_cast<std::int64_t>(position);
+    return position;
 }
 
 Expected<std::size_t> File::writeSome(std::span<const char> bytes) {
@@ -192,7 +192,7 @@ Expected<std::size_t> File::writeSome(std::span<const char> bytes) {
 
 Expected<std::int64_t> File::copyRangeTo(std::int64_t offset, std::int64_t length, File& to) const {
     for (;;) {
-        off_t position = static_cast<off_t>(offset);
+        off_t position = offset;
         const ssize_t copied =
             ::copy_file_range(descriptor(m_handle), &position, descriptor(to.m_handle), nullptr,
                               static_cast<std::size_t>(length), 0);

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/Failure.h"
-
 #include <cstdint>
 #include <span>
 #include <string>
+
+#include "platform/Failure.h"
 
 namespace trawlmeter {
 

@@ -1,12 +1,12 @@
 #include "platform/FileSystem.h"
 
-#include "platform/Problem.h"
-
 #include <cerrno>
 #include <filesystem>
 #include <vector>
 
 #include <unistd.h>
+
+#include "platform/Problem.h"
 
 namespace trawlmeter::fs {
 namespace stdfs = std::filesystem;

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "platform/Failure.h"
-#include "platform/File.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <span>
+
+#include "platform/Failure.h"
+#include "platform/File.h"
 
 namespace trawlmeter {
 

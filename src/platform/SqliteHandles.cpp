@@ -1,10 +1,10 @@
 #include "platform/SqliteHandles.h"
 
-#include "platform/Problem.h"
+#include <utility>
 
 #include <sqlite3.h>
 
-#include <utility>
+#include "platform/Problem.h"
 
 namespace trawlmeter::sqlite {
 namespace {

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/Failure.h"
-
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "platform/Failure.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

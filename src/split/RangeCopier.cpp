@@ -1,8 +1,8 @@
 #include "split/RangeCopier.h"
 
-#include "platform/Problem.h"
-
 #include <algorithm>
+
+#include "platform/Problem.h"
 
 namespace trawlmeter::split {
 namespace {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "analysis/FieldLayout.h"
-
 #include <array>
 #include <string_view>
+
+#include "analysis/FieldLayout.h"
 
 namespace trawlmeter::store {
 

@@ -1,11 +1,11 @@
 #include "store/VisitTableCheck.h"
 
+#include <algorithm>
+#include <string>
+
 #include "platform/AsciiCase.h"
 #include "platform/Problem.h"
 #include "store/VisitColumns.h"
-
-#include <algorithm>
-#include <string>
 
 namespace trawlmeter::store {
 

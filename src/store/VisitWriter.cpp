@@ -10,7 +10,7 @@ namespace {
 
 // A batch goes to the writer at this many visits or bytes; this many batches may wait.
 constexpr std::size_t kBatchVisits = 64;
-constexpr std::size_t kBatchBytes = 512 * 1024;
+constexpr std::size_t kBatchBytes = std::size_t{512} * 1024;
 constexpr std::size_t kWaitingBatches = 64;
 // How long the caller waits between two runs of whileWaiting.
 constexpr auto kWaitStep = std::chrono::milliseconds(5);

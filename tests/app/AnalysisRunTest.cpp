@@ -104,14 +104,14 @@ TEST_F(AnalysisRun, CountsEveryLineOnceAndStoresEveryCrawlerLineWholeAcrossChunk
     EXPECT_EQ(form.TxtFileName.Text(), "rezOve.002");
     EXPECT_TRUE(platform.messages.empty());
 
-    for (int engine = 0; engine < 5; ++engine) {
+    for (std::size_t engine = 0; engine < kTables.size(); ++engine) {
         const auto records = testing::readVisitRecords(databasePath(), kTables[engine]);
         ASSERT_EQ(static_cast<long>(records.size()), log.crawlerLines[engine]) << kTables[engine];
         std::set<std::string> queries;
         for (const auto& record : records) {
             EXPECT_EQ(record[0], "2008-07-15");
             EXPECT_EQ(record[2], "W3SVC1");
-            EXPECT_EQ(record[10], testing::crawlerAgent(engine));
+            EXPECT_EQ(record[10], testing::crawlerAgent(static_cast<int>(engine)));
             EXPECT_EQ(record[13], "0");
             queries.insert(record[6].value_or(""));
         }
@@ -283,7 +283,7 @@ TEST_F(AnalysisRun, WaitsForAnotherProgramsWriteLockWithTheWindowLive) {
     EXPECT_EQ(lock, Released);
     EXPECT_TRUE(platform.messages.empty());
     expectCounters(log, 1);
-    for (int engine = 0; engine < 5; ++engine) {
+    for (std::size_t engine = 0; engine < kTables.size(); ++engine) {
         EXPECT_EQ(testing::countRows(databasePath(), kTables[engine]), log.crawlerLines[engine]);
     }
     EXPECT_EQ(form.Label3.Caption(), "分析完成");

@@ -18,7 +18,7 @@ namespace trawlmeter {
 namespace {
 namespace stdfs = std::filesystem;
 
-constexpr std::int64_t kChunk = 2048 * 1024;
+constexpr std::int64_t kChunk = std::int64_t{2048} * 1024;
 
 std::string randomBytes(std::int64_t length, std::uint32_t seed = 7) {
     std::mt19937 engine(seed);

@@ -17,6 +17,7 @@ constexpr std::string_view kGooglebotLine =
 
 std::vector<std::string> column(const std::vector<Visit>& visits, const std::string& name) {
     std::vector<std::string> values;
+    values.reserve(visits.size());
     for (const auto& visit : visits) {
         values.push_back(visit.count(name) ? visit.at(name) : "<null>");
     }

@@ -54,10 +54,16 @@ struct VisitExport : ::testing::Test {
 
     using SaveClick = MainForm::VisitExport (MainForm::*)();
 
-    MainForm::VisitExport save(std::string text,
+    MainForm::VisitExport save(std::string_view text,
                                SaveClick saveClick = &MainForm::CmdSaveBaidu_Click) {
-        form.TxtContent.setText(std::move(text));
+        form.TxtContent.setText(text);
         return (form.*saveClick)();
+    }
+
+    // The table of the last export held in VisitRs; "" when it holds none.
+    std::string lastTable() const {
+        const auto recordset = form.VisitRs.lock();
+        return recordset ? recordset->tableName() : "";
     }
 
     std::vector<Row> stored(const std::string& table = "baidu") {
@@ -120,12 +126,11 @@ TEST_F(DeliveredVisitExport, EveryExportAppendsToItsOwnTableInCallOrder) {
 }
 
 TEST_F(DeliveredVisitExport, VisitRsHoldsTheTableOfTheLastExport) {
-    EXPECT_EQ(form.VisitRs.lock(), nullptr);
+    EXPECT_EQ(lastTable(), "");
     EXPECT_TRUE(save("x", &MainForm::CmdSaveSogou_Click));
-    ASSERT_NE(form.VisitRs.lock(), nullptr);
-    EXPECT_EQ(form.VisitRs.lock()->tableName(), "sogou");
+    EXPECT_EQ(lastTable(), "sogou");
     EXPECT_TRUE(save("x", &MainForm::CmdSaveMsn_Click));
-    EXPECT_EQ(form.VisitRs.lock()->tableName(), "msn");
+    EXPECT_EQ(lastTable(), "msn");
 }
 
 TEST_F(DeliveredVisitExport, ATableDroppedByAnotherProgramRefusesItsRecordsWithTheReason) {
@@ -136,7 +141,7 @@ TEST_F(DeliveredVisitExport, ATableDroppedByAnotherProgramRefusesItsRecordsWithT
     ASSERT_FALSE(refused);
     EXPECT_EQ(refused.error().code, Problem::NoSuchTable);
     EXPECT_EQ(refused.error().subject, "yahoo");
-    EXPECT_EQ(form.VisitRs.lock()->tableName(), "google") << "a failed open keeps VisitRs";
+    EXPECT_EQ(lastTable(), "google") << "a failed open keeps VisitRs";
     EXPECT_TRUE(save(kBaiduLine, &MainForm::CmdSaveBaidu_Click));
 
     EXPECT_EQ(stored(), std::vector<Row>{kBaiduRow});

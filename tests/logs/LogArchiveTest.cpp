@@ -63,6 +63,7 @@ Expected<std::string> readAll(const LogEntry& entry) {
 
 std::vector<std::string> membersOf(const std::vector<LogEntry>& logs) {
     std::vector<std::string> members;
+    members.reserve(logs.size());
     for (const LogEntry& entry : logs) {
         members.push_back(entry.member);
     }
