@@ -18,7 +18,10 @@ std::string withReason(std::string_view lead, std::string_view what, std::string
 }
 
 std::string quoted(std::string_view name) {
-    return "\"" + std::string(name) + "\"";
+    std::string text(1, '"');
+    text += name;
+    text += '"';
+    return text;
 }
 
 // The words for the program's own reasons.
