@@ -1,15 +1,13 @@
 #include "platform/Database.h"
 
 #include "platform/AsciiCase.h"
+#include "platform/Problem.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <system_error>
 #include <thread>
-#include <unistd.h>
 
 namespace trawlmeter::db {
 namespace {
@@ -20,7 +18,7 @@ constexpr auto kBusyPause = std::chrono::milliseconds(2);
 
 } // namespace
 
-Recordset::Recordset(Database& database, std::string table, std::vector<std::string> columns)
+Recordset::Recordset(Database& database, std::string table, std::vector<ColumnInfo> columns)
     : m_database(&database), m_table(std::move(table)), m_columns(std::move(columns)),
       m_values(m_columns.size()), m_assigned(m_columns.size(), false) {}
 
@@ -31,17 +29,17 @@ void Recordset::AddNew() {
 }
 
 int Recordset::fieldIndex(std::string_view field) const {
-    if (m_nextColumn < m_columns.size() && m_columns[m_nextColumn] == field) {
+    if (m_nextColumn < m_columns.size() && m_columns[m_nextColumn].name == field) {
         return static_cast<int>(m_nextColumn);
     }
     // Callers nearly always spell a field as the table does; that costs one memcmp.
     for (size_t i = 0; i < m_columns.size(); ++i) {
-        if (m_columns[i] == field) {
+        if (m_columns[i].name == field) {
             return static_cast<int>(i);
         }
     }
     for (size_t i = 0; i < m_columns.size(); ++i) {
-        if (equalsIgnoringAsciiCase(m_columns[i], field)) {
+        if (equalsIgnoringAsciiCase(m_columns[i].name, field)) {
             return static_cast<int>(i);
         }
     }
@@ -60,7 +58,7 @@ bool Recordset::setField(std::string_view field, std::string_view value) {
     return true;
 }
 
-sqlite::Statement* Recordset::insertForAssigned() {
+Expected<sqlite::Statement*> Recordset::insertForAssigned() {
     if (m_lastInsert != nullptr && m_lastAssigned == m_assigned) {
         return m_lastInsert;
     }
@@ -71,41 +69,41 @@ sqlite::Statement* Recordset::insertForAssigned() {
     }
     auto insert = m_database->prepareInsert(m_table, m_columns, m_assigned);
     if (!insert) {
-        return nullptr;
+        return failAbout(insert.error(), m_table);
     }
     if (m_inserts.size() >= kMaxCachedInserts) {
         m_inserts.clear();
     }
-    return m_lastInsert = &m_inserts.emplace(m_assigned, std::move(insert)).first->second;
+    return m_lastInsert = &m_inserts.emplace(m_assigned, std::move(*insert)).first->second;
 }
 
-tl::expected<void, std::string> Recordset::Update() {
-    if (!m_editing || !m_database) {
-        return tl::unexpected(
-            std::string(m_database ? "no record was started" : "the database is closed"));
+Expected<void> Recordset::Update() {
+    if (!m_database) {
+        return fail(Problem::DatabaseClosed, m_table);
+    }
+    if (!m_editing) {
+        return fail(Problem::NoRecordStarted, m_table);
     }
     m_editing = false;
-    auto* insert = insertForAssigned();
+    auto insert = insertForAssigned();
     if (!insert) {
-        return tl::unexpected(m_database->m_connection.lastError());
+        return tl::unexpected(insert.error());
     }
     if (auto began = m_database->beginWriting(); !began) {
         return began;
     }
-    bool bound = true;
-    int parameter = 0;
-    for (size_t i = 0; bound && i < m_values.size(); ++i) {
+    m_bound.clear();
+    for (size_t i = 0; i < m_values.size(); ++i) {
         if (m_assigned[i]) {
-            // m_values stays untouched until the reset below.
-            bound = insert->bindTextUntilReset(++parameter, m_values[i]);
+            m_bound.push_back(m_values[i]);
         }
     }
-    const bool written = bound && insert->stepDone();
-    // The reason goes with the reset.
-    std::string reason = written ? std::string() : m_database->m_connection.lastError();
-    insert->reset();
+    // The values stay untouched until the reset below.
+    auto bound = (*insert)->bindTextsUntilReset(m_bound);
+    auto written = bound ? (*insert)->step() : tl::unexpected(bound.error());
+    (*insert)->reset();
     if (!written) {
-        return tl::unexpected(std::move(reason));
+        return failAbout(written.error(), m_table);
     }
     return {};
 }
@@ -128,9 +126,6 @@ Database::Database(sqlite::Connection connection, std::string path)
 
 Database::~Database() {
     (void)Close();
-    if (m_fileForSync >= 0) {
-        (void)::close(m_fileForSync);
-    }
 }
 
 void Database::setBusyWait(std::chrono::milliseconds limit, std::function<void()> whileWaiting) {
@@ -154,53 +149,64 @@ int Database::onBusy(void* database, int attempts) {
     return 1;
 }
 
-std::unique_ptr<Database> Database::open(const std::string& path) {
+Expected<std::unique_ptr<Database>> Database::open(const std::string& path) {
     auto connection = sqlite::Connection::openExisting(path);
+    if (!connection) {
+        return tl::unexpected(connection.error());
+    }
     // Opening is lazy in SQLite: reading the schema is what proves the file is a database.
-    if (!connection || !connection.execute("SELECT count(*) FROM sqlite_master")) {
-        return nullptr;
+    if (auto read = connection->execute("SELECT count(*) FROM sqlite_master"); !read) {
+        return failAbout(read.error(), path);
     }
     // SQLite falls back to reading only when the file is write-protected; a visit database
     // that takes no records would let a whole run store nothing.
-    if (connection.isReadOnly()) {
-        return nullptr;
+    if (connection->isReadOnly()) {
+        return fail(Problem::ReadOnlyDatabase, path);
     }
-    return std::unique_ptr<Database>(new Database(std::move(connection), path));
+    return std::unique_ptr<Database>(new Database(std::move(*connection), path));
 }
 
-std::optional<std::vector<ColumnInfo>> Database::columns(std::string_view table) {
-    sqlite::Statement query(m_connection, "SELECT name, \"notnull\", dflt_value IS NOT NULL,"
-                                          " pk = 1 AND upper(type) = 'INTEGER'"
-                                          " FROM pragma_table_info(?1)");
-    if (!query || !query.bindText(1, table)) {
-        return std::nullopt;
+Expected<std::vector<ColumnInfo>> Database::tableColumns(std::string_view table) {
+    auto query =
+        sqlite::Statement::prepare(m_connection, "SELECT name, \"notnull\", dflt_value IS NOT NULL,"
+                                                 " pk = 1 AND upper(type) = 'INTEGER'"
+                                                 " FROM pragma_table_info(?1)");
+    if (!query) {
+        return failAbout(query.error(), std::string(table));
+    }
+    if (auto bound = query->bindText(1, table); !bound) {
+        return failAbout(bound.error(), std::string(table));
     }
     std::vector<ColumnInfo> columns;
-    while (query.stepRow()) {
-        columns.push_back({std::string(query.columnText(0)), query.columnText(1) == "1",
-                           query.columnText(2) == "1", query.columnText(3) == "1"});
+    for (;;) {
+        auto row = query->step();
+        if (!row) {
+            return failAbout(row.error(), std::string(table));
+        }
+        if (!*row) {
+            break;
+        }
+        columns.push_back({std::string(query->columnText(0)), query->columnText(1) == "1",
+                           query->columnText(2) == "1", query->columnText(3) == "1"});
     }
     if (columns.empty()) {
-        return std::nullopt;
+        return fail(Problem::NoSuchTable, std::string(table));
     }
     return columns;
 }
 
-std::optional<std::vector<std::string>> Database::tableColumns(std::string_view table) {
-    auto found = columns(table);
-    if (!found) {
-        return std::nullopt;
+Expected<long long> Database::schemaVersion() {
+    auto query = sqlite::Statement::prepare(m_connection, "PRAGMA schema_version");
+    auto row = query ? query->step() : tl::unexpected(query.error());
+    if (!row || !*row) {
+        return tl::unexpected(row ? failure() : row.error());
     }
-    std::vector<std::string> names;
-    for (auto& column : *found) {
-        names.push_back(std::move(column.name));
-    }
-    return names;
+    return query->columnInt64(0);
 }
 
-sqlite::Statement Database::prepareInsert(const std::string& table,
-                                          const std::vector<std::string>& columns,
-                                          const std::vector<bool>& assigned) {
+Expected<sqlite::Statement> Database::prepareInsert(const std::string& table,
+                                                    const std::vector<ColumnInfo>& columns,
+                                                    const std::vector<bool>& assigned) {
     // OR ABORT overrides a table's own conflict clause: a refused record must neither roll back
     // the records written before it nor replace an existing one.
     std::string sql = "INSERT OR ABORT INTO " + sqlite::quoteIdentifier(table);
@@ -208,45 +214,67 @@ sqlite::Statement Database::prepareInsert(const std::string& table,
     std::string values;
     for (size_t i = 0; i < columns.size(); ++i) {
         if (assigned[i]) {
-            names += (names.empty() ? "" : ", ") + sqlite::quoteIdentifier(columns[i]);
+            names += (names.empty() ? "" : ", ") + sqlite::quoteIdentifier(columns[i].name);
             values += values.empty() ? "?" : ", ?";
         }
     }
     sql += names.empty() ? " DEFAULT VALUES" : " (" + names + ") VALUES (" + values + ")";
-    return sqlite::Statement(m_connection, sql);
+    return sqlite::Statement::prepare(m_connection, sql);
 }
 
-std::shared_ptr<Recordset> Database::OpenRecordset(std::string_view table) {
-    const std::string key = asciiLowered(table);
-    if (auto found = m_recordsets.find(key); found != m_recordsets.end()) {
-        return found->second;
+Expected<std::shared_ptr<Recordset>> Database::OpenRecordset(std::string_view table) {
+    if (!m_connection) {
+        return fail(Problem::DatabaseClosed, std::string(table));
     }
+    // Another program that added or dropped a table makes every table be read afresh; the
+    // recordsets handed out before refuse their writes from then on. While this connection
+    // writes it holds the write lock, and no other program can change a table.
+    if (!m_connection.inTransaction()) {
+        auto version = schemaVersion();
+        if (!version) {
+            return failAbout(version.error(), std::string(table));
+        }
+        if (*version != m_schemaVersion) {
+            for (auto& [name, recordset] : m_recordsets) {
+                if (recordset) {
+                    recordset->detach();
+                }
+            }
+            m_recordsets.clear();
+            m_schemaVersion = *version;
+        }
+    }
+    const std::string key = asciiLowered(table);
+    auto found = m_recordsets.find(key);
+    if (found == m_recordsets.end()) {
+        found = m_recordsets.emplace(key, openTable(table)).first;
+    }
+    if (!found->second) {
+        return fail(Problem::NoSuchTable, std::string(table));
+    }
+    return found->second;
+}
+
+std::shared_ptr<Recordset> Database::openTable(std::string_view table) {
     auto columns = tableColumns(table);
-    const std::vector<bool> allAssigned(columns ? columns->size() : 0, true);
+    if (!columns) {
+        return nullptr;
+    }
     // A view lists columns too but takes no records: the full insert proves the table.
-    auto insert =
-        columns ? prepareInsert(std::string(table), *columns, allAssigned) : sqlite::Statement();
+    const std::vector<bool> allAssigned(columns->size(), true);
+    auto insert = prepareInsert(std::string(table), *columns, allAssigned);
     if (!insert) {
-        // The program never creates tables, so a missing one stays missing for this run.
-        m_recordsets.emplace(key, nullptr);
         return nullptr;
     }
     std::shared_ptr<Recordset> recordset(
         new Recordset(*this, std::string(table), std::move(*columns)));
-    recordset->m_inserts.emplace(allAssigned, std::move(insert));
-    m_recordsets.emplace(key, recordset);
+    recordset->m_inserts.emplace(allAssigned, std::move(*insert));
     return recordset;
 }
 
-bool Database::hasTable(std::string_view table) {
-    auto columns = tableColumns(table);
-    return columns &&
-           prepareInsert(std::string(table), *columns, std::vector<bool>(columns->size(), true));
-}
-
-tl::expected<void, std::string> Database::beginWriting() {
+Expected<void> Database::beginWriting() {
     if (!m_connection) {
-        return tl::unexpected(std::string("the database is closed"));
+        return fail(Problem::DatabaseClosed, m_path);
     }
     if (m_connection.inTransaction()) {
         return {};
@@ -254,8 +282,8 @@ tl::expected<void, std::string> Database::beginWriting() {
     chooseJournal();
     // The write lock is taken here, where a busy database is waited for, rather than at the
     // first insert.
-    if (!m_connection.execute("BEGIN IMMEDIATE")) {
-        return tl::unexpected(m_connection.lastError());
+    if (auto began = m_connection.execute("BEGIN IMMEDIATE"); !began) {
+        return failAbout(began.error(), m_path);
     }
     return {};
 }
@@ -274,50 +302,48 @@ void Database::chooseJournal() {
     (void)m_connection.execute("PRAGMA synchronous=OFF");
 }
 
-tl::expected<void, std::string> Database::commit() {
+Expected<void> Database::commit() {
     if (!m_connection) {
-        return tl::unexpected(std::string("the database is closed"));
+        return fail(Problem::DatabaseClosed, m_path);
     }
-    if (m_connection.inTransaction() && !m_connection.execute("COMMIT")) {
-        return tl::unexpected(m_connection.lastError());
+    if (m_connection.inTransaction()) {
+        if (auto committed = m_connection.execute("COMMIT"); !committed) {
+            return failAbout(committed.error(), m_path);
+        }
     }
     // The disk starts on what was committed, so that little is left for the end of the run.
-    if (m_fileForSync >= 0) {
-        (void)::sync_file_range(m_fileForSync, 0, 0, SYNC_FILE_RANGE_WRITE);
+    if (m_fileForSync.isOpen()) {
+        m_fileForSync.startWriteBack();
     }
     return {};
 }
 
-tl::expected<void, std::string> Database::beginRunWrites() {
+Expected<void> Database::beginRunWrites() {
     // A busy database is met here, before anything of the run is done; SQLite's locks are
     // still taken and dropped at each commit, so other programs can read between them.
     if (auto began = beginWriting(); !began) {
         return began;
     }
     // Kept open to start writing each commit to the disk while the run goes on.
-    if (m_fileForSync < 0) {
-        m_fileForSync = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (!m_fileForSync.isOpen()) {
+        m_fileForSync = File::openForReading(m_path).value_or(File());
     }
     return {};
 }
 
-tl::expected<void, std::string> Database::endRunWrites() {
+Expected<void> Database::endRunWrites() {
     auto committed = commit();
-    const int fd = std::exchange(m_fileForSync, -1);
+    const File file = std::exchange(m_fileForSync, File());
     if (!committed) {
-        if (fd >= 0) {
-            (void)::close(fd);
-        }
         return committed;
     }
-    if (fd < 0 || ::fsync(fd) != 0) {
-        const std::string reason = std::generic_category().message(fd < 0 ? ENOENT : errno);
-        if (fd >= 0) {
-            (void)::close(fd);
-        }
-        return tl::unexpected(reason);
+    if (!file.isOpen()) {
+        return fail(std::make_error_code(std::errc::no_such_file_or_directory), m_path);
     }
-    (void)::close(fd); // the file is on disk; its descriptor was only for the sync
+    if (auto synced = file.sync(); !synced) {
+        return synced;
+    }
+    // The file is on disk; it was open only for the sync.
     return {};
 }
 
@@ -327,7 +353,7 @@ void Database::rollback() {
     }
 }
 
-tl::expected<void, std::string> Database::Close() {
+Expected<void> Database::Close() {
     if (!m_connection) {
         return {};
     }

@@ -1,22 +1,19 @@
 #include "verify/CrawlerRanges.h"
 
+#include "platform/File.h"
 #include "platform/VerificationProblem.h"
 #include "verify/CrawlerIdentities.h"
 
 #include <nlohmann/json.hpp>
 
-#include <cerrno>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace trawlmeter::verify {
 namespace {
 
 // Google's largest file is some 70 KiB; anything near this is no range file.
-constexpr std::uintmax_t kLargestFile = std::uintmax_t{16} << 20;
+constexpr std::int64_t kLargestFile = std::int64_t{16} << 20;
 
 tl::unexpected<Failure> malformed(std::string detail) {
     return fail(VerificationProblem::MalformedRangeFile, {}, std::move(detail));
@@ -66,23 +63,23 @@ Expected<std::vector<IpPrefix>> parseRangeFile(std::string_view text) {
 }
 
 Expected<std::vector<IpPrefix>> readRangeFile(const std::string& path) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    if (error) {
-        return fail(error, path);
+    auto file = File::openRegularForReading(path);
+    if (!file) {
+        return tl::unexpected(std::move(file.error()));
     }
-    if (size > kLargestFile) {
+    auto size = file->size();
+    if (!size) {
+        return tl::unexpected(std::move(size.error()));
+    }
+    if (*size > kLargestFile) {
         return fail(std::make_error_code(std::errc::file_too_large), path);
     }
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    std::string text;
-    if (in) {
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string text(static_cast<std::size_t>(*size), '\0');
+    auto read = file->readAt(text, 0);
+    if (!read) {
+        return tl::unexpected(std::move(read.error()));
     }
-    if (!in && !in.eof()) {
-        return fail({errno != 0 ? errno : EIO, std::generic_category()}, path);
-    }
+    text.resize(*read);
     auto prefixes = parseRangeFile(text);
     if (!prefixes) {
         return failAbout(std::move(prefixes.error()), path);
@@ -94,7 +91,7 @@ Expected<CrawlerRanges> CrawlerRanges::load(const std::string& folder) {
     ByTable byTable;
     for (const auto& identity : crawlerIdentities()) {
         for (const auto file : identity.rangeFiles) {
-            auto prefixes = readRangeFile((std::filesystem::path(folder) / file).string());
+            auto prefixes = readRangeFile(folder + "/" + std::string(file));
             if (!prefixes) {
                 return tl::unexpected(std::move(prefixes.error()));
             }

@@ -47,13 +47,17 @@ public:
             (void)m_connection.execute("ROLLBACK");
         }
     }
-    bool begin() { return m_open = m_connection.execute("BEGIN IMMEDIATE"); }
-    bool commit() {
-        if (!m_connection.execute("COMMIT")) {
-            return false;
+    [[nodiscard]] Expected<void> begin() {
+        auto begun = m_connection.execute("BEGIN IMMEDIATE");
+        m_open = begun.has_value();
+        return begun;
+    }
+    [[nodiscard]] Expected<void> commit() {
+        auto committed = m_connection.execute("COMMIT");
+        if (committed) {
+            m_open = false;
         }
-        m_open = false;
-        return true;
+        return committed;
     }
 
 private:
@@ -63,40 +67,41 @@ private:
 
 } // namespace
 
-tl::unexpected<Failure> VerdictCache::sqliteFailure() const {
-    sqlite3* handle = m_connection.get();
-    return fail(sqliteError(handle ? sqlite3_extended_errcode(handle) : SQLITE_MISUSE), m_path,
-                m_connection.lastError());
-}
-
 Expected<VerdictCache> VerdictCache::open(const std::string& databasePath) {
-    sqlite3* handle = nullptr;
-    const int opened =
-        sqlite3_open_v2(databasePath.c_str(), &handle, SQLITE_OPEN_READWRITE, nullptr);
-    // The handle owns what SQLite allocated even when the open failed.
-    VerdictCache cache(sqlite::Connection(handle), databasePath);
-    if (opened != SQLITE_OK) {
-        return cache.sqliteFailure();
+    auto connection = sqlite::Connection::openExisting(databasePath);
+    if (!connection) {
+        return tl::unexpected(std::move(connection.error()));
     }
-    sqlite3_extended_result_codes(handle, 1);
-    sqlite3_busy_timeout(handle, kBusyMilliseconds);
+    VerdictCache cache(std::move(*connection), databasePath);
+    sqlite3_busy_timeout(cache.m_connection.get(), kBusyMilliseconds);
     // Reading the schema proves the file is a database before anything is written to it.
-    if (!cache.m_connection.execute("SELECT count(*) FROM sqlite_master")) {
-        return cache.sqliteFailure();
+    if (auto read = cache.m_connection.execute("SELECT count(*) FROM sqlite_master"); !read) {
+        return failAbout(std::move(read.error()), databasePath);
     }
     if (cache.m_connection.isReadOnly()) {
         return fail(sqliteError(SQLITE_READONLY), databasePath);
     }
-    if (!cache.m_connection.execute(kCreateSql)) {
-        return cache.sqliteFailure();
+    if (auto created = cache.m_connection.execute(kCreateSql); !created) {
+        return failAbout(std::move(created.error()), databasePath);
     }
-    sqlite::Statement columns(cache.m_connection, "SELECT name FROM pragma_table_info(?1)");
-    if (!columns || !columns.bindText(1, kVerdictTable)) {
-        return cache.sqliteFailure();
+    auto columns =
+        sqlite::Statement::prepare(cache.m_connection, "SELECT name FROM pragma_table_info(?1)");
+    if (!columns) {
+        return failAbout(std::move(columns.error()), databasePath);
+    }
+    if (auto bound = columns->bindText(1, kVerdictTable); !bound) {
+        return failAbout(std::move(bound.error()), databasePath);
     }
     std::vector<std::string> present;
-    while (columns.stepRow()) {
-        present.emplace_back(columns.columnText(0));
+    for (;;) {
+        auto row = columns->step();
+        if (!row) {
+            return failAbout(std::move(row.error()), databasePath);
+        }
+        if (!*row) {
+            break;
+        }
+        present.emplace_back(columns->columnText(0));
     }
     for (const auto column : kColumns) {
         if (std::none_of(present.begin(), present.end(), [&](const std::string& name) {
@@ -111,44 +116,76 @@ Expected<VerdictCache> VerdictCache::open(const std::string& databasePath) {
 
 Expected<std::unordered_map<std::string, CachedVerdict>>
 VerdictCache::load(std::string_view table) {
-    sqlite::Statement query(m_connection, kLoadSql);
-    if (!query || !query.bindText(1, table)) {
-        return sqliteFailure();
+    auto query = sqlite::Statement::prepare(m_connection, kLoadSql);
+    if (!query) {
+        return failAbout(std::move(query.error()), m_path);
+    }
+    if (auto bound = query->bindText(1, table); !bound) {
+        return failAbout(std::move(bound.error()), m_path);
     }
     std::unordered_map<std::string, CachedVerdict> verdicts;
-    while (query.stepRow()) {
-        if (const auto verdict = verdictNamed(query.columnText(1))) {
-            verdicts[std::string(query.columnText(0))] = {
-                *verdict, std::string(query.columnText(2)), std::string(query.columnText(3))};
+    for (;;) {
+        auto row = query->step();
+        if (!row) {
+            return failAbout(std::move(row.error()), m_path);
         }
-    }
-    // The reset tells a failed step from the end of the rows.
-    if (!query.reset()) {
-        return sqliteFailure();
+        if (!*row) {
+            break;
+        }
+        if (const auto verdict = verdictNamed(query->columnText(1))) {
+            verdicts[std::string(query->columnText(0))] = {
+                *verdict, std::string(query->columnText(2)), std::string(query->columnText(3))};
+        }
     }
     return verdicts;
 }
 
+namespace {
+
+// Runs a statement that gives no rows, then readies it for the next run.
+Expected<void> runOnce(sqlite::Statement& statement) {
+    auto done = statement.step();
+    statement.reset();
+    if (!done) {
+        return tl::unexpected(std::move(done.error()));
+    }
+    return {};
+}
+
+Expected<void> keep(sqlite::Statement& remove, sqlite::Statement& insert, std::string_view table,
+                    const KeptVerdict& kept) {
+    return remove.bindText(1, kept.client)
+        .and_then([&] { return remove.bindText(2, table); })
+        .and_then([&] { return runOnce(remove); })
+        .and_then([&] { return insert.bindText(1, kept.client); })
+        .and_then([&] { return insert.bindText(2, table); })
+        .and_then([&] { return insert.bindText(3, verdictName(kept.verdict)); })
+        .and_then([&] { return insert.bindText(4, kept.host); })
+        .and_then([&] { return runOnce(insert); });
+}
+
+} // namespace
+
 Expected<void> VerdictCache::store(std::string_view table, std::span<const KeptVerdict> verdicts) {
     Transaction transaction(m_connection);
-    sqlite::Statement remove(m_connection, kDeleteSql);
-    sqlite::Statement insert(m_connection, kInsertSql);
-    if (!remove || !insert || !transaction.begin()) {
-        return sqliteFailure();
+    auto remove = sqlite::Statement::prepare(m_connection, kDeleteSql);
+    auto insert = sqlite::Statement::prepare(m_connection, kInsertSql);
+    Expected<void> kept;
+    if (!remove) {
+        kept = tl::unexpected(std::move(remove.error()));
+    } else if (!insert) {
+        kept = tl::unexpected(std::move(insert.error()));
+    } else {
+        kept = transaction.begin();
     }
-    for (const auto& kept : verdicts) {
-        const bool removed = remove.bindText(1, kept.client) && remove.bindText(2, table) &&
-                             remove.stepDone() && remove.reset();
-        const bool inserted = removed && insert.bindText(1, kept.client) &&
-                              insert.bindText(2, table) &&
-                              insert.bindText(3, verdictName(kept.verdict)) &&
-                              insert.bindText(4, kept.host) && insert.stepDone() && insert.reset();
-        if (!inserted) {
-            return sqliteFailure();
-        }
+    for (std::size_t i = 0; kept && i < verdicts.size(); ++i) {
+        kept = keep(*remove, *insert, table, verdicts[i]);
     }
-    if (!transaction.commit()) {
-        return sqliteFailure();
+    if (kept) {
+        kept = transaction.commit();
+    }
+    if (!kept) {
+        return failAbout(std::move(kept.error()), m_path);
     }
     return {};
 }

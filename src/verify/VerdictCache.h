@@ -52,7 +52,6 @@ public:
 private:
     VerdictCache(sqlite::Connection connection, std::string path)
         : m_connection(std::move(connection)), m_path(std::move(path)) {}
-    tl::unexpected<Failure> sqliteFailure() const;
 
     sqlite::Connection m_connection;
     std::string m_path;
