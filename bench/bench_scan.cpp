@@ -6,8 +6,8 @@
 
 #include "app/CrawlerEngines.h"
 #include "app/MainForm.h"
-#include "store/FieldLayout.h"
-#include "store/VisitTables.h"
+#include "analysis/FieldLayout.h"
+#include "store/VisitColumns.h"
 
 #include <sqlite3.h>
 #include <sys/resource.h>

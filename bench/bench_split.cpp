@@ -4,6 +4,7 @@
 
 #include "app/MainForm.h"
 #include "split/ChunkNames.h"
+#include "split/ChunkPlan.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,8 +35,8 @@ double timeSplit(MainForm& form, const std::string& source) {
     }
     settle();
     const auto start = std::chrono::steady_clock::now();
-    if (form.FileSplit(source, split::chunkBasePath(form.programFolder()), 2048, 1024,
-                       FinishMessage::Show) != RunStep::Done) {
+    if (form.FileSplit(source, split::chunkBasePath(form.programFolder()), split::kRunChunkBuffers,
+                       split::kRunBufferBytes, FinishMessage::Show) != RunStep::Done) {
         return -1.0;
     }
     const double seconds = bench::secondsSince(start);
@@ -45,7 +46,7 @@ double timeSplit(MainForm& form, const std::string& source) {
     }
     if (total != stdfs::file_size(source)) {
         std::fprintf(stderr, "chunks hold %ju bytes, the source %ju\n", total,
-                     static_cast<std::uintmax_t>(stdfs::file_size(source)));
+                     stdfs::file_size(source));
         return -1.0;
     }
     std::printf("  split: %.3f s (%lld chunks)\n", seconds,

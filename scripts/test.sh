@@ -1,18 +1,29 @@
 #!/usr/bin/env bash
 # Installs, builds and runs the whole test suite: the normal build, then the same tests built
-# with AddressSanitizer and UndefinedBehaviorSanitizer. Window tests run in a real X server (Xvfb).
+# with AddressSanitizer and UndefinedBehaviorSanitizer, then the programs whose tests run the
+# visit writer's thread and the report's workers built with ThreadSanitizer. Every build fails
+# on a warning. Window tests run in a real X server (Xvfb).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
 jobs="$(nproc)"
 xvfb=(xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -noreset")
+strict=(-G Ninja -DTRAWLMETER_BUILD_BENCH=OFF -DTRAWLMETER_WARNINGS_AS_ERRORS=ON)
 
-cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRAWLMETER_BUILD_BENCH=OFF
+cmake -S . -B build/test "${strict[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build/test -j"$jobs"
 "${xvfb[@]}" ctest --test-dir build/test --output-on-failure -j"$jobs"
 
-cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTRAWLMETER_SANITIZE=ON \
-    -DTRAWLMETER_BUILD_BENCH=OFF
+cmake -S . -B build/sanitize "${strict[@]}" -DCMAKE_BUILD_TYPE=Debug -DTRAWLMETER_SANITIZE=ON
 cmake --build build/sanitize -j"$jobs"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 "${xvfb[@]}" ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
+
+# No window here: the threads are those of the core and the report, and the batch program the
+# end-to-end tests run is built the same way. Unoptimised, it builds in less time than its tests
+# take longer, and its reports read best.
+cmake -S . -B build/tsan "${strict[@]}" -DCMAKE_BUILD_TYPE=Debug \
+    -DTRAWLMETER_SANITIZE_THREADS=ON -DTRAWLMETER_BUILD_GUI=OFF
+cmake --build build/tsan -j"$jobs" --target trawlmeter_tests trawlmeter_report_tests
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    ctest --test-dir build/tsan --output-on-failure -j"$jobs"

@@ -1,14 +1,12 @@
 #pragma once
 
-#include "analysis/ChunkFile.h"
 #include "analysis/LineSplitter.h"
 #include "analysis/TokenSearch.h"
-
-#include <tl/expected.hpp>
+#include "platform/Failure.h"
+#include "platform/File.h"
 
 #include <optional>
 #include <string>
-#include <system_error>
 #include <string_view>
 #include <vector>
 
@@ -34,9 +32,8 @@ public:
     // false to stop. A chunk that cannot be opened or read ends the scan at once with what was
     // read so far handed out, and with the reason.
     template <typename OnItem>
-    [[nodiscard]] tl::expected<ChunkScanEnd, std::error_code> scan(const std::string& path,
-                                                                   OnItem&& onItem) {
-        auto chunk = ChunkFile::open(path);
+    [[nodiscard]] Expected<ChunkScanEnd> scan(const std::string& path, OnItem&& onItem) {
+        auto chunk = File::openForReading(path);
         if (!chunk) {
             return tl::unexpected(chunk.error());
         }

@@ -1,11 +1,12 @@
 #include "app/MainForm.h"
 
 #include "app/CrawlerEngines.h"
-#include "app/RunMessages.h"
+#include "app/Messages.h"
+#include "logs/LogArchive.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderLock.h"
+#include "platform/Problem.h"
 #include "split/ChunkNames.h"
-#include "split/LogArchive.h"
 
 #include <utility>
 
@@ -35,22 +36,23 @@ void MainForm::CmdAnalysis_Click() {
     auto lock = FolderLock::tryLock(programFolder());
     RunStep outcome = RunStep::Failed;
     if (!lock) {
-        tell(lock.error() == std::errc::resource_unavailable_try_again
+        tell(lock.error().code == std::errc::resource_unavailable_try_again
                  ? messages::kAnotherRun
-                 : messages::workFolderUnusable(programFolder(), lock.error().message()));
+                 : messages::workFolderUnusable(lock.error()),
+             lock.error());
     } else {
         outcome = analyseWithTheDatabaseHeld();
         // A run that did not end with its last chunk drops the unfinished line instead of
         // storing half of it.
         m_run.items.reset();
         m_run.fieldLayout = RunState::standardLayout();
-        Label2.setCaption("临时日志文件已删除");
+        Label2.setCaption(messages::kChunksDeleted);
         // What will not go (a write-protected chunk) stays for the next run to remove.
         (void)CmdDeleteTemp_Click();
     }
     // A missing log ends the run as the split command reported it, with nothing to analyse.
     const bool finished = outcome == RunStep::Done || outcome == RunStep::LogMissing;
-    Label3.setCaption(finished ? "分析完成" : "分析未完成");
+    Label3.setCaption(finished ? messages::kAnalysisDone : messages::kAnalysisUnfinished);
     m_lastRunOutcome = outcome;
     CmdAnalysis.setEnabled(true);
     MnuCrawlerReport.setEnabled(VisitDb != nullptr);
@@ -59,21 +61,23 @@ void MainForm::CmdAnalysis_Click() {
 
 RunStep MainForm::analyseWithTheDatabaseHeld() {
     if (!VisitDb) {
-        tell(messages::databaseWriteFailed("no database is open"));
+        const Failure noDatabase{Problem::NoDatabase, {}, {}};
+        tell(messages::databaseWriteFailed(noDatabase), noDatabase);
         return RunStep::Failed;
     }
     if (auto locked = VisitDb->beginRunWrites(); !locked) {
-        tell(messages::databaseWriteFailed(locked.error()));
+        tell(messages::databaseWriteFailed(locked.error()), locked.error());
         return RunStep::Failed;
     }
     m_run.tables.clear();
     for (const auto table : kCrawlerTables) {
-        m_run.tables.push_back(VisitDb->OpenRecordset(table));
-        if (!m_run.tables.back()) {
-            tell(messages::databaseWriteFailed("no such table: " + std::string(table)));
+        auto opened = VisitDb->OpenRecordset(table);
+        if (!opened) {
+            tell(messages::databaseWriteFailed(opened.error()), opened.error());
             (void)VisitDb->endRunWrites();
             return RunStep::Failed;
         }
+        m_run.tables.push_back(std::move(*opened));
     }
     // The writer's thread must not run the event loop: while it waits for a lock it only waits,
     // and this thread keeps the window live while it waits for the writer.
@@ -84,7 +88,7 @@ RunStep MainForm::analyseWithTheDatabaseHeld() {
     m_run.writer.reset();
     VisitDb->setBusyWait(kDatabaseWait, [this] { DoEvents(); });
     if (auto durable = VisitDb->endRunWrites(); !durable && outcome != RunStep::Failed) {
-        tell(messages::databaseWriteFailed(durable.error()));
+        tell(messages::databaseWriteFailed(durable.error()), durable.error());
         outcome = RunStep::Failed;
     }
     return outcome;
@@ -93,23 +97,24 @@ RunStep MainForm::analyseWithTheDatabaseHeld() {
 RunStep MainForm::analyseChosenLog() {
     m_run.log.reset();
     const std::string path = TxtrezOveFile.Text();
-    if (split::logKindOf(path) != split::LogKind::Archive || !fs::PathExists(path)) {
+    if (logs::logKindOf(path) != logs::LogKind::Archive || !fs::PathExists(path)) {
         return analyseLog();
     }
     // An archive stands for its logs, analysed one after another as if each had been chosen.
-    auto logs = split::listLogs(path);
+    auto logs = logs::listLogs(path);
     if (!logs || logs->empty()) {
-        tell(messages::logUnreadable(path, logs ? messages::kNoLogInside : logs.error().reason));
+        const Failure failure = logs ? Failure{Problem::NoLogInside, path, {}} : logs.error();
+        tell(messages::logUnreadable(failure), failure);
         return RunStep::LogUnreadable;
     }
     // Nothing of an archive is counted unless all of it can be read.
     if (logs->size() > 1) {
-        const auto whole = split::verifyLogs(path, [this] {
+        const auto whole = logs::verifyLogs(path, [this] {
             DoEvents();
             return !m_run.stopRequested;
         });
         if (!whole) {
-            tell(messages::logUnreadable(whole.error().log, whole.error().reason));
+            tell(messages::logUnreadable(whole.error()), whole.error());
             return RunStep::LogUnreadable;
         }
         if (!*whole) {
@@ -137,8 +142,7 @@ RunStep MainForm::analyseLog() {
     std::optional<CommittingChunk> committing;
     const std::int64_t passes = LstiisFile.ListCount();
     for (std::int64_t pass = 0; pass < passes; ++pass) {
-        Label3.setCaption("正在分析第 " + std::to_string(LstiisFile.ListIndex() + 1) +
-                          " 个临时日志文件");
+        Label3.setCaption(messages::analysingChunk(LstiisFile.ListIndex() + 1));
         TxtFileName.setText(LstiisFile.Text());
         if (nextChunk < m_run.chunksWritten && TxtFileName.Text() == split::chunkName(nextChunk)) {
             if (const RunStep scanned = ScanLogChunk(TxtFileName.Text());
@@ -171,9 +175,10 @@ RunStep MainForm::analyseLog() {
         }
     }
     if (nextChunk < m_run.chunksWritten) {
-        const std::string missing = split::chunkPath(programFolder(), split::chunkName(nextChunk));
-        tell(messages::chunkUnreadable(
-            missing, std::make_error_code(std::errc::no_such_file_or_directory).message()));
+        const Failure missing{std::make_error_code(std::errc::no_such_file_or_directory),
+                              split::chunkPath(programFolder(), split::chunkName(nextChunk)),
+                              {}};
+        tell(messages::chunkUnreadable(missing), missing);
         return RunStep::Failed;
     }
     return finishLog();
@@ -182,7 +187,7 @@ RunStep MainForm::analyseLog() {
 RunStep MainForm::deleteOnceCommitted(const std::string& name, std::uint64_t commit) {
     if (m_run.writer) {
         if (auto committed = m_run.writer->waitForCommit(commit); !committed) {
-            return abandonVisits(committed.error().reason);
+            return abandonVisits(committed.error());
         }
     }
     // One that will not go (write-protected) stays until the work folder is removed.
@@ -201,11 +206,12 @@ RunStep MainForm::ScanLogChunk(const std::string& name) {
         // Its lines would be missing from the counts and the records.
         m_run.items.reset();
         rollbackVisits();
-        tell(messages::chunkUnreadable(path, end.error().message()));
+        tell(messages::chunkUnreadable(end.error()), end.error());
         return RunStep::Failed;
     }
+    // A visit that could not be stored has said so already.
     if (step == RunStep::Failed) {
-        return abandonVisits(m_run.storeFailure);
+        return step;
     }
     // Outside a run a chunk ends its own lines.
     if (step == RunStep::Done && !m_run.inProgress) {
@@ -222,8 +228,8 @@ RunStep MainForm::ScanLogChunk(const std::string& name) {
 
 RunStep MainForm::scanItem(const analysis::Item& item) {
     if (item.text.starts_with(kFieldsDirective)) {
-        m_run.fieldLayout = std::make_shared<const store::FieldLayout>(
-            store::FieldLayout::fromFieldNames(item.text.substr(kFieldsDirective.size())));
+        m_run.fieldLayout = std::make_shared<const analysis::FieldLayout>(
+            analysis::FieldLayout::fromFieldNames(item.text.substr(kFieldsDirective.size())));
     }
     if (item.token >= 0) {
         const CrawlerEngine& row = kCrawlerEngines[static_cast<std::size_t>(item.token)];
@@ -235,8 +241,7 @@ RunStep MainForm::scanItem(const analysis::Item& item) {
             if (m_run.writer) {
                 lowerCounter(this->*row.counter, 1);
             }
-            m_run.storeFailure = std::move(stored.error());
-            return RunStep::Failed;
+            return abandonVisits(stored.error());
         }
     }
     raiseCounter(TxtLineCnt);
@@ -248,7 +253,7 @@ RunStep MainForm::scanItem(const analysis::Item& item) {
 RunStep MainForm::finishLog() {
     if (const auto item = m_run.items.finish()) {
         if (scanItem(*item) == RunStep::Failed) {
-            return abandonVisits(m_run.storeFailure);
+            return RunStep::Failed;
         }
     }
     return commitVisits();
@@ -258,7 +263,7 @@ RunStep MainForm::commitVisits() {
     if (m_run.writer) {
         if (auto committed = m_run.writer->commit(m_run.itemsCounted, TxtContent.Text());
             !committed) {
-            return abandonVisits(committed.error().reason);
+            return abandonVisits(committed.error());
         }
         return RunStep::Done;
     }
@@ -279,21 +284,20 @@ void MainForm::rollbackVisits() {
     }
 }
 
-RunStep MainForm::abandonVisits(const std::string& reason) {
+RunStep MainForm::abandonVisits(const Failure& failure) {
     m_run.items.reset();
     rollbackVisits();
     // The scan went on while the writer wrote: the window is put back to the visit that failed,
     // as if the scan had stopped there.
-    if (const auto failure = m_run.writer ? m_run.writer->failure() : std::nullopt;
-        failure && failure->sequence) {
-        lowerCounter(TxtLineCnt, m_run.itemsCounted - *failure->sequence);
-        for (const std::size_t table : failure->droppedTables) {
+    if (const auto lost = m_run.writer ? m_run.writer->lostVisits() : std::nullopt) {
+        lowerCounter(TxtLineCnt, m_run.itemsCounted - lost->sequence);
+        for (const std::size_t table : lost->droppedTables) {
             lowerCounter(this->*kCrawlerEngines[table].counter, 1);
         }
-        m_run.itemsCounted = *failure->sequence;
-        TxtContent.setText(failure->item);
+        m_run.itemsCounted = lost->sequence;
+        TxtContent.setText(lost->item);
     }
-    tell(messages::databaseWriteFailed(reason));
+    tell(messages::databaseWriteFailed(failure), failure);
     return RunStep::Failed;
 }
 

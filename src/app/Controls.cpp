@@ -1,6 +1,6 @@
 #include "app/Controls.h"
 
-#include "analysis/CounterText.h"
+#include "app/CounterText.h"
 #include "app/FormLayout.h"
 
 #include <utility>
@@ -11,7 +11,7 @@ TextBox::TextBox(const ControlSpec& row) : Control(row), m_text(row.caption) {}
 
 const std::string& TextBox::Text() const {
     if (m_textBehind) {
-        m_text = analysis::formatCounterValue(*m_count);
+        m_text = formatCounterValue(*m_count);
         m_textBehind = false;
     }
     return m_text;
@@ -28,13 +28,13 @@ void TextBox::setText(std::string_view text) {
 }
 
 void TextBox::setCount(double count) {
-    if (analysis::isExactCount(count)) {
+    if (isExactCount(count)) {
         m_count = count;
         m_textBehind = true;
         changed();
     } else {
         // Only an exact count may stand in for its text; any other is read back from it.
-        setText(analysis::formatCounterValue(count));
+        setText(formatCounterValue(count));
     }
 }
 
@@ -55,7 +55,7 @@ void raiseCounter(TextBox& box) {
         return;
     }
     const auto raised =
-        box.count() ? std::optional<double>(*box.count() + 1) : analysis::raisedCount(box.Text());
+        box.count() ? std::optional<double>(*box.count() + 1) : raisedCount(box.Text());
     if (raised) {
         box.setCount(*raised);
     }

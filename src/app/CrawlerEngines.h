@@ -29,6 +29,17 @@ inline constexpr std::array<CrawlerEngine, 5> kCrawlerEngines{{
     {"Msn", "msn", "msn", &MainForm::TxtMsnCnt, &MainForm::CmdSaveMsn_Click},
 }};
 
+// The place of the engine of that name in kCrawlerEngines; a name that is none fails to compile
+// where the place is needed as a constant.
+consteval std::size_t engineNamed(std::string_view name) {
+    for (std::size_t i = 0; i < kCrawlerEngines.size(); ++i) {
+        if (kCrawlerEngines[i].name == name) {
+            return i;
+        }
+    }
+    throw "no engine of that name";
+}
+
 // One text field of every engine, in table order.
 constexpr std::array<std::string_view, kCrawlerEngines.size()>
 engineTexts(std::string_view CrawlerEngine::*field) {

@@ -2,7 +2,7 @@
 
 #include "app/CrawlerEngines.h"
 #include "app/FormLayout.h"
-#include "app/RunMessages.h"
+#include "app/Messages.h"
 
 namespace trawlmeter {
 
@@ -48,7 +48,8 @@ void MainForm::DoEvents() {
     m_ports.eventLoop.yieldToEvents();
 }
 
-void MainForm::tell(const std::string& prompt) {
+void MainForm::tell(const std::string& prompt, std::optional<Failure> failure) {
+    m_shownFailure = std::move(failure);
     m_ports.messageBox.showMessage(prompt, kOkOnly, messages::kTitle);
 }
 

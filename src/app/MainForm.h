@@ -4,12 +4,12 @@
 #include "app/RunState.h"
 #include "app/RunStep.h"
 #include "platform/Database.h"
+#include "platform/Failure.h"
 #include "platform/Ports.h"
-
-#include <tl/expected.hpp>
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,8 +21,8 @@ enum class FinishMessage { Hide, Show };
 // The program's one window as a plain model: its controls hold all shared run-time state
 // as text, and its operations are the handlers and commands the stages call on each other.
 // Where nothing is at stake a failing step is skipped without a message; where records, counts
-// or files are, the stage that fails shows a message and its RunStep stops the run. No
-// exception leaves a handler.
+// or files are, the stage that fails shows a message made from the failure (app/Messages.h) and
+// its RunStep stops the run. No exception leaves a handler.
 class MainForm {
 public:
     explicit MainForm(PlatformPorts ports);
@@ -91,7 +91,7 @@ public:
     // The work folder (app/WorkFolderHandlers.cpp). Creating makes it the empty folder of a
     // new run; deleting removes it with what is left in it, but never a link or a file.
     RunStep CmdCreateTemp_Click();
-    [[nodiscard]] std::error_code CmdDeleteTemp_Click();
+    [[nodiscard]] Expected<void> CmdDeleteTemp_Click();
 
     // Splitting and the chunk list (app/SplitHandlers.cpp).
     RunStep CmdFileSplit_Click();
@@ -104,9 +104,9 @@ public:
     void CmdAnalysis_Click();
     RunStep ScanLogChunk(const std::string& name);
 
-    // Visit exports: store TxtContent as one record in the engine's table; the reason in
-    // SQLite's words when it could not be stored (app/VisitExports.cpp).
-    using VisitExport = tl::expected<void, std::string>;
+    // Visit exports: store TxtContent as one record in the engine's table; the reason when it
+    // could not be stored (app/VisitExports.cpp).
+    using VisitExport = Expected<void>;
     [[nodiscard]] VisitExport CmdSaveBaidu_Click();
     [[nodiscard]] VisitExport CmdSaveGoogle_Click();
     [[nodiscard]] VisitExport CmdSaveYahoo_Click();
@@ -118,11 +118,13 @@ public:
     // browser (app/ReportHandler.cpp).
     void MnuCrawlerReport_Click();
     // Writes the crawler report of the visit database to `target`, as a page or as JSON by its
-    // ending; the reason when it cannot.
-    [[nodiscard]] tl::expected<void, std::string> writeCrawlerReport(const std::string& target);
+    // ending; the reason when it cannot, which messages::reportFailed words for the operator.
+    [[nodiscard]] Expected<void> writeCrawlerReport(const std::string& target);
 
     // How the last analysis run ended.
     RunStep lastRunOutcome() const { return m_lastRunOutcome; }
+    // The failure the last message was made from; nothing when that message named none.
+    const std::optional<Failure>& shownFailure() const { return m_shownFailure; }
 
     // Closing the window while a run is inside a yield: the run stops at its next yield and
     // cleans up; the front end unloads once CmdAnalysis_Click has returned.
@@ -138,17 +140,19 @@ private:
     // Yields once to the event loop. Loops that call it end early when stopRequested() turns
     // true inside the yield, leaving what they wrote whole.
     void DoEvents();
-    // A message box with the run's title and an OK button.
-    void tell(const std::string& prompt);
-    // The visit export of the engine whose export handler is `handler`.
-    VisitExport exportVisit(VisitExport (MainForm::*handler)());
+    // A message box with the run's title and an OK button, made from `failure` when there is
+    // one.
+    void tell(const std::string& prompt, std::optional<Failure> failure = std::nullopt);
+    // The visit export of engine `engine` (its place in kCrawlerEngines).
+    VisitExport exportVisit(std::size_t engine);
     // Holds the database for the run and hands its writes to a thread of their own.
     RunStep analyseWithTheDatabaseHeld();
     // Analyses the chosen log, or each log of the chosen archive in turn.
     RunStep analyseChosenLog();
     // Splits one log and scans its chunks in list order.
     RunStep analyseLog();
-    // One item of a chunk: classify, count, export, yield.
+    // One item of a chunk: classify, count, export, yield. A visit that cannot be stored stops
+    // the run here, as abandonVisits() does.
     RunStep scanItem(const analysis::Item& item);
     // Ends the log in hand: its held unfinished line is scanned as a line of its own, and what
     // the chunk stored is committed.
@@ -159,12 +163,13 @@ private:
     // refused commit stops the run as commitVisits() would have.
     RunStep deleteOnceCommitted(const std::string& name, std::uint64_t commit);
     // Drops the records stored since the last commit and says why the run stops.
-    RunStep abandonVisits(const std::string& reason);
+    RunStep abandonVisits(const Failure& failure);
     void rollbackVisits();
 
     PlatformPorts m_ports;
     RunState m_run;
     RunStep m_lastRunOutcome = RunStep::Done;
+    std::optional<Failure> m_shownFailure;
 };
 
 } // namespace trawlmeter

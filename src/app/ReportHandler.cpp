@@ -2,12 +2,11 @@
 
 #include "app/CrawlerEngines.h"
 #include "app/ProgramFiles.h"
-#include "app/RunMessages.h"
+#include "app/Messages.h"
+#include "platform/FileSystem.h"
 #include "report/Report.h"
 
 #include <array>
-#include <filesystem>
-#include <system_error>
 
 namespace trawlmeter {
 namespace {
@@ -42,7 +41,7 @@ std::string fileUrl(const std::string& path) {
 
 } // namespace
 
-tl::expected<void, std::string> MainForm::writeCrawlerReport(const std::string& target) {
+Expected<void> MainForm::writeCrawlerReport(const std::string& target) {
     return report::writeReport(programPath(kDatabaseName), kReportEngines, target);
 }
 
@@ -51,15 +50,13 @@ void MainForm::MnuCrawlerReport_Click() {
     auto written = writeCrawlerReport(target);
     if (!written) {
         // A program folder closed to writing: the user's temporary folder takes the page.
-        std::error_code error;
-        const auto temporary = std::filesystem::temp_directory_path(error);
-        if (!error) {
-            target = (temporary / kReportName).string();
+        if (const auto temporary = fs::TemporaryFolder()) {
+            target = *temporary + "/" + std::string(kReportName);
             written = writeCrawlerReport(target);
         }
     }
     if (!written) {
-        tell(messages::reportFailed(written.error()));
+        tell(messages::reportFailed(written.error(), programPath(kDatabaseName)), written.error());
         return;
     }
     // Unlike the credit line, the page was asked for: without a browser, say where it lies.

@@ -1,16 +1,14 @@
 #pragma once
 
 #include "analysis/ChunkItems.h"
-#include "split/LogArchive.h"
-#include "store/FieldLayout.h"
+#include "logs/LogArchive.h"
+#include "analysis/FieldLayout.h"
 #include "store/VisitWriter.h"
 
 #include <chrono>
-#include <memory>
-
 #include <cstdint>
+#include <memory>
 #include <optional>
-#include <string>
 
 namespace trawlmeter {
 
@@ -28,7 +26,7 @@ struct RunState {
     analysis::ChunkItems items;
     // The field layout in force, as the last "#Fields:" line set it; each log starts afresh.
     // Shared with the visits that wait to be written under it.
-    std::shared_ptr<const store::FieldLayout> fieldLayout = standardLayout();
+    std::shared_ptr<const analysis::FieldLayout> fieldLayout = standardLayout();
     // During a run the visits are written on a thread of their own; outside one, at once.
     std::unique_ptr<store::VisitWriter> writer;
     // The engines' tables, for the writer and for VisitRs.
@@ -37,14 +35,12 @@ struct RunState {
     std::uint64_t itemsCounted = 0;
     // The member of an archive, or the compressed log, that the split reads; nothing for a plain
     // log.
-    std::optional<split::LogEntry> log;
+    std::optional<logs::LogEntry> log;
     // How many chunks the last split wrote, numbered from 0: the only files a run scans.
     std::int64_t chunksWritten = 0;
-    // SQLite's reason when an export could not store its record.
-    std::string storeFailure;
 
-    static std::shared_ptr<const store::FieldLayout> standardLayout() {
-        return std::make_shared<const store::FieldLayout>(store::FieldLayout::standard());
+    static std::shared_ptr<const analysis::FieldLayout> standardLayout() {
+        return std::make_shared<const analysis::FieldLayout>(analysis::FieldLayout::standard());
     }
 };
 

@@ -1,19 +1,16 @@
 #include "app/MainForm.h"
 
-#include "app/RunMessages.h"
+#include "app/Messages.h"
+#include "logs/LogReader.h"
 #include "platform/FileSystem.h"
+#include "platform/Problem.h"
 #include "split/ChunkNames.h"
+#include "split/ChunkPlan.h"
 #include "split/ChunkSplitter.h"
-#include "split/LogReader.h"
 
 #include <filesystem>
-#include <system_error>
 
 namespace trawlmeter {
-namespace {
-constexpr std::int32_t kBuffersPerChunk = 2048;
-constexpr std::int32_t kBufferBytes = 1024;
-} // namespace
 
 RunStep MainForm::CmdFileSplit_Click() {
     // A folder, a device or a fifo exists but is no log: the split says why it cannot read it.
@@ -21,7 +18,7 @@ RunStep MainForm::CmdFileSplit_Click() {
         tell(messages::kLogMissing);
         return RunStep::LogMissing;
     }
-    Label2.setCaption("正在分割...");
+    Label2.setCaption(messages::kSplitting);
     if (const RunStep prepared = CmdCreateTemp_Click(); prepared != RunStep::Done) {
         return prepared;
     }
@@ -32,13 +29,14 @@ RunStep MainForm::CmdFileSplit_Click() {
     // Read again: a log chosen inside the yield is the one split. Copied, because the path box
     // may change again while the split yields.
     const std::string source = TxtrezOveFile.Text();
-    if (const RunStep split = FileSplit(source, split::chunkBasePath(programFolder()),
-                                        kBuffersPerChunk, kBufferBytes, FinishMessage::Show);
+    if (const RunStep split =
+            FileSplit(source, split::chunkBasePath(programFolder()), split::kRunChunkBuffers,
+                      split::kRunBufferBytes, FinishMessage::Show);
         split != RunStep::Done) {
         return split;
     }
     TxtLstiisFileCnt.setText(std::to_string(LstiisFile.ListCount()));
-    Label2.setCaption("分割完成，共分成 " + TxtLstiisFileCnt.Text() + " 个临时日志文件");
+    Label2.setCaption(messages::splitDone(TxtLstiisFileCnt.Text()));
     return RunStep::Done;
 }
 
@@ -50,33 +48,31 @@ RunStep MainForm::FileSplit(const std::string& SourceFile, const std::string& De
         return !m_run.stopRequested;
     });
     // A compressed log, or the archive member the run has in hand, is cut as it is inflated.
-    const split::LogEntry log = m_run.log && m_run.log->path == SourceFile
-                                    ? *m_run.log
-                                    : split::LogEntry{SourceFile, {}, -1};
-    tl::expected<std::int64_t, split::SplitFailure> chunks;
-    if (split::logKindOf(SourceFile) == split::LogKind::Plain) {
+    const logs::LogEntry log = m_run.log && m_run.log->path == SourceFile
+                                   ? *m_run.log
+                                   : logs::LogEntry{SourceFile, {}, -1};
+    Expected<std::int64_t> chunks;
+    if (logs::logKindOf(SourceFile) == logs::LogKind::Plain) {
         chunks = splitter.split(SourceFile, ChunkSize, BufferSize);
-    } else if (auto reader = split::LogReader::open(log)) {
+    } else if (auto reader = logs::LogReader::open(log)) {
         chunks = splitter.split(*reader, ChunkSize, BufferSize);
     } else {
-        chunks = tl::unexpected(split::SplitFailure{split::SplitFailure::Kind::SourceUnreadable,
-                                                    reader.error().reason});
+        chunks = tl::unexpected(reader.error());
     }
     m_run.chunksWritten = chunks.value_or(0);
     if (!chunks) {
-        const auto& reason = chunks.error().reason;
-        switch (chunks.error().kind) {
-        case split::SplitFailure::Kind::Stopped:
+        const Failure& failure = chunks.error();
+        if (failure.code == Problem::Stopped) {
             return RunStep::Stopped;
-        case split::SplitFailure::Kind::SourceUnreadable:
-            tell(messages::logUnreadable(log.label(), reason));
+        }
+        // A failure that concerns the log is the log's; any other is the work folder's.
+        if (failure.subject == log.label()) {
+            tell(messages::logUnreadable(failure), failure);
             return RunStep::LogUnreadable;
-        case split::SplitFailure::Kind::InvalidSizes:
-        case split::SplitFailure::Kind::ChunkUnwritable:
-            break;
         }
         tell(messages::splitFailed(std::filesystem::path(DestinationFile).parent_path().string(),
-                                   reason));
+                                   failure),
+             failure);
         return RunStep::Failed;
     }
     if (ShowFinishMessage == FinishMessage::Show) {
@@ -87,11 +83,10 @@ RunStep MainForm::FileSplit(const std::string& SourceFile, const std::string& De
 
 void MainForm::CmdGetiisFile_Click() {
     LstiisFile.Clear();
-    // A missing work folder lists nothing; a listing cut short keeps the names it found, and
-    // the run then misses a chunk and says so.
-    std::error_code listError;
+    // A work folder that is missing or cannot be listed lists nothing: a run then misses its
+    // chunks and says so.
     std::vector<std::string> names =
-        fs::ListFiles(split::workFolderPath(programFolder()), listError);
+        fs::ListFiles(split::workFolderPath(programFolder())).value_or(std::vector<std::string>());
     split::sortInSplitOrder(names);
     for (auto& name : names) {
         LstiisFile.AddItem(std::move(name));

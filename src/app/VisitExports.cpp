@@ -1,55 +1,48 @@
 #include "app/MainForm.h"
 
 #include "app/CrawlerEngines.h"
+#include "platform/Problem.h"
 #include "store/VisitRecord.h"
-
-#include <algorithm>
 
 namespace trawlmeter {
 
-MainForm::VisitExport MainForm::exportVisit(VisitExport (MainForm::*handler)()) {
-    const auto engine =
-        std::find_if(kCrawlerEngines.begin(), kCrawlerEngines.end(),
-                     [handler](const auto& row) { return row.visitExport == handler; });
-    const auto table = static_cast<std::size_t>(engine - kCrawlerEngines.begin());
+MainForm::VisitExport MainForm::exportVisit(std::size_t engine) {
     if (m_run.writer) {
-        VisitRs = m_run.tables[table];
-        if (!m_run.writer->add(table, TxtContent.Text(), m_run.fieldLayout, m_run.itemsCounted)) {
-            return tl::unexpected(m_run.writer->failure()->reason);
-        }
-        return {};
+        VisitRs = m_run.tables[engine];
+        return m_run.writer->add(engine, TxtContent.Text(), m_run.fieldLayout, m_run.itemsCounted);
     }
     if (!VisitDb) {
-        return tl::unexpected(std::string("no database is open"));
+        return fail(Problem::NoDatabase);
     }
     // No such table: nothing is stored and VisitRs keeps what it held.
-    auto recordset = VisitDb->OpenRecordset(engine->table);
+    auto recordset = VisitDb->OpenRecordset(kCrawlerEngines[engine].table);
     if (!recordset) {
-        return tl::unexpected("no such table: " + std::string(engine->table));
+        return tl::unexpected(recordset.error());
     }
-    VisitRs = recordset;
-    recordset->AddNew();
+    VisitRs = *recordset;
+    auto& table = **recordset;
+    table.AddNew();
     // The record views into the text box, which nothing changes before it is written.
-    store::fillVisitRecord(*recordset, TxtContent.Text(), *m_run.fieldLayout);
-    auto written = recordset->Update();
-    recordset->Close();
+    store::fillVisitRecord(table, TxtContent.Text(), *m_run.fieldLayout);
+    auto written = table.Update();
+    table.Close();
     return written;
 }
 
 MainForm::VisitExport MainForm::CmdSaveBaidu_Click() {
-    return exportVisit(&MainForm::CmdSaveBaidu_Click);
+    return exportVisit(engineNamed("Baidu"));
 }
 MainForm::VisitExport MainForm::CmdSaveGoogle_Click() {
-    return exportVisit(&MainForm::CmdSaveGoogle_Click);
+    return exportVisit(engineNamed("Google"));
 }
 MainForm::VisitExport MainForm::CmdSaveYahoo_Click() {
-    return exportVisit(&MainForm::CmdSaveYahoo_Click);
+    return exportVisit(engineNamed("Yahoo"));
 }
 MainForm::VisitExport MainForm::CmdSaveSogou_Click() {
-    return exportVisit(&MainForm::CmdSaveSogou_Click);
+    return exportVisit(engineNamed("Sogou"));
 }
 MainForm::VisitExport MainForm::CmdSaveMsn_Click() {
-    return exportVisit(&MainForm::CmdSaveMsn_Click);
+    return exportVisit(engineNamed("Msn"));
 }
 
 } // namespace trawlmeter

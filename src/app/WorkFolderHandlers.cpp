@@ -1,23 +1,21 @@
 #include "app/MainForm.h"
 
-#include "app/RunMessages.h"
+#include "app/Messages.h"
 #include "platform/FileSystem.h"
 #include "split/ChunkNames.h"
-#include "split/WorkFolder.h"
 
 namespace trawlmeter {
 
 RunStep MainForm::CmdCreateTemp_Click() {
-    std::string blocking;
-    if (const auto error =
-            split::prepareWorkFolder(split::workFolderPath(programFolder()), blocking)) {
-        tell(messages::workFolderUnusable(blocking, error.message()));
+    // What an interrupted run left there goes; a link or a file in its place is refused.
+    if (auto prepared = fs::MakeEmptyFolder(split::workFolderPath(programFolder())); !prepared) {
+        tell(messages::workFolderUnusable(prepared.error()), prepared.error());
         return RunStep::Failed;
     }
     return RunStep::Done;
 }
 
-std::error_code MainForm::CmdDeleteTemp_Click() {
+Expected<void> MainForm::CmdDeleteTemp_Click() {
     const std::string folder = split::workFolderPath(programFolder());
     // A link or a file of that name is not the run's to delete.
     if (!fs::FolderExists(folder) || fs::IsLink(folder)) {

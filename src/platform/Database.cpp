@@ -1,6 +1,7 @@
 #include "platform/Database.h"
 
 #include "platform/AsciiCase.h"
+#include "platform/Problem.h"
 
 #include <sqlite3.h>
 
@@ -16,7 +17,7 @@ constexpr auto kBusyPause = std::chrono::milliseconds(2);
 
 } // namespace
 
-Recordset::Recordset(Database& database, std::string table, std::vector<std::string> columns)
+Recordset::Recordset(Database& database, std::string table, std::vector<ColumnInfo> columns)
     : m_database(&database), m_table(std::move(table)), m_columns(std::move(columns)),
       m_values(m_columns.size()), m_assigned(m_columns.size(), false) {}
 
@@ -27,17 +28,17 @@ void Recordset::AddNew() {
 }
 
 int Recordset::fieldIndex(std::string_view field) const {
-    if (m_nextColumn < m_columns.size() && m_columns[m_nextColumn] == field) {
+    if (m_nextColumn < m_columns.size() && m_columns[m_nextColumn].name == field) {
         return static_cast<int>(m_nextColumn);
     }
     // Callers nearly always spell a field as the table does; that costs one memcmp.
     for (size_t i = 0; i < m_columns.size(); ++i) {
-        if (m_columns[i] == field) {
+        if (m_columns[i].name == field) {
             return static_cast<int>(i);
         }
     }
     for (size_t i = 0; i < m_columns.size(); ++i) {
-        if (equalsIgnoringAsciiCase(m_columns[i], field)) {
+        if (equalsIgnoringAsciiCase(m_columns[i].name, field)) {
             return static_cast<int>(i);
         }
     }
@@ -56,7 +57,7 @@ bool Recordset::setField(std::string_view field, std::string_view value) {
     return true;
 }
 
-sqlite::Statement* Recordset::insertForAssigned() {
+Expected<sqlite::Statement*> Recordset::insertForAssigned() {
     if (m_lastInsert != nullptr && m_lastAssigned == m_assigned) {
         return m_lastInsert;
     }
@@ -67,41 +68,41 @@ sqlite::Statement* Recordset::insertForAssigned() {
     }
     auto insert = m_database->prepareInsert(m_table, m_columns, m_assigned);
     if (!insert) {
-        return nullptr;
+        return failAbout(insert.error(), m_table);
     }
     if (m_inserts.size() >= kMaxCachedInserts) {
         m_inserts.clear();
     }
-    return m_lastInsert = &m_inserts.emplace(m_assigned, std::move(insert)).first->second;
+    return m_lastInsert = &m_inserts.emplace(m_assigned, std::move(*insert)).first->second;
 }
 
-tl::expected<void, std::string> Recordset::Update() {
-    if (!m_editing || !m_database) {
-        return tl::unexpected(
-            std::string(m_database ? "no record was started" : "the database is closed"));
+Expected<void> Recordset::Update() {
+    if (!m_database) {
+        return fail(Problem::DatabaseClosed, m_table);
+    }
+    if (!m_editing) {
+        return fail(Problem::NoRecordStarted, m_table);
     }
     m_editing = false;
-    auto* insert = insertForAssigned();
+    auto insert = insertForAssigned();
     if (!insert) {
-        return tl::unexpected(m_database->m_connection.lastError());
+        return tl::unexpected(insert.error());
     }
     if (auto began = m_database->beginWriting(); !began) {
         return began;
     }
-    bool bound = true;
-    int parameter = 0;
-    for (size_t i = 0; bound && i < m_values.size(); ++i) {
+    m_bound.clear();
+    for (size_t i = 0; i < m_values.size(); ++i) {
         if (m_assigned[i]) {
-            // m_values stays untouched until the reset below.
-            bound = insert->bindTextUntilReset(++parameter, m_values[i]);
+            m_bound.push_back(m_values[i]);
         }
     }
-    const bool written = bound && insert->stepDone();
-    // The reason goes with the reset.
-    std::string reason = written ? std::string() : m_database->m_connection.lastError();
-    insert->reset();
+    // The values stay untouched until the reset below.
+    auto bound = (*insert)->bindTextsUntilReset(m_bound);
+    auto written = bound ? (*insert)->step() : tl::unexpected(bound.error());
+    (*insert)->reset();
     if (!written) {
-        return tl::unexpected(std::move(reason));
+        return failAbout(written.error(), m_table);
     }
     return {};
 }
@@ -117,7 +118,8 @@ void Recordset::detach() {
     m_editing = false;
 }
 
-Database::Database(sqlite::Connection connection) : m_connection(std::move(connection)) {
+Database::Database(sqlite::Connection connection, std::string path)
+    : m_connection(std::move(connection)), m_path(std::move(path)) {
     sqlite3_busy_handler(m_connection.get(), &Database::onBusy, this);
 }
 
@@ -146,53 +148,64 @@ int Database::onBusy(void* database, int attempts) {
     return 1;
 }
 
-std::unique_ptr<Database> Database::open(const std::string& path) {
+Expected<std::unique_ptr<Database>> Database::open(const std::string& path) {
     auto connection = sqlite::Connection::openExisting(path);
+    if (!connection) {
+        return tl::unexpected(connection.error());
+    }
     // Opening is lazy in SQLite: reading the schema is what proves the file is a database.
-    if (!connection || !connection.execute("SELECT count(*) FROM sqlite_master")) {
-        return nullptr;
+    if (auto read = connection->execute("SELECT count(*) FROM sqlite_master"); !read) {
+        return failAbout(read.error(), path);
     }
     // SQLite falls back to reading only when the file is write-protected; a visit database
     // that takes no records would let a whole run store nothing.
-    if (connection.isReadOnly()) {
-        return nullptr;
+    if (connection->isReadOnly()) {
+        return fail(Problem::ReadOnlyDatabase, path);
     }
-    return std::unique_ptr<Database>(new Database(std::move(connection)));
+    return std::unique_ptr<Database>(new Database(std::move(*connection), path));
 }
 
-std::optional<std::vector<ColumnInfo>> Database::columns(std::string_view table) {
-    sqlite::Statement query(m_connection, "SELECT name, \"notnull\", dflt_value IS NOT NULL,"
-                                          " pk = 1 AND upper(type) = 'INTEGER'"
-                                          " FROM pragma_table_info(?1)");
-    if (!query || !query.bindText(1, table)) {
-        return std::nullopt;
+Expected<std::vector<ColumnInfo>> Database::tableColumns(std::string_view table) {
+    auto query =
+        sqlite::Statement::prepare(m_connection, "SELECT name, \"notnull\", dflt_value IS NOT NULL,"
+                                                 " pk = 1 AND upper(type) = 'INTEGER'"
+                                                 " FROM pragma_table_info(?1)");
+    if (!query) {
+        return failAbout(query.error(), std::string(table));
+    }
+    if (auto bound = query->bindText(1, table); !bound) {
+        return failAbout(bound.error(), std::string(table));
     }
     std::vector<ColumnInfo> columns;
-    while (query.stepRow()) {
-        columns.push_back({std::string(query.columnText(0)), query.columnText(1) == "1",
-                           query.columnText(2) == "1", query.columnText(3) == "1"});
+    for (;;) {
+        auto row = query->step();
+        if (!row) {
+            return failAbout(row.error(), std::string(table));
+        }
+        if (!*row) {
+            break;
+        }
+        columns.push_back({std::string(query->columnText(0)), query->columnText(1) == "1",
+                           query->columnText(2) == "1", query->columnText(3) == "1"});
     }
     if (columns.empty()) {
-        return std::nullopt;
+        return fail(Problem::NoSuchTable, std::string(table));
     }
     return columns;
 }
 
-std::optional<std::vector<std::string>> Database::tableColumns(std::string_view table) {
-    auto found = columns(table);
-    if (!found) {
-        return std::nullopt;
+Expected<long long> Database::schemaVersion() {
+    auto query = sqlite::Statement::prepare(m_connection, "PRAGMA schema_version");
+    auto row = query ? query->step() : tl::unexpected(query.error());
+    if (!row || !*row) {
+        return tl::unexpected(row ? failure() : row.error());
     }
-    std::vector<std::string> names;
-    for (auto& column : *found) {
-        names.push_back(std::move(column.name));
-    }
-    return names;
+    return query->columnInt64(0);
 }
 
-sqlite::Statement Database::prepareInsert(const std::string& table,
-                                          const std::vector<std::string>& columns,
-                                          const std::vector<bool>& assigned) {
+Expected<sqlite::Statement> Database::prepareInsert(const std::string& table,
+                                                    const std::vector<ColumnInfo>& columns,
+                                                    const std::vector<bool>& assigned) {
     // OR ABORT overrides a table's own conflict clause: a refused record must neither roll back
     // the records written before it nor replace an existing one.
     std::string sql = "INSERT OR ABORT INTO " + sqlite::quoteIdentifier(table);
@@ -200,45 +213,67 @@ sqlite::Statement Database::prepareInsert(const std::string& table,
     std::string values;
     for (size_t i = 0; i < columns.size(); ++i) {
         if (assigned[i]) {
-            names += (names.empty() ? "" : ", ") + sqlite::quoteIdentifier(columns[i]);
+            names += (names.empty() ? "" : ", ") + sqlite::quoteIdentifier(columns[i].name);
             values += values.empty() ? "?" : ", ?";
         }
     }
     sql += names.empty() ? " DEFAULT VALUES" : " (" + names + ") VALUES (" + values + ")";
-    return sqlite::Statement(m_connection, sql);
+    return sqlite::Statement::prepare(m_connection, sql);
 }
 
-std::shared_ptr<Recordset> Database::OpenRecordset(std::string_view table) {
-    const std::string key = asciiLowered(table);
-    if (auto found = m_recordsets.find(key); found != m_recordsets.end()) {
-        return found->second;
+Expected<std::shared_ptr<Recordset>> Database::OpenRecordset(std::string_view table) {
+    if (!m_connection) {
+        return fail(Problem::DatabaseClosed, std::string(table));
     }
+    // Another program that added or dropped a table makes every table be read afresh; the
+    // recordsets handed out before refuse their writes from then on. While this connection
+    // writes it holds the write lock, and no other program can change a table.
+    if (!m_connection.inTransaction()) {
+        auto version = schemaVersion();
+        if (!version) {
+            return failAbout(version.error(), std::string(table));
+        }
+        if (*version != m_schemaVersion) {
+            for (auto& [name, recordset] : m_recordsets) {
+                if (recordset) {
+                    recordset->detach();
+                }
+            }
+            m_recordsets.clear();
+            m_schemaVersion = *version;
+        }
+    }
+    const std::string key = asciiLowered(table);
+    auto found = m_recordsets.find(key);
+    if (found == m_recordsets.end()) {
+        found = m_recordsets.emplace(key, openTable(table)).first;
+    }
+    if (!found->second) {
+        return fail(Problem::NoSuchTable, std::string(table));
+    }
+    return found->second;
+}
+
+std::shared_ptr<Recordset> Database::openTable(std::string_view table) {
     auto columns = tableColumns(table);
-    const std::vector<bool> allAssigned(columns ? columns->size() : 0, true);
+    if (!columns) {
+        return nullptr;
+    }
     // A view lists columns too but takes no records: the full insert proves the table.
-    auto insert =
-        columns ? prepareInsert(std::string(table), *columns, allAssigned) : sqlite::Statement();
+    const std::vector<bool> allAssigned(columns->size(), true);
+    auto insert = prepareInsert(std::string(table), *columns, allAssigned);
     if (!insert) {
-        // The program never creates tables, so a missing one stays missing for this run.
-        m_recordsets.emplace(key, nullptr);
         return nullptr;
     }
     std::shared_ptr<Recordset> recordset(
         new Recordset(*this, std::string(table), std::move(*columns)));
-    recordset->m_inserts.emplace(allAssigned, std::move(insert));
-    m_recordsets.emplace(key, recordset);
+    recordset->m_inserts.emplace(allAssigned, std::move(*insert));
     return recordset;
 }
 
-bool Database::hasTable(std::string_view table) {
-    auto columns = tableColumns(table);
-    return columns &&
-           prepareInsert(std::string(table), *columns, std::vector<bool>(columns->size(), true));
-}
-
-tl::expected<void, std::string> Database::beginWriting() {
+Expected<void> Database::beginWriting() {
     if (!m_connection) {
-        return tl::unexpected(std::string("the database is closed"));
+        return fail(Problem::DatabaseClosed, m_path);
     }
     if (m_connection.inTransaction()) {
         return {};
@@ -246,8 +281,8 @@ tl::expected<void, std::string> Database::beginWriting() {
     chooseJournal();
     // The write lock is taken here, where a busy database is waited for, rather than at the
     // first insert.
-    if (!m_connection.execute("BEGIN IMMEDIATE")) {
-        return tl::unexpected(m_connection.lastError());
+    if (auto began = m_connection.execute("BEGIN IMMEDIATE"); !began) {
+        return failAbout(began.error(), m_path);
     }
     return {};
 }
@@ -263,7 +298,7 @@ void Database::chooseJournal() {
     // for the disk. Chosen at the first write, so that a file that is only opened and refused
     // stays untouched.
     m_journalChosen = true;
-    m_writeAheadLog = m_connection.queryValue("PRAGMA journal_mode=WAL") == "wal";
+    m_writeAheadLog = m_connection.queryValue("PRAGMA journal_mode=WAL").value_or("") == "wal";
     if (m_writeAheadLog) {
         (void)m_connection.execute("PRAGMA synchronous=NORMAL");
         // A checkpoint waits for the disk twice; every 16 MiB of log rather than SQLite's 4 MiB
@@ -290,23 +325,25 @@ void Database::leaveWriteAheadLog() {
     (void)m_connection.queryValue("PRAGMA journal_mode=DELETE");
 }
 
-tl::expected<void, std::string> Database::commit() {
+Expected<void> Database::commit() {
     if (!m_connection) {
-        return tl::unexpected(std::string("the database is closed"));
+        return fail(Problem::DatabaseClosed, m_path);
     }
-    if (m_connection.inTransaction() && !m_connection.execute("COMMIT")) {
-        return tl::unexpected(m_connection.lastError());
+    if (m_connection.inTransaction()) {
+        if (auto committed = m_connection.execute("COMMIT"); !committed) {
+            return failAbout(committed.error(), m_path);
+        }
     }
     return {};
 }
 
-tl::expected<void, std::string> Database::beginRunWrites() {
+Expected<void> Database::beginRunWrites() {
     // A busy database is met here, before anything of the run is done. Other programs read
     // throughout the run: the write-ahead log keeps readers and the writer apart.
     return beginWriting();
 }
 
-tl::expected<void, std::string> Database::endRunWrites() {
+Expected<void> Database::endRunWrites() {
     // A run that had to do without the log leaves the next one to try it again.
     m_journalChosen = m_writeAheadLog;
     if (auto committed = commit(); !committed) {
@@ -314,8 +351,8 @@ tl::expected<void, std::string> Database::endRunWrites() {
     }
     // The log holds the commits since the last checkpoint; the journal of the fallback holds
     // nothing that is not on the disk already, and its sync costs nothing.
-    if (const int synced = m_connection.syncJournal(); synced != SQLITE_OK) {
-        return tl::unexpected(std::string(sqlite3_errstr(synced)));
+    if (auto synced = m_connection.syncJournal(); !synced) {
+        return failAbout(std::move(synced.error()), m_path);
     }
     // Folding the log into the file lets a copy of the file alone hold the run; what a reader
     // still needs stays in the log, as safely.
@@ -331,7 +368,7 @@ void Database::rollback() {
     }
 }
 
-tl::expected<void, std::string> Database::Close() {
+Expected<void> Database::Close() {
     if (!m_connection) {
         return {};
     }

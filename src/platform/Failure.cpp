@@ -1,6 +1,11 @@
 #include "platform/Failure.h"
 
+#include <new>
+#include <ostream>
+
 #include <sqlite3.h>
+
+#include "platform/Problem.h"
 
 namespace trawlmeter {
 namespace {
@@ -26,6 +31,27 @@ public:
 };
 
 } // namespace
+
+Failure failureOf(const std::exception& exception, std::string subject) {
+    if (const auto* system = dynamic_cast<const std::system_error*>(&exception)) {
+        return {system->code(), std::move(subject), system->what()};
+    }
+    if (dynamic_cast<const std::bad_alloc*>(&exception)) {
+        return {std::make_error_code(std::errc::not_enough_memory), std::move(subject), {}};
+    }
+    return {Problem::Unexpected, std::move(subject), exception.what()};
+}
+
+std::ostream& operator<<(std::ostream& out, const Failure& failure) {
+    if (!failure.subject.empty()) {
+        out << failure.subject << ": ";
+    }
+    out << failure.code.message();
+    if (!failure.detail.empty()) {
+        out << " (" << failure.detail << ")";
+    }
+    return out;
+}
 
 const std::error_category& sqliteCategory() {
     static const SqliteCategory category;

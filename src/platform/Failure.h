@@ -2,6 +2,8 @@
 
 #include <tl/expected.hpp>
 
+#include <exception>
+#include <iosfwd>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -32,6 +34,14 @@ template <class T = void> using Expected = tl::expected<T, Failure>;
     }
     return tl::unexpected(std::move(failure));
 }
+
+// The failure an exception stands for: a system error's code, std::errc::not_enough_memory for
+// an allocation, else Problem::Unexpected with the exception's words.
+[[nodiscard]] Failure failureOf(const std::exception& exception, std::string subject = {});
+
+// "subject: message (detail)", in the categories' short words: for logs and test output, never
+// for the operator.
+std::ostream& operator<<(std::ostream& out, const Failure& failure);
 
 // SQLite's extended result codes (SQLITE_FULL, SQLITE_IOERR_FSYNC, SQLITE_CONSTRAINT_NOTNULL, ...)
 // as error codes; their primary code is the value & 0xff.

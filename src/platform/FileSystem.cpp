@@ -1,7 +1,12 @@
 #include "platform/FileSystem.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <vector>
+
+#include <unistd.h>
+
+#include "platform/Problem.h"
 
 namespace trawlmeter::fs {
 namespace stdfs = std::filesystem;
@@ -16,14 +21,14 @@ bool isWriteProtected(const stdfs::file_status& status) {
 }
 
 // Depth first; keeps going past refusals so that everything deletable goes. The entries are
-// read before any is removed, since a folder being changed need not list every entry.
-std::error_code removeTree(const stdfs::path& path) {
+// read before any is removed, since a folder being changed need not list every entry. The first
+// refusal names what stayed.
+Expected<void> removeTree(const stdfs::path& path) {
     std::error_code error;
     const auto status = stdfs::symlink_status(path, error);
     if (error) {
-        return error;
+        return fail(error, path.string());
     }
-    std::error_code firstRefusal;
     if (status.type() == stdfs::file_type::directory) {
         std::vector<stdfs::path> children;
         stdfs::directory_iterator it(path, error), end;
@@ -31,21 +36,25 @@ std::error_code removeTree(const stdfs::path& path) {
             children.push_back(it->path());
         }
         if (error) {
-            return error;
+            return fail(error, path.string());
         }
+        Expected<void> firstRefusal;
         for (const auto& child : children) {
-            if (auto childError = removeTree(child); childError && !firstRefusal) {
-                firstRefusal = childError;
+            if (auto removed = removeTree(child); !removed && firstRefusal) {
+                firstRefusal = removed;
             }
         }
+        if (!firstRefusal) {
+            return firstRefusal;
+        }
     } else if (isWriteProtected(status)) {
-        return std::make_error_code(std::errc::permission_denied);
-    }
-    if (firstRefusal) {
-        return firstRefusal;
+        return fail(std::make_error_code(std::errc::permission_denied), path.string());
     }
     stdfs::remove(path, error);
-    return error;
+    if (error) {
+        return fail(error, path.string());
+    }
+    return {};
 }
 
 } // namespace
@@ -70,56 +79,114 @@ bool FolderExists(const std::string& path) {
     return stdfs::is_directory(path, error);
 }
 
-std::error_code CreateFolder(const std::string& path) {
+Expected<void> CreateFolder(const std::string& path) {
     std::error_code error;
     if (!stdfs::create_directory(path, error) && !error) {
         error = std::make_error_code(std::errc::file_exists);
     }
-    return error;
+    if (error) {
+        return fail(error, path);
+    }
+    return {};
 }
 
-std::error_code DeleteFolder(const std::string& path) {
+Expected<void> DeleteFolder(const std::string& path) {
     std::error_code error;
     const auto target = stdfs::status(path, error);
     if (error) {
-        return error;
+        return fail(error, path);
     }
     if (target.type() != stdfs::file_type::directory) {
-        return std::make_error_code(std::errc::not_a_directory);
+        return fail(std::make_error_code(std::errc::not_a_directory), path);
     }
     const auto own = stdfs::symlink_status(path, error);
     if (error) {
-        return error;
+        return fail(error, path);
     }
     if (own.type() == stdfs::file_type::symlink) {
-        stdfs::remove(path, error);
-        return error;
+        return RemoveEntry(path);
     }
     return removeTree(path);
 }
 
-std::error_code DeleteFile(const std::string& path) {
+Expected<void> DeleteFile(const std::string& path) {
     std::error_code error;
     const auto own = stdfs::symlink_status(path, error);
     if (error) {
-        return error;
+        return fail(error, path);
     }
     std::error_code targetError;
     if (stdfs::is_directory(path, targetError)) {
-        return std::make_error_code(std::errc::is_a_directory);
+        return fail(std::make_error_code(std::errc::is_a_directory), path);
     }
     if (isWriteProtected(own)) {
-        return std::make_error_code(std::errc::permission_denied);
+        return fail(std::make_error_code(std::errc::permission_denied), path);
     }
     if (!stdfs::remove(path, error) && !error) {
         error = std::make_error_code(std::errc::no_such_file_or_directory);
     }
-    return error;
+    if (error) {
+        return fail(error, path);
+    }
+    return {};
 }
 
-std::vector<std::string> ListFiles(const std::string& folder, std::error_code& error) {
+Expected<void> RemoveEntry(const std::string& path) {
+    if (::unlink(path.c_str()) != 0) {
+        return fail({errno, std::generic_category()}, path);
+    }
+    return {};
+}
+
+Expected<void> MakeEmptyFolder(const std::string& path) {
+    std::error_code error;
+    const auto status = stdfs::symlink_status(path, error);
+    if (status.type() == stdfs::file_type::not_found) {
+        if (!stdfs::create_directory(path, error) && error) {
+            return fail(error, path);
+        }
+        return {};
+    }
+    if (error) {
+        return fail(error, path);
+    }
+    if (status.type() == stdfs::file_type::symlink) {
+        return fail(Problem::IsASymbolicLink, path);
+    }
+    if (status.type() != stdfs::file_type::directory) {
+        return fail(Problem::NotAFolder, path);
+    }
+    // Listed whole before anything goes: a folder being changed need not list every entry.
+    std::vector<stdfs::path> entries;
+    for (stdfs::directory_iterator it(path, error), end; !error && it != end; it.increment(error)) {
+        entries.push_back(it->path());
+    }
+    if (error) {
+        return fail(error, path);
+    }
+    for (const auto& entry : entries) {
+        // remove_all takes a link itself, never what it points to.
+        stdfs::remove_all(entry, error);
+        if (error) {
+            return fail(error, entry.string());
+        }
+    }
+    return {};
+}
+
+Expected<std::string> TemporaryFolder() {
+    std::error_code error;
+    const auto folder = stdfs::temp_directory_path(error);
+    if (error) {
+        return fail(error);
+    }
+    // Without the trailing separator TMPDIR may carry: a root keeps its own.
+    return (folder / "").parent_path().string();
+}
+
+Expected<std::vector<std::string>> ListFiles(const std::string& folder) {
     std::vector<std::string> names;
-    error.clear();
+    std::error_code error;
     stdfs::directory_iterator it(folder, error), end;
     for (; !error && it != end; it.increment(error)) {
         // What FileExists would call a file: a fifo or a dangling link is no chunk to read.
@@ -127,6 +194,9 @@ std::vector<std::string> ListFiles(const std::string& folder, std::error_code& e
         if (it->is_regular_file(typeError)) {
             names.push_back(it->path().filename().string());
         }
+    }
+    if (error) {
+        return fail(error, folder);
     }
     return names;
 }

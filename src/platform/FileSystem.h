@@ -1,11 +1,12 @@
 #pragma once
 
+#include "platform/Failure.h"
+
 #include <string>
-#include <system_error>
 #include <vector>
 
-// The file-system service the handlers call by path. Nothing here throws: every
-// failure comes back as a value.
+// The file-system service the handlers call by path. Nothing here throws: every failure comes
+// back as a value that names the path it concerns.
 namespace trawlmeter::fs {
 
 // True exactly when a regular file (links followed) exists at `path`.
@@ -21,20 +22,33 @@ bool IsLink(const std::string& path);
 bool FolderExists(const std::string& path);
 
 // Creates one folder whose parent exists.
-std::error_code CreateFolder(const std::string& path);
+[[nodiscard]] Expected<void> CreateFolder(const std::string& path);
 
 // Removes the folder with everything in it. Write-protected files (no write bit at all) are not
 // forced: they stay, with the folders that hold them, and the first refusal is returned. Links,
 // inside the folder or naming it, are removed themselves, never what they point to. A path that
 // is not a folder is refused.
-std::error_code DeleteFolder(const std::string& path);
+[[nodiscard]] Expected<void> DeleteFolder(const std::string& path);
 
 // Removes one file (a link: the link itself); a write-protected file is not forced and a
 // folder is refused.
-std::error_code DeleteFile(const std::string& path);
+[[nodiscard]] Expected<void> DeleteFile(const std::string& path);
+
+// Removes the name `path` itself, whatever its rights: a file, or a link (never what it points
+// to); a folder is refused.
+[[nodiscard]] Expected<void> RemoveEntry(const std::string& path);
+
+// Makes `path` an empty folder: creates it, or empties the folder that is there (every entry
+// directly inside it goes, write-protected files too, links as links). Refuses a link
+// (Problem::IsASymbolicLink) or anything but a folder (Problem::NotAFolder) at `path` without
+// touching it; a failure names the first entry that could not be removed.
+[[nodiscard]] Expected<void> MakeEmptyFolder(const std::string& path);
+
+// The user's folder for temporary files, without a trailing separator unless it is a root.
+[[nodiscard]] Expected<std::string> TemporaryFolder();
 
 // The names of the regular files (links followed) directly in a folder, in the platform's
 // order; subfolders and other entries are left out.
-std::vector<std::string> ListFiles(const std::string& folder, std::error_code& error);
+[[nodiscard]] Expected<std::vector<std::string>> ListFiles(const std::string& folder);
 
 } // namespace trawlmeter::fs

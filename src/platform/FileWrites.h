@@ -1,11 +1,11 @@
 #pragma once
 
-#include <tl/expected.hpp>
-
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <system_error>
+
+#include "platform/Failure.h"
+#include "platform/File.h"
 
 namespace trawlmeter {
 
@@ -16,25 +16,28 @@ public:
     virtual ~FileWritePort() = default;
     // Writes the start of `bytes` at the current position of `to`: how many were written,
     // which is never 0 for a non-empty span.
-    [[nodiscard]] virtual tl::expected<std::size_t, std::error_code>
-    write(int to, std::span<const char> bytes) = 0;
+    [[nodiscard]] virtual Expected<std::size_t> write(File& to, std::span<const char> bytes) = 0;
     // Copies up to `length` bytes from `offset` of `from` to the current position of `to`
     // inside the kernel: how many were copied, 0 when the source ends at `offset`.
-    [[nodiscard]] virtual tl::expected<std::int64_t, std::error_code>
-    copyRange(int from, std::int64_t offset, std::int64_t length, int to) = 0;
+    [[nodiscard]] virtual Expected<std::int64_t> copyRange(const File& from, std::int64_t offset,
+                                                           std::int64_t length, File& to) = 0;
 };
 
 // Writes all of `bytes` at the current position of `to`, piece by piece; the reason when a
 // piece is refused.
-[[nodiscard]] std::error_code writeWhole(FileWritePort& writes, int to,
-                                         std::span<const char> bytes);
+[[nodiscard]] Expected<void> writeWhole(FileWritePort& writes, File& to,
+                                        std::span<const char> bytes);
 
 // The operating system's own calls.
 class SystemFileWrites : public FileWritePort {
 public:
-    tl::expected<std::size_t, std::error_code> write(int to, std::span<const char> bytes) override;
-    tl::expected<std::int64_t, std::error_code> copyRange(int from, std::int64_t offset,
-                                                          std::int64_t length, int to) override;
+    Expected<std::size_t> write(File& to, std::span<const char> bytes) override {
+        return to.writeSome(bytes);
+    }
+    Expected<std::int64_t> copyRange(const File& from, std::int64_t offset, std::int64_t length,
+                                     File& to) override {
+        return from.copyRangeTo(offset, length, to);
+    }
 };
 
 } // namespace trawlmeter

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <tl/expected.hpp>
-
 #include <string>
-#include <system_error>
-#include <utility>
+
+#include "platform/Failure.h"
+#include "platform/File.h"
 
 namespace trawlmeter {
 
@@ -14,18 +13,12 @@ class FolderLock {
 public:
     // Takes the lock without waiting: std::errc::resource_unavailable_try_again when another
     // holder has it, else the reason the folder could not be locked.
-    [[nodiscard]] static tl::expected<FolderLock, std::error_code>
-    tryLock(const std::string& folder);
-
-    FolderLock(FolderLock&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    FolderLock& operator=(FolderLock&& other) noexcept;
-    FolderLock(const FolderLock&) = delete;
-    FolderLock& operator=(const FolderLock&) = delete;
-    ~FolderLock();
+    [[nodiscard]] static Expected<FolderLock> tryLock(const std::string& folder);
 
 private:
-    explicit FolderLock(int fd) : m_fd(fd) {}
-    int m_fd;
+    explicit FolderLock(File folder) : m_folder(std::move(folder)) {}
+    // The folder itself carries the lock: nothing is written, so a read-only folder locks too.
+    File m_folder;
 };
 
 } // namespace trawlmeter

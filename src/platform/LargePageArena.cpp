@@ -12,6 +12,12 @@ std::size_t roundedUp(std::size_t bytes, std::size_t unit) {
     return (bytes + unit - 1) / unit * unit;
 }
 
+// How many bytes lie between `at` and the next address that is a multiple of `alignment`.
+std::size_t misalignment(const char* at, std::size_t alignment) {
+    const auto address = reinterpret_cast<std::uintptr_t>(at);
+    return roundedUp(address, alignment) - address;
+}
+
 // `size` bytes at a multiple of `alignment` (a power of two, a multiple of the page size).
 void* mapAligned(std::size_t size, std::size_t alignment) {
     const std::size_t spare = alignment > 4096 ? alignment : 0;
@@ -20,24 +26,22 @@ void* mapAligned(std::size_t size, std::size_t alignment) {
     if (mapped == MAP_FAILED) {
         throw std::bad_alloc();
     }
-    const auto address = reinterpret_cast<std::uintptr_t>(mapped);
-    const std::uintptr_t start = roundedUp(address, alignment);
+    char* const first = static_cast<char*>(mapped);
+    char* const start = first + misalignment(first, alignment);
     // What lies before and after the aligned block goes back at once.
-    if (start > address) {
-        (void)::munmap(mapped, start - address);
+    if (start > first) {
+        (void)::munmap(first, static_cast<std::size_t>(start - first));
     }
-    if (const std::size_t tail = address + spare - start; tail > 0) {
-        (void)::munmap(reinterpret_cast<void*>(start + size), tail);
+    if (const std::size_t tail = spare - static_cast<std::size_t>(start - first); tail > 0) {
+        (void)::munmap(start + size, tail);
     }
-    return reinterpret_cast<void*>(start);
+    return start;
 }
 
 } // namespace
 
 void* LargePageArena::do_allocate(std::size_t bytes, std::size_t alignment) {
-    char* at = m_next ? reinterpret_cast<char*>(
-                            roundedUp(reinterpret_cast<std::uintptr_t>(m_next), alignment))
-                      : nullptr;
+    char* at = m_next ? m_next + misalignment(m_next, alignment) : nullptr;
     if (!at || at > m_end || bytes > static_cast<std::size_t>(m_end - at)) {
         if (alignment > kLargePage) {
             throw std::bad_alloc();

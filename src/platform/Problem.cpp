@@ -11,15 +11,63 @@ public:
     std::string message(int value) const override {
         switch (static_cast<Problem>(value)) {
         case Problem::NotARegularFile:
-            return "不是普通文件";
+            return "not a regular file";
         case Problem::ShrankWhileRead:
-            return "文件在读取过程中变短了";
+            return "shrank while it was read";
         case Problem::IsASymbolicLink:
-            return "是一个符号链接";
+            return "a symbolic link";
         case Problem::NotAFolder:
-            return "不是文件夹";
+            return "not a folder";
+        case Problem::Stopped:
+            return "stopped on request";
+        case Problem::NoDatabase:
+            return "no database is open";
+        case Problem::DatabaseClosed:
+            return "the database is closed";
+        case Problem::NoRecordStarted:
+            return "no record was started";
+        case Problem::NoSuchTable:
+            return "no such table";
+        case Problem::MissingColumns:
+            return "columns are missing";
+        case Problem::ColumnNeedsAValue:
+            return "a column needs a value no visit gives";
+        case Problem::ReadOnlyDatabase:
+            return "the database takes no records";
+        case Problem::NoReportFormat:
+            return "the name asks for no report format";
+        case Problem::NoLogInside:
+            return "holds no log";
+        case Problem::DamagedLog:
+            return "damaged or truncated";
+        case Problem::WrongFormat:
+            return "not of the format its name claims";
+        case Problem::StreamInStream:
+            return "a compressed stream inside another";
+        case Problem::EncryptedEntry:
+            return "encrypted";
+        case Problem::SparseEntry:
+            return "a sparse entry";
+        case Problem::ShortEntry:
+            return "shorter than its header says";
+        case Problem::TruncatedGzip:
+            return "too short for gzip";
+        case Problem::GzipTrailersUnreadable:
+            return "gzip trailers unreadable";
+        case Problem::GzipCrcMismatch:
+            return "gzip CRC mismatch";
+        case Problem::GzipLengthMismatch:
+            return "gzip length mismatch";
+        case Problem::NotALogOfThisFile:
+            return "not a log of this file";
+        case Problem::EntryGone:
+            return "no longer in the archive";
+        case Problem::EntryMoved:
+            return "no longer at its place in the archive";
+        case Problem::Unexpected:
+            return "unexpected failure";
         }
-        return "未知的问题";
+        return "unknown problem";
     }
 };
 

@@ -5,12 +5,48 @@
 namespace trawlmeter {
 
 // The program's own reasons for a failure, beside the operating system's and SQLite's. New
-// reasons go at the end: the values are the codes.
+// reasons go at the end: the values are the codes. The category's messages are short English
+// for logs and tests; what the operator reads is made in app/.
 enum class Problem {
     NotARegularFile = 1,
     ShrankWhileRead,
     IsASymbolicLink,
     NotAFolder,
+    // The operator asked the work to stop.
+    Stopped,
+    // The store: no database, a closed one, a write without a record, a table that is missing
+    // (or a view), one that lacks columns (the detail lists them), one with a column that a
+    // record cannot leave empty (the detail names it), a file that takes no records.
+    NoDatabase,
+    DatabaseClosed,
+    NoRecordStarted,
+    NoSuchTable,
+    MissingColumns,
+    ColumnNeedsAValue,
+    ReadOnlyDatabase,
+    // A report file whose name asks for no format of the report.
+    NoReportFormat,
+    // Reading a log (the detail gives libarchive's words or the format where there are any):
+    // an archive or a folder without a log, damage, a file not of the format its ending
+    // claims, a stream inside a stream, an encrypted or sparse member, a member shorter than
+    // its header says, a gzip file too short for a member, trailers that cannot be read back
+    // or do not match, and a member no longer where it was listed.
+    NoLogInside,
+    DamagedLog,
+    WrongFormat,
+    StreamInStream,
+    EncryptedEntry,
+    SparseEntry,
+    ShortEntry,
+    TruncatedGzip,
+    GzipTrailersUnreadable,
+    GzipCrcMismatch,
+    GzipLengthMismatch,
+    NotALogOfThisFile,
+    EntryGone,
+    EntryMoved,
+    // An exception the program did not expect; the detail holds its words.
+    Unexpected,
 };
 
 const std::error_category& problemCategory();

@@ -1,10 +1,23 @@
 #include "platform/SqliteHandles.h"
 
-#include <sqlite3.h>
-
 #include <utility>
 
+#include <sqlite3.h>
+
+#include "platform/Problem.h"
+
 namespace trawlmeter::sqlite {
+namespace {
+
+Failure failureOf(sqlite3* connection, int resultCode) {
+    // Without a connection (no memory for one) the code says all there is.
+    if (!connection) {
+        return {sqliteError(resultCode), {}, {}};
+    }
+    return {sqliteError(sqlite3_extended_errcode(connection)), {}, sqlite3_errmsg(connection)};
+}
+
+} // namespace
 
 Connection::Connection(Connection&& other) noexcept
     : m_handle(std::exchange(other.m_handle, nullptr)) {}
@@ -21,25 +34,36 @@ Connection::~Connection() {
     close();
 }
 
-Connection Connection::openExisting(const std::string& path) {
+Expected<Connection> Connection::openExisting(const std::string& path, Access access) {
     sqlite3* handle = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &handle,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int flags = (access == Access::ReadWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) |
+                      SQLITE_OPEN_NOMUTEX;
+    Connection connection;
+    const int rc = sqlite3_open_v2(path.c_str(), &handle, flags, nullptr);
+    // Even a failed open may hand over a handle, which then holds the reason.
+    connection.m_handle = handle;
     if (rc != SQLITE_OK) {
-        sqlite3_close_v2(handle);
-        return Connection();
+        return failAbout(failureOf(handle, rc), path);
     }
     // Until its owner installs a wait of its own.
     sqlite3_busy_timeout(handle, 2000);
-    return Connection(handle);
+    return connection;
 }
 
-bool Connection::execute(const char* sql) const {
-    return m_handle && sqlite3_exec(m_handle, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+Expected<void> Connection::execute(const char* sql) const {
+    if (!m_handle) {
+        return fail(Problem::DatabaseClosed);
+    }
+    if (sqlite3_exec(m_handle, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        return tl::unexpected(lastFailure());
+    }
+    return {};
 }
 
-std::string Connection::lastError() const {
-    return m_handle ? sqlite3_errmsg(m_handle) : "the database is closed";
+Failure Connection::lastFailure(std::string subject) const {
+    Failure failure = failureOf(m_handle, SQLITE_MISUSE);
+    failure.subject = std::move(subject);
+    return failure;
 }
 
 bool Connection::inTransaction() const {
@@ -50,30 +74,47 @@ bool Connection::isReadOnly() const {
     return m_handle && sqlite3_db_readonly(m_handle, "main") != 0;
 }
 
-std::optional<std::string> Connection::queryValue(const char* sql) const {
-    Statement query(*this, sql);
-    if (!query.stepRow()) {
-        return std::nullopt;
+Expected<std::string> Connection::queryValue(const char* sql) const {
+    auto query = Statement::prepare(*this, sql);
+    if (!query) {
+        return tl::unexpected(std::move(query.error()));
     }
-    return std::string(query.columnText(0));
+    auto row = query->step();
+    if (!row) {
+        return tl::unexpected(std::move(row.error()));
+    }
+    if (!*row) {
+        return fail(sqliteError(SQLITE_DONE), {}, sql);
+    }
+    return std::string(query->columnText(0));
 }
 
-int Connection::syncJournal() const {
+Expected<void> Connection::syncJournal() const {
     if (!m_handle) {
-        return SQLITE_MISUSE;
+        return fail(sqliteError(SQLITE_MISUSE));
     }
     sqlite3_file* journal = nullptr;
     if (sqlite3_file_control(m_handle, "main", SQLITE_FCNTL_JOURNAL_POINTER, &journal) !=
             SQLITE_OK ||
         journal == nullptr || journal->pMethods == nullptr) {
-        return SQLITE_OK;
+        return {};
     }
-    return journal->pMethods->xSync(journal, SQLITE_SYNC_NORMAL);
+    if (const int synced = journal->pMethods->xSync(journal, SQLITE_SYNC_NORMAL);
+        synced != SQLITE_OK) {
+        return fail(sqliteError(synced));
+    }
+    return {};
 }
 
-bool Connection::checkpoint() const {
-    return m_handle && sqlite3_wal_checkpoint_v2(m_handle, "main", SQLITE_CHECKPOINT_PASSIVE,
-                                                 nullptr, nullptr) == SQLITE_OK;
+Expected<void> Connection::checkpoint() const {
+    if (!m_handle) {
+        return fail(sqliteError(SQLITE_MISUSE));
+    }
+    if (sqlite3_wal_checkpoint_v2(m_handle, "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr) !=
+        SQLITE_OK) {
+        return tl::unexpected(lastFailure());
+    }
+    return {};
 }
 
 void Connection::close() {
@@ -83,21 +124,27 @@ void Connection::close() {
     }
 }
 
-Statement::Statement(const Connection& connection, std::string_view sql) {
-    if (!connection ||
-        sqlite3_prepare_v2(connection.get(), sql.data(), static_cast<int>(sql.size()), &m_handle,
-                           nullptr) != SQLITE_OK) {
-        finalize();
+Expected<Statement> Statement::prepare(const Connection& connection, std::string_view sql) {
+    if (!connection) {
+        return fail(Problem::DatabaseClosed);
     }
+    sqlite3_stmt* handle = nullptr;
+    if (sqlite3_prepare_v2(connection.get(), sql.data(), static_cast<int>(sql.size()), &handle,
+                           nullptr) != SQLITE_OK) {
+        sqlite3_finalize(handle);
+        return tl::unexpected(connection.lastFailure());
+    }
+    return Statement(handle, connection.get());
 }
 
 Statement::Statement(Statement&& other) noexcept
-    : m_handle(std::exchange(other.m_handle, nullptr)) {}
+    : m_handle(std::exchange(other.m_handle, nullptr)), m_db(std::exchange(other.m_db, nullptr)) {}
 
 Statement& Statement::operator=(Statement&& other) noexcept {
     if (this != &other) {
         finalize();
         m_handle = std::exchange(other.m_handle, nullptr);
+        m_db = std::exchange(other.m_db, nullptr);
     }
     return *this;
 }
@@ -106,32 +153,43 @@ Statement::~Statement() {
     finalize();
 }
 
-bool Statement::bindText(int index, std::string_view text) {
-    return m_handle && sqlite3_bind_text64(m_handle, index, text.data(), text.size(),
-                                           SQLITE_TRANSIENT, SQLITE_UTF8) == SQLITE_OK;
+Expected<void> Statement::bindText(int index, std::string_view text) {
+    if (sqlite3_bind_text64(m_handle, index, text.data(), text.size(), SQLITE_TRANSIENT,
+                            SQLITE_UTF8) != SQLITE_OK) {
+        return tl::unexpected(failureOf(m_db, SQLITE_MISUSE));
+    }
+    return {};
 }
 
-bool Statement::bindTextUntilReset(int index, std::string_view text) {
-    return m_handle && sqlite3_bind_text64(m_handle, index, text.data(), text.size(), SQLITE_STATIC,
-                                           SQLITE_UTF8) == SQLITE_OK;
+Expected<void> Statement::bindTextsUntilReset(std::span<const std::string_view> texts) {
+    // A record binds a dozen texts: the failure is made only when there is one.
+    int parameter = 0;
+    for (const std::string_view text : texts) {
+        if (sqlite3_bind_text64(m_handle, ++parameter, text.data(), text.size(), SQLITE_STATIC,
+                                SQLITE_UTF8) != SQLITE_OK) {
+            return tl::unexpected(failureOf(m_db, SQLITE_MISUSE));
+        }
+    }
+    return {};
 }
 
-bool Statement::stepRow() {
-    return m_handle && sqlite3_step(m_handle) == SQLITE_ROW;
+Expected<bool> Statement::step() {
+    switch (sqlite3_step(m_handle)) {
+    case SQLITE_ROW:
+        return true;
+    case SQLITE_DONE:
+        return false;
+    default:
+        return tl::unexpected(failureOf(m_db, SQLITE_MISUSE));
+    }
 }
 
-bool Statement::stepDone() {
-    return m_handle && sqlite3_step(m_handle) == SQLITE_DONE;
-}
-
-bool Statement::reset() {
-    return m_handle && sqlite3_reset(m_handle) == SQLITE_OK;
+void Statement::reset() {
+    // The outcome of the last step was taken from step() already.
+    (void)sqlite3_reset(m_handle);
 }
 
 std::string_view Statement::columnText(int column) const {
-    if (!m_handle) {
-        return {};
-    }
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_handle, column));
     return text
                ? std::string_view(text, static_cast<size_t>(sqlite3_column_bytes(m_handle, column)))
@@ -139,7 +197,7 @@ std::string_view Statement::columnText(int column) const {
 }
 
 long long Statement::columnInt64(int column) const {
-    return m_handle ? sqlite3_column_int64(m_handle, column) : 0;
+    return sqlite3_column_int64(m_handle, column);
 }
 
 void Statement::finalize() {

@@ -2,18 +2,29 @@
 
 #include <ctime>
 
+#include <signal.h>
+
 namespace trawlmeter {
 
-StopSignals::StopSignals() {
-    sigemptyset(&m_stopSet);
-    sigaddset(&m_stopSet, SIGINT);
-    sigaddset(&m_stopSet, SIGTERM);
-    sigaddset(&m_stopSet, SIGHUP);
-    sigprocmask(SIG_BLOCK, &m_stopSet, &m_previous);
+struct StopSignals::Masks {
+    sigset_t stop{};
+    sigset_t previous{};
+};
+
+namespace {
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+} // namespace
+
+StopSignals::StopSignals() : m_masks(std::make_unique<Masks>()) {
+    sigemptyset(&m_masks->stop);
+    for (const int signal : kStopSignals) {
+        sigaddset(&m_masks->stop, signal);
+    }
+    sigprocmask(SIG_BLOCK, &m_masks->stop, &m_masks->previous);
 }
 
 StopSignals::~StopSignals() {
-    sigprocmask(SIG_SETMASK, &m_previous, nullptr);
+    sigprocmask(SIG_SETMASK, &m_masks->previous, nullptr);
 }
 
 std::optional<int> StopSignals::take() {
@@ -21,7 +32,7 @@ std::optional<int> StopSignals::take() {
     if (sigpending(&pending) != 0) {
         return std::nullopt;
     }
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal : kStopSignals) {
         if (sigismember(&pending, signal) == 1) {
             const timespec noWait{0, 0};
             sigset_t one;
@@ -33,6 +44,19 @@ std::optional<int> StopSignals::take() {
         }
     }
     return std::nullopt;
+}
+
+std::string_view StopSignals::name(int signal) {
+    switch (signal) {
+    case SIGINT:
+        return "INT";
+    case SIGTERM:
+        return "TERM";
+    case SIGHUP:
+        return "HUP";
+    default:
+        return "?";
+    }
 }
 
 } // namespace trawlmeter

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <signal.h>
-
+#include <memory>
 #include <optional>
+#include <string_view>
 
 namespace trawlmeter {
 
@@ -19,9 +19,12 @@ public:
     // The number of a stop signal that has arrived, taking it; nothing when none has.
     [[nodiscard]] std::optional<int> take();
 
+    // The short name of a stop signal ("INT", "TERM", "HUP"); "?" for any other number.
+    static std::string_view name(int signal);
+
 private:
-    sigset_t m_stopSet{};
-    sigset_t m_previous{};
+    struct Masks;
+    std::unique_ptr<Masks> m_masks;
 };
 
 } // namespace trawlmeter

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <tl/expected.hpp>
+#include "platform/Failure.h"
 
 #include <array>
 #include <cstddef>
@@ -70,11 +70,13 @@ inline constexpr std::size_t kTallyBudget = std::size_t{16} << 20;
 
 // Reads the figures of each engine's table through read-only connections, one per processor,
 // in one pass per table, with memory bounded whatever the number of records; records that a run
-// appends meanwhile may show in some figures and not yet in others. Fails, naming the reason,
-// when the database cannot be read or a table is missing or lacks a column the report reads.
-[[nodiscard]] tl::expected<Report, std::string>
-collectReport(const std::string& databasePath, std::span<const ReportEngine> engines,
-              std::size_t tallyBudget = kTallyBudget);
+// appends meanwhile may show in some figures and not yet in others. Fails when the database
+// cannot be read (SQLite's reason, about the database's path), or a table cannot be read
+// (SQLite's reason, about the table), is missing (Problem::NoSuchTable) or lacks columns the
+// report reads (Problem::MissingColumns, the detail listing them).
+[[nodiscard]] Expected<Report> collectReport(const std::string& databasePath,
+                                             std::span<const ReportEngine> engines,
+                                             std::size_t tallyBudget = kTallyBudget);
 
 // The figures as a JSON document in valid UTF-8 (invalid bytes become U+FFFD).
 [[nodiscard]] std::string renderJson(const Report& report);
@@ -83,11 +85,12 @@ collectReport(const std::string& databasePath, std::span<const ReportEngine> eng
 [[nodiscard]] std::string renderHtml(const Report& report);
 
 // Collects the report and writes it in the format its name asks for. The file is written under
-// a temporary name in the same folder and then renamed over `outputPath`, so a failed or
-// interrupted write leaves no half report. Fails on any other name, an unreadable database or a
-// file that cannot be written, with the system's reason.
-[[nodiscard]] tl::expected<void, std::string> writeReport(const std::string& databasePath,
-                                                          std::span<const ReportEngine> engines,
-                                                          const std::string& outputPath);
+// a hidden name in the same folder and then renamed over `outputPath`, so a failed or
+// interrupted write leaves no half report. Fails on any other name (Problem::NoReportFormat), as
+// collectReport does, or with the system's reason about `outputPath` when the file cannot be
+// written.
+[[nodiscard]] Expected<void> writeReport(const std::string& databasePath,
+                                         std::span<const ReportEngine> engines,
+                                         const std::string& outputPath);
 
 } // namespace trawlmeter::report

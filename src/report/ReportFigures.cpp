@@ -7,27 +7,27 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 
 #include <sqlite3.h>
 
 #include "platform/AsciiCase.h"
+#include "platform/LocalTime.h"
+#include "platform/Problem.h"
 #include "platform/SqliteHandles.h"
 #include "report/VisitTally.h"
 
 namespace trawlmeter::report {
 namespace {
 
-using Failure = tl::unexpected<std::string>;
-
 // The columns the report reads; a table may have more.
 constexpr std::array<std::string_view, 5> kReadColumns{"sdate", "stime", "csuristem", "cip",
                                                        "scstatus"};
 
 std::string localIsoTime(std::time_t time) {
-    std::tm local{};
-    localtime_r(&time, &local);
+    const std::tm local = localTime(time);
     char text[40];
     const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
     const std::string_view zone(text, length); // ends in +0800, written as +08:00
@@ -143,23 +143,45 @@ Query sortingQuery(std::string_view table, TalliedList list, EngineFigures& figu
             intoRanking(figures.clients, figures.topClients)};
 }
 
-std::string failure(const sqlite::Connection& connection, std::string_view table) {
-    return "cannot read the table \"" + std::string(table) +
-           "\": " + sqlite3_errmsg(connection.get());
+// Runs `sql`, its first parameter bound to `parameter` when there is one, and hands each row to
+// `onRow`; a failure names the table.
+Expected<void> forEachRow(const sqlite::Connection& connection, std::string_view table,
+                          std::string_view sql, std::optional<std::string_view> parameter,
+                          const RowSink& onRow) {
+    auto statement = sqlite::Statement::prepare(connection, sql);
+    if (!statement) {
+        return failAbout(statement.error(), std::string(table));
+    }
+    if (parameter) {
+        if (auto bound = statement->bindText(1, *parameter); !bound) {
+            return failAbout(bound.error(), std::string(table));
+        }
+    }
+    for (;;) {
+        auto row = statement->step();
+        if (!row) {
+            return failAbout(row.error(), std::string(table));
+        }
+        if (!*row) {
+            return {};
+        }
+        if (onRow) {
+            onRow(*statement);
+        }
+    }
 }
 
-tl::expected<void, std::string> checkColumns(const sqlite::Connection& connection,
-                                             std::string_view table) {
-    sqlite::Statement statement(connection, "SELECT name FROM pragma_table_info(?1)");
-    if (!statement || !statement.bindText(1, table)) {
-        return Failure(failure(connection, table));
-    }
+Expected<void> checkColumns(const sqlite::Connection& connection, std::string_view table) {
     std::vector<std::string> present;
-    while (statement.stepRow()) {
-        present.push_back(asciiLowered(statement.columnText(0)));
+    auto listed = forEachRow(connection, table, "SELECT name FROM pragma_table_info(?1)", table,
+                             [&present](const sqlite::Statement& row) {
+                                 present.push_back(asciiLowered(row.columnText(0)));
+                             });
+    if (!listed) {
+        return listed;
     }
     if (present.empty()) {
-        return Failure("the visit database has no table \"" + std::string(table) + "\"");
+        return fail(Problem::NoSuchTable, std::string(table));
     }
     std::string missing;
     for (const auto column : kReadColumns) {
@@ -168,26 +190,13 @@ tl::expected<void, std::string> checkColumns(const sqlite::Connection& connectio
         }
     }
     if (!missing.empty()) {
-        return Failure("the table \"" + std::string(table) + "\" lacks the columns " + missing);
+        return fail(Problem::MissingColumns, std::string(table), std::move(missing));
     }
     return {};
 }
 
-tl::expected<void, std::string> run(const sqlite::Connection& connection, const Query& query) {
-    sqlite::Statement statement(connection, query.sql);
-    if (!statement) {
-        return Failure(failure(connection, query.table));
-    }
-    while (statement.stepRow()) {
-        if (query.onRow) {
-            query.onRow(statement);
-        }
-    }
-    // Reset gives back the error of a step that neither produced a row nor finished.
-    if (!statement.reset()) {
-        return Failure(failure(connection, query.table));
-    }
-    return {};
+Expected<void> run(const sqlite::Connection& connection, const Query& query) {
+    return forEachRow(connection, query.table, query.sql, std::nullopt, query.onRow);
 }
 
 // A read-only connection with the tally as an aggregate function: `visit_tally` feeds every row
@@ -223,7 +232,7 @@ void tallyFinal(sqlite3_context* context) noexcept {
     sqlite3_result_null(context);
 }
 
-using OpenedReader = tl::expected<std::unique_ptr<Reader>, std::string>;
+using OpenedReader = Expected<std::unique_ptr<Reader>>;
 
 // A tally reads each page once, so a small cache serves it; a sort keeps what it sorts in the
 // cache up to its size.
@@ -231,53 +240,48 @@ constexpr const char* kTallyCache = "PRAGMA cache_size=-256";
 constexpr const char* kSortCache = "PRAGMA cache_size=-8192";
 
 OpenedReader openForReading(const std::string& path, const char* cacheSize) {
-    sqlite3* handle = nullptr;
-    const int rc =
-        sqlite3_open_v2(path.c_str(), &handle, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-    auto reader = std::make_unique<Reader>();
-    reader->connection = sqlite::Connection(handle);
-    const auto failure = [&] {
-        return Failure("cannot read the visit database " + path + ": " +
-                       (handle ? sqlite3_errmsg(handle) : "out of memory"));
-    };
-    if (rc != SQLITE_OK) {
-        return failure();
+    auto connection = sqlite::Connection::openExisting(path, sqlite::Connection::Access::ReadOnly);
+    if (!connection) {
+        return tl::unexpected(connection.error());
     }
+    auto reader = std::make_unique<Reader>();
+    reader->connection = std::move(*connection);
+    sqlite3* handle = reader->connection.get();
     sqlite3_busy_timeout(handle, 5000);
     // Pages are read, not mapped: each is read about once, and mapping the file costs a page fault
     // per few pages in each connection, which on a virtual machine takes longer than the read.
     // Sorts spill to temporary files once they outgrow the cache instead of growing in memory.
     if (sqlite3_create_function_v2(handle, "visit_tally", 5, SQLITE_UTF8, reader.get(), nullptr,
-                                   tallyStep, tallyFinal, nullptr) != SQLITE_OK ||
-        !reader->connection.execute("PRAGMA temp_store=FILE") ||
-        !reader->connection.execute("PRAGMA mmap_size=0") ||
-        !reader->connection.execute(cacheSize) || !reader->connection.execute("BEGIN") ||
-        !reader->connection.execute("SELECT count(*) FROM sqlite_master")) {
-        return failure();
+                                   tallyStep, tallyFinal, nullptr) != SQLITE_OK) {
+        return tl::unexpected(reader->connection.lastFailure(path));
+    }
+    for (const char* sql : {"PRAGMA temp_store=FILE", "PRAGMA mmap_size=0", cacheSize, "BEGIN",
+                            "SELECT count(*) FROM sqlite_master"}) {
+        if (auto done = reader->connection.execute(sql); !done) {
+            return failAbout(done.error(), path);
+        }
     }
     return reader;
 }
 
-using Job = std::function<tl::expected<void, std::string>(Reader&)>;
+using Job = std::function<Expected<void>(Reader&)>;
 
 // Runs the jobs side by side, one worker per processor but no more than there are jobs, each
 // worker through a connection of its own with the cache of that size; `reader` is the first
 // worker's. The first failure, in the order of the jobs, is the result.
-tl::expected<void, std::string> runJobs(const std::string& path, Reader& reader,
-                                        const std::vector<Job>& jobs, const char* cacheSize) {
-    if (!reader.connection.execute(cacheSize)) {
-        return Failure("cannot read the visit database " + path + ": " +
-                       reader.connection.lastError());
+Expected<void> runJobs(const std::string& path, Reader& reader, const std::vector<Job>& jobs,
+                       const char* cacheSize) {
+    if (auto cache = reader.connection.execute(cacheSize); !cache) {
+        return failAbout(cache.error(), path);
     }
-    std::vector<std::string> failures(jobs.size());
+    std::vector<Expected<void>> outcomes(jobs.size());
     std::atomic<std::size_t> next = 0;
     const auto work = [&](Reader& own) noexcept {
         for (std::size_t i = next++; i < jobs.size(); i = next++) {
             try {
-                auto done = jobs[i](own);
-                failures[i] = done ? "" : done.error();
+                outcomes[i] = jobs[i](own);
             } catch (const std::exception& error) {
-                failures[i] = std::string("cannot collect the report: ") + error.what();
+                outcomes[i] = tl::unexpected(failureOf(error));
             }
         }
     };
@@ -301,9 +305,9 @@ tl::expected<void, std::string> runJobs(const std::string& path, Reader& reader,
     }
     work(reader);
     helpers.clear(); // joins: every job has run before its figures are read
-    for (const std::string& failure : failures) {
-        if (!failure.empty()) {
-            return Failure(failure);
+    for (const auto& outcome : outcomes) {
+        if (!outcome) {
+            return outcome;
         }
     }
     return {};
@@ -312,23 +316,23 @@ tl::expected<void, std::string> runJobs(const std::string& path, Reader& reader,
 // The figures of every table: one tally per table, side by side, then a sorting query for each
 // list a tally dropped. A tally's memory is freed as soon as its figures are taken, so memory
 // stays within one budget per worker.
-tl::expected<std::vector<EngineFigures>, std::string>
-readFigures(const std::string& path, std::span<const ReportEngine> engines,
-            std::size_t tallyBudget) {
+Expected<std::vector<EngineFigures>> readFigures(const std::string& path,
+                                                 std::span<const ReportEngine> engines,
+                                                 std::size_t tallyBudget) {
     auto reader = openForReading(path, kTallyCache);
     if (!reader) {
-        return Failure(reader.error());
+        return tl::unexpected(reader.error());
     }
     std::vector<EngineFigures> figures(engines.size());
     std::vector<std::vector<TalliedList>> dropped(engines.size());
     std::vector<Job> tallies;
     for (std::size_t e = 0; e < engines.size(); ++e) {
         if (auto checked = checkColumns((*reader)->connection, engines[e].table); !checked) {
-            return Failure(checked.error());
+            return tl::unexpected(checked.error());
         }
         figures[e].name = engines[e].name;
         figures[e].table = engines[e].table;
-        tallies.push_back([&, e](Reader& own) -> tl::expected<void, std::string> {
+        tallies.push_back([&, e](Reader& own) -> Expected<void> {
             VisitTally tally(tallyBudget);
             own.tally = &tally;
             auto done =
@@ -341,7 +345,7 @@ readFigures(const std::string& path, std::span<const ReportEngine> engines,
         });
     }
     if (auto done = runJobs(path, **reader, tallies, kTallyCache); !done) {
-        return Failure(done.error());
+        return tl::unexpected(done.error());
     }
     // Costliest first, so that the last jobs handed out are short.
     std::vector<Job> sortJobs;
@@ -358,28 +362,27 @@ readFigures(const std::string& path, std::span<const ReportEngine> engines,
         return figures;
     }
     if (auto done = runJobs(path, **reader, sortJobs, kSortCache); !done) {
-        return Failure(done.error());
+        return tl::unexpected(done.error());
     }
     return figures;
 }
 
 } // namespace
 
-tl::expected<Report, std::string> collectReport(const std::string& databasePath,
-                                                std::span<const ReportEngine> engines,
-                                                std::size_t tallyBudget) {
+Expected<Report> collectReport(const std::string& databasePath,
+                               std::span<const ReportEngine> engines, std::size_t tallyBudget) {
     try {
         Report report;
         report.database = databasePath;
         report.generated = localIsoTime(std::time(nullptr));
         auto figures = readFigures(databasePath, engines, tallyBudget);
         if (!figures) {
-            return Failure(figures.error());
+            return tl::unexpected(figures.error());
         }
         report.engines = std::move(*figures);
         return report;
     } catch (const std::exception& error) {
-        return Failure(std::string("cannot collect the report: ") + error.what());
+        return tl::unexpected(failureOf(error));
     }
 }
 

@@ -261,7 +261,7 @@ void countTable(std::string& out, std::string_view heading, std::string_view col
         out += "<tr><td colspan=\"3\" class=\"none\">无</td></tr>\n";
     }
     for (std::size_t i = 0; i < counts.size(); ++i) {
-        out += "<tr>" + numberCell(static_cast<long long>(i + 1)) +
+        out += "<tr>" + numberCell(static_cast<long long>(i) + 1) +
                textCell(counts[i].value, maxChars, "(空)") + numberCell(counts[i].visits) +
                "</tr>\n";
     }

@@ -4,6 +4,11 @@
 
 namespace trawlmeter::split {
 
+// The chunks an analysis run cuts a log into: 2048 buffers of 1024 bytes, 2 MiB each.
+inline constexpr std::int32_t kRunChunkBuffers = 2048;
+inline constexpr std::int32_t kRunBufferBytes = 1024;
+inline constexpr std::int64_t kRunChunkBytes = std::int64_t{kRunChunkBuffers} * kRunBufferBytes;
+
 struct ByteRange {
     std::int64_t offset;
     std::int64_t length;

@@ -1,13 +1,12 @@
 #include "split/ChunkSplitter.h"
 
+#include "platform/FileSystem.h"
 #include "platform/Problem.h"
-#include "split/ChunkFiles.h"
 #include "split/ChunkNames.h"
 #include "split/ChunkPlan.h"
-#include "split/LogReader.h"
+#include "logs/LogReader.h"
 
 #include <algorithm>
-#include <unistd.h>
 #include <vector>
 
 namespace trawlmeter::split {
@@ -16,59 +15,47 @@ namespace {
 // A few milliseconds of copying between two yields.
 constexpr std::int64_t kBytesPerYield = 8 << 20;
 
-SplitFailure failureOfCopy(const CopyFailure& failure) {
-    switch (failure.kind) {
-    case CopyFailure::Kind::ReadFailed:
-        return {SplitFailure::Kind::SourceUnreadable, failure.error.message()};
-    case CopyFailure::Kind::SourceEnded:
-        return {SplitFailure::Kind::SourceUnreadable,
-                make_error_code(Problem::ShrankWhileRead).message()};
-    case CopyFailure::Kind::WriteFailed:
-        break;
-    }
-    return {SplitFailure::Kind::ChunkUnwritable, failure.error.message()};
-}
-
-tl::expected<void, SplitFailure> checkSizes(std::int32_t chunkBuffers, std::int32_t bufferBytes) {
+Expected<void> checkSizes(std::int32_t chunkBuffers, std::int32_t bufferBytes) {
     if (chunkBuffers <= 0 || bufferBytes <= 0) {
-        return tl::unexpected(
-            SplitFailure{SplitFailure::Kind::InvalidSizes,
-                         std::make_error_code(std::errc::invalid_argument).message()});
+        return fail(std::make_error_code(std::errc::invalid_argument));
     }
     return {};
 }
 
-const SplitFailure kStopped{SplitFailure::Kind::Stopped, {}};
+Failure stopped() {
+    return {Problem::Stopped, {}, {}};
+}
 
 } // namespace
 
-tl::expected<std::int64_t, SplitFailure> ChunkSplitter::split(const std::string& source,
-                                                              std::int32_t chunkBuffers,
-                                                              std::int32_t bufferBytes) {
+Expected<std::int64_t> ChunkSplitter::split(const std::string& source, std::int32_t chunkBuffers,
+                                            std::int32_t bufferBytes) {
     if (auto sizes = checkSizes(chunkBuffers, bufferBytes); !sizes) {
         return tl::unexpected(sizes.error());
     }
-    auto input = openSourceFile(source);
+    auto input = File::openRegularForReading(source);
     if (!input) {
-        return tl::unexpected(
-            SplitFailure{SplitFailure::Kind::SourceUnreadable, input.error().message()});
+        return tl::unexpected(input.error());
     }
-    const ChunkPlan plan(input->length, chunkBuffers, bufferBytes);
+    const auto length = input->size();
+    if (!length) {
+        return tl::unexpected(length.error());
+    }
+    const ChunkPlan plan(*length, chunkBuffers, bufferBytes);
     for (std::int64_t number = 0; number < plan.chunkCount(); ++number) {
         const ByteRange range = plan.chunk(number);
-        if (auto written = writeChunk(input->file.fd(), number, range.offset, range.length);
-            !written) {
+        if (auto written = writeChunk(*input, number, range.offset, range.length); !written) {
             return giveUp(written.error(), number);
         }
         if (!m_yield()) {
-            return tl::unexpected(kStopped);
+            return tl::unexpected(stopped());
         }
     }
     return plan.chunkCount();
 }
 
-tl::expected<std::int64_t, SplitFailure>
-ChunkSplitter::split(LogReader& source, std::int32_t chunkBuffers, std::int32_t bufferBytes) {
+Expected<std::int64_t> ChunkSplitter::split(logs::LogReader& source, std::int32_t chunkBuffers,
+                                            std::int32_t bufferBytes) {
     if (auto sizes = checkSizes(chunkBuffers, bufferBytes); !sizes) {
         return tl::unexpected(sizes.error());
     }
@@ -86,7 +73,7 @@ ChunkSplitter::split(LogReader& source, std::int32_t chunkBuffers, std::int32_t 
     for (;;) {
         auto block = source.nextBlock();
         if (!block) {
-            return giveUp({SplitFailure::Kind::SourceUnreadable, block.error().reason}, number + 1);
+            return giveUp(block.error(), number + 1);
         }
         std::span<const char> bytes = *block;
         if (bytes.empty()) {
@@ -113,7 +100,7 @@ ChunkSplitter::split(LogReader& source, std::int32_t chunkBuffers, std::int32_t 
                     return giveUp(closed.error(), number + 1);
                 }
                 if (!m_yield()) {
-                    return tl::unexpected(kStopped);
+                    return tl::unexpected(stopped());
                 }
                 chunk = startChunk(++number);
                 if (!chunk) {
@@ -130,7 +117,7 @@ ChunkSplitter::split(LogReader& source, std::int32_t chunkBuffers, std::int32_t 
         if (sinceYield >= kBytesPerYield) {
             sinceYield = 0;
             if (!m_yield()) {
-                return discardChunk(*chunk, number, kStopped);
+                return discardChunk(*chunk, number, stopped());
             }
         }
     }
@@ -142,26 +129,25 @@ ChunkSplitter::split(LogReader& source, std::int32_t chunkBuffers, std::int32_t 
         return giveUp(closed.error(), number + 1);
     }
     if (!m_yield()) {
-        return tl::unexpected(kStopped);
+        return tl::unexpected(stopped());
     }
     return number + 1;
 }
 
-tl::expected<void, SplitFailure> ChunkSplitter::writeChunk(int source, std::int64_t number,
-                                                           std::int64_t offset,
-                                                           std::int64_t length) {
+Expected<void> ChunkSplitter::writeChunk(const File& source, std::int64_t number,
+                                         std::int64_t offset, std::int64_t length) {
     auto chunk = startChunk(number);
     if (!chunk) {
         return tl::unexpected(chunk.error());
     }
     for (std::int64_t done = 0; done < length;) {
         const std::int64_t step = std::min(kBytesPerYield, length - done);
-        if (auto copied = m_copier.copy(source, offset + done, step, chunk->fd()); !copied) {
-            return discardChunk(*chunk, number, failureOfCopy(copied.error()));
+        if (auto copied = m_copier.copy(source, offset + done, step, *chunk); !copied) {
+            return discardChunk(*chunk, number, copied.error());
         }
         done += step;
         if (done < length && !m_yield()) {
-            return discardChunk(*chunk, number, kStopped);
+            return discardChunk(*chunk, number, stopped());
         }
     }
     if (auto closed = closeChunk(*chunk); !closed) {
@@ -170,45 +156,31 @@ tl::expected<void, SplitFailure> ChunkSplitter::writeChunk(int source, std::int6
     return {};
 }
 
-tl::expected<void, SplitFailure> ChunkSplitter::closeChunk(FileHandle& chunk) {
+Expected<void> ChunkSplitter::closeChunk(File& chunk) {
     // A close that fails can be the first word of written data that never reached the disk.
-    if (!chunk.close()) {
-        return tl::unexpected(
-            SplitFailure{SplitFailure::Kind::ChunkUnwritable,
-                         std::error_code(errno, std::generic_category()).message()});
-    }
-    return {};
+    return chunk.close();
 }
 
-tl::expected<FileHandle, SplitFailure> ChunkSplitter::startChunk(std::int64_t number) {
-    auto chunk = createChunkFile(chunkFileName(m_destination, number));
-    if (!chunk) {
-        return tl::unexpected(
-            SplitFailure{SplitFailure::Kind::ChunkUnwritable, chunk.error().message()});
-    }
-    return std::move(*chunk);
+Expected<File> ChunkSplitter::startChunk(std::int64_t number) {
+    return File::createEmpty(chunkFileName(m_destination, number));
 }
 
-tl::expected<void, SplitFailure> ChunkSplitter::append(FileHandle& chunk,
-                                                       std::span<const char> bytes) {
-    if (const auto error = writeWhole(m_writes, chunk.fd(), bytes)) {
-        return tl::unexpected(SplitFailure{SplitFailure::Kind::ChunkUnwritable, error.message()});
-    }
-    return {};
+Expected<void> ChunkSplitter::append(File& chunk, std::span<const char> bytes) {
+    return writeWhole(m_writes, chunk, bytes);
 }
 
-tl::unexpected<SplitFailure> ChunkSplitter::discardChunk(FileHandle& chunk, std::int64_t number,
-                                                         SplitFailure failure) {
+tl::unexpected<Failure> ChunkSplitter::discardChunk(File& chunk, std::int64_t number,
+                                                    Failure failure) {
     // The chunk goes either way, so a failing close adds nothing to the failure in hand.
     (void)chunk.close();
-    (void)::unlink(chunkFileName(m_destination, number).c_str());
+    (void)fs::RemoveEntry(chunkFileName(m_destination, number));
     return tl::unexpected(std::move(failure));
 }
 
-tl::unexpected<SplitFailure> ChunkSplitter::giveUp(SplitFailure failure, std::int64_t count) {
-    if (failure.kind != SplitFailure::Kind::Stopped) {
+tl::unexpected<Failure> ChunkSplitter::giveUp(Failure failure, std::int64_t count) {
+    if (failure.code != Problem::Stopped) {
         for (std::int64_t number = 0; number < count; ++number) {
-            (void)::unlink(chunkFileName(m_destination, number).c_str());
+            (void)fs::RemoveEntry(chunkFileName(m_destination, number));
         }
     }
     return tl::unexpected(std::move(failure));

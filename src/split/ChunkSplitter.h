@@ -1,10 +1,9 @@
 #pragma once
 
+#include "platform/Failure.h"
+#include "platform/File.h"
 #include "platform/FileWrites.h"
-#include "split/FileHandle.h"
 #include "split/RangeCopier.h"
-
-#include <tl/expected.hpp>
 
 #include <cstdint>
 #include <functional>
@@ -12,22 +11,19 @@
 #include <span>
 #include <string>
 
-namespace trawlmeter::split {
-
+namespace trawlmeter::logs {
 class LogReader;
+} // namespace trawlmeter::logs
 
-struct SplitFailure {
-    enum class Kind { InvalidSizes, SourceUnreadable, ChunkUnwritable, Stopped };
-    Kind kind;
-    // The system's or libarchive's words; empty for a stop.
-    std::string reason;
-};
+namespace trawlmeter::split {
 
 // Cuts one log into the chunk files destination.000, destination.001, … laid out by ChunkPlan:
 // every chunk but the last holds `chunkBuffers` full buffers of `bufferBytes` bytes, and a tail
 // shorter than one buffer joins the last. A chunk is never left half written: a source that
 // cannot be read to its end or a chunk that cannot be written whole takes back every chunk this
-// split wrote.
+// split wrote. A failure of the source names the source (a log read through a LogReader by its
+// label), one of a chunk the chunk; a stop is Problem::Stopped, and sizes below one are
+// std::errc::invalid_argument.
 class ChunkSplitter {
 public:
     // Yields to the event loop; false when the split is to stop. It runs after every few
@@ -41,25 +37,23 @@ public:
     // A plain file, whose length is taken once at the start. The number of chunks written,
     // numbered from 0. On a stop the chunks written so far stay whole and the chunk in hand is
     // removed.
-    [[nodiscard]] tl::expected<std::int64_t, SplitFailure>
-    split(const std::string& source, std::int32_t chunkBuffers, std::int32_t bufferBytes);
+    [[nodiscard]] Expected<std::int64_t> split(const std::string& source, std::int32_t chunkBuffers,
+                                               std::int32_t bufferBytes);
     // A log read to its end, whose length is known only then (a decompressed log): the same
     // chunks as a plain file of its bytes would give.
-    [[nodiscard]] tl::expected<std::int64_t, SplitFailure>
-    split(LogReader& source, std::int32_t chunkBuffers, std::int32_t bufferBytes);
+    [[nodiscard]] Expected<std::int64_t> split(logs::LogReader& source, std::int32_t chunkBuffers,
+                                               std::int32_t bufferBytes);
 
 private:
-    [[nodiscard]] tl::expected<void, SplitFailure>
-    writeChunk(int source, std::int64_t number, std::int64_t offset, std::int64_t length);
-    [[nodiscard]] tl::expected<FileHandle, SplitFailure> startChunk(std::int64_t number);
-    [[nodiscard]] tl::expected<void, SplitFailure> append(FileHandle& chunk,
-                                                          std::span<const char> bytes);
-    [[nodiscard]] static tl::expected<void, SplitFailure> closeChunk(FileHandle& chunk);
+    [[nodiscard]] Expected<void> writeChunk(const File& source, std::int64_t number,
+                                            std::int64_t offset, std::int64_t length);
+    [[nodiscard]] Expected<File> startChunk(std::int64_t number);
+    [[nodiscard]] Expected<void> append(File& chunk, std::span<const char> bytes);
+    [[nodiscard]] static Expected<void> closeChunk(File& chunk);
     // Removes the chunk in hand, half written, and passes `failure` on.
-    tl::unexpected<SplitFailure> discardChunk(FileHandle& chunk, std::int64_t number,
-                                              SplitFailure failure);
+    tl::unexpected<Failure> discardChunk(File& chunk, std::int64_t number, Failure failure);
     // Removes chunks 0 to `count` - 1 and passes `failure` on; a stop keeps the whole ones.
-    tl::unexpected<SplitFailure> giveUp(SplitFailure failure, std::int64_t count);
+    tl::unexpected<Failure> giveUp(Failure failure, std::int64_t count);
 
     std::string m_destination;
     FileWritePort& m_writes;

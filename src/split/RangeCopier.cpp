@@ -1,8 +1,8 @@
 #include "split/RangeCopier.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <unistd.h>
+
+#include "platform/Problem.h"
 
 namespace trawlmeter::split {
 namespace {
@@ -11,8 +11,8 @@ constexpr std::int64_t kBufferBytes = 1 << 20;
 
 } // namespace
 
-tl::expected<void, CopyFailure> RangeCopier::copy(int from, std::int64_t offset,
-                                                  std::int64_t length, int to) {
+Expected<void> RangeCopier::copy(const File& from, std::int64_t offset, std::int64_t length,
+                                 File& to) {
     if (m_kernelCopy) {
         const std::int64_t copied = copyInKernel(from, offset, length, to);
         if (copied == length) {
@@ -27,7 +27,8 @@ tl::expected<void, CopyFailure> RangeCopier::copy(int from, std::int64_t offset,
     return copyThroughBuffer(from, offset, length, to);
 }
 
-std::int64_t RangeCopier::copyInKernel(int from, std::int64_t offset, std::int64_t length, int to) {
+std::int64_t RangeCopier::copyInKernel(const File& from, std::int64_t offset, std::int64_t length,
+                                       File& to) {
     std::int64_t copied = 0;
     while (copied < length) {
         const auto step = m_writes.copyRange(from, offset + copied, length - copied, to);
@@ -39,28 +40,23 @@ std::int64_t RangeCopier::copyInKernel(int from, std::int64_t offset, std::int64
     return copied;
 }
 
-tl::expected<void, CopyFailure> RangeCopier::copyThroughBuffer(int from, std::int64_t offset,
-                                                               std::int64_t length, int to) {
+Expected<void> RangeCopier::copyThroughBuffer(const File& from, std::int64_t offset,
+                                              std::int64_t length, File& to) {
     m_buffer.resize(static_cast<size_t>(kBufferBytes));
     while (length > 0) {
-        const ssize_t got = ::pread(from, m_buffer.data(),
-                                    static_cast<size_t>(std::min(length, kBufferBytes)), offset);
-        if (got < 0 && errno == EINTR) {
-            continue;
+        const auto got = from.readAt(
+            {m_buffer.data(), static_cast<size_t>(std::min(length, kBufferBytes))}, offset);
+        if (!got) {
+            return tl::unexpected(got.error());
         }
-        if (got < 0) {
-            return tl::unexpected(
-                CopyFailure{CopyFailure::Kind::ReadFailed, {errno, std::generic_category()}});
+        if (*got == 0) {
+            return fail(Problem::ShrankWhileRead, from.path());
         }
-        if (got == 0) {
-            return tl::unexpected(CopyFailure{CopyFailure::Kind::SourceEnded, {}});
+        if (auto written = writeWhole(m_writes, to, {m_buffer.data(), *got}); !written) {
+            return written;
         }
-        if (const auto error =
-                writeWhole(m_writes, to, {m_buffer.data(), static_cast<std::size_t>(got)})) {
-            return tl::unexpected(CopyFailure{CopyFailure::Kind::WriteFailed, error});
-        }
-        offset += got;
-        length -= got;
+        offset += static_cast<std::int64_t>(*got);
+        length -= static_cast<std::int64_t>(*got);
     }
     return {};
 }

@@ -1,19 +1,20 @@
 #include "store/VisitRecord.h"
 
-#include "store/LineCutter.h"
+#include "analysis/LineCutter.h"
+#include "store/VisitColumns.h"
 
 namespace trawlmeter::store {
 
-void fillVisitRecord(db::Recordset& recordset, std::string_view item, const FieldLayout& layout) {
+void fillVisitRecord(db::Recordset& recordset, std::string_view item,
+                     const analysis::FieldLayout& layout) {
     std::size_t piece = 0;
-    forEachPiece(item, [&](std::string_view text) {
+    analysis::forEachPiece(item, [&](std::string_view text) {
         if (piece >= layout.pieceCount()) {
             return false;
         }
-        const auto column = layout.columnForPiece(piece++);
-        if (!column.empty()) {
+        if (const auto field = layout.fieldOfPiece(piece++)) {
             // A field the table lacks is skipped; the record is still written.
-            (void)recordset.setField(column, text);
+            (void)recordset.setField(kVisitColumns[*field], text);
         }
         return true;
     });

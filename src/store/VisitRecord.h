@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Database.h"
-#include "store/FieldLayout.h"
+#include "analysis/FieldLayout.h"
 
 #include <string_view>
 
@@ -11,6 +11,7 @@ namespace trawlmeter::store {
 // names, as text, unchanged. Pieces the layout drops and columns the table lacks are skipped;
 // later pieces still go. The record views into `item`, which must stay as it is until the
 // record is written.
-void fillVisitRecord(db::Recordset& recordset, std::string_view item, const FieldLayout& layout);
+void fillVisitRecord(db::Recordset& recordset, std::string_view item,
+                     const analysis::FieldLayout& layout);
 
 } // namespace trawlmeter::store

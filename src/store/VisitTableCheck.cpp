@@ -1,34 +1,40 @@
 #include "store/VisitTableCheck.h"
 
-#include "platform/AsciiCase.h"
-#include "store/VisitTables.h"
-
 #include <algorithm>
+#include <string>
+
+#include "platform/AsciiCase.h"
+#include "platform/Problem.h"
+#include "store/VisitColumns.h"
 
 namespace trawlmeter::store {
 
-bool isVisitTable(db::Database& database, std::string_view table) {
-    const auto columns = database.columns(table);
-    if (!columns || !database.hasTable(table)) {
-        return false;
-    }
-    const auto isVisitColumn = [](const db::ColumnInfo& column) {
-        return std::any_of(kVisitColumns.begin(), kVisitColumns.end(), [&](std::string_view name) {
+Expected<void> checkVisitTable(const db::Recordset& recordset) {
+    const auto& columns = recordset.columns();
+    const auto named = [](std::string_view name) {
+        return [name](const db::ColumnInfo& column) {
             return equalsIgnoringAsciiCase(name, column.name);
-        });
+        };
     };
+    std::string missing;
     for (const auto name : kVisitColumns) {
-        if (std::none_of(columns->begin(), columns->end(), [&](const db::ColumnInfo& column) {
-                return equalsIgnoringAsciiCase(name, column.name);
-            })) {
-            return false;
+        if (std::none_of(columns.begin(), columns.end(), named(name))) {
+            missing += (missing.empty() ? "" : ", ") + std::string(name);
         }
     }
+    if (!missing.empty()) {
+        return fail(Problem::MissingColumns, recordset.tableName(), missing);
+    }
     // A column the exports never fill must let a record go without it.
-    return std::all_of(columns->begin(), columns->end(), [&](const db::ColumnInfo& column) {
-        return isVisitColumn(column) || !column.notNull || column.hasDefault ||
-               column.numbersRecords;
-    });
+    for (const auto& column : columns) {
+        const bool isVisitColumn =
+            std::any_of(kVisitColumns.begin(), kVisitColumns.end(),
+                        [&](std::string_view name) { return named(name)(column); });
+        if (!isVisitColumn && column.notNull && !column.hasDefault && !column.numbersRecords) {
+            return fail(Problem::ColumnNeedsAValue, recordset.tableName(), column.name);
+        }
+    }
+    return {};
 }
 
 } // namespace trawlmeter::store

@@ -1,14 +1,14 @@
 #pragma once
 
 #include "platform/Database.h"
-
-#include <string_view>
+#include "platform/Failure.h"
 
 namespace trawlmeter::store {
 
-// True when `table` is a table (not a view) that can take every visit record: it has all
-// fourteen visit columns (names compared without regard to ASCII case), and each other column
-// may stay empty or has a default.
-[[nodiscard]] bool isVisitTable(db::Database& database, std::string_view table);
+// Whether the table `recordset` stands for can take every visit record: it has all fourteen
+// visit columns (names compared without regard to ASCII case), else Problem::MissingColumns
+// with the missing ones; and each other column may stay empty or has a default, else
+// Problem::ColumnNeedsAValue naming the first that does not.
+[[nodiscard]] Expected<void> checkVisitTable(const db::Recordset& recordset);
 
 } // namespace trawlmeter::store

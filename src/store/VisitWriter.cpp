@@ -10,7 +10,7 @@ namespace {
 
 // A batch goes to the writer at this many visits or bytes; this many batches may wait.
 constexpr std::size_t kBatchVisits = 64;
-constexpr std::size_t kBatchBytes = 512 * 1024;
+constexpr std::size_t kBatchBytes = std::size_t{512} * 1024;
 constexpr std::size_t kWaitingBatches = 64;
 // How long the caller waits between two runs of whileWaiting.
 constexpr auto kWaitStep = std::chrono::milliseconds(5);
@@ -29,9 +29,9 @@ template <typename Done> void VisitWriter::waitUntil(Done done) {
     }
 }
 
-void VisitWriter::countDropped(const Batch& batch, std::size_t from, StoreFailure& failure) {
+void VisitWriter::countDropped(const Batch& batch, std::size_t from, LostVisits& lost) {
     for (std::size_t i = from; i < batch.entries.size(); ++i) {
-        failure.droppedTables.push_back(batch.entries[i].table);
+        lost.droppedTables.push_back(batch.entries[i].table);
     }
 }
 
@@ -50,8 +50,9 @@ VisitWriter::~VisitWriter() {
     m_thread.join();
 }
 
-bool VisitWriter::add(std::size_t table, std::string_view item,
-                      const std::shared_ptr<const FieldLayout>& layout, std::uint64_t sequence) {
+Expected<void> VisitWriter::add(std::size_t table, std::string_view item,
+                                const std::shared_ptr<const analysis::FieldLayout>& layout,
+                                std::uint64_t sequence) {
     if (!m_filling.entries.empty() &&
         (m_filling.layout != layout || m_filling.entries.size() >= kBatchVisits ||
          m_filling.texts.size() >= kBatchBytes)) {
@@ -60,7 +61,8 @@ bool VisitWriter::add(std::size_t table, std::string_view item,
     if (m_failed.load(std::memory_order_acquire)) {
         // What was added since goes with the failure.
         hand(std::exchange(m_filling, spareBatch()));
-        return false;
+        const std::lock_guard lock(m_mutex);
+        return tl::unexpected(*m_failure);
     }
     if (m_filling.entries.empty()) {
         m_filling.layout = layout;
@@ -69,7 +71,7 @@ bool VisitWriter::add(std::size_t table, std::string_view item,
                                  static_cast<std::uint32_t>(item.size()),
                                  static_cast<std::uint32_t>(table), sequence});
     m_filling.texts.append(item);
-    return true;
+    return {};
 }
 
 std::uint64_t VisitWriter::handCommit(std::uint64_t sequence, std::string_view item) {
@@ -81,7 +83,7 @@ std::uint64_t VisitWriter::handCommit(std::uint64_t sequence, std::string_view i
     return ++m_commitsHanded;
 }
 
-tl::expected<void, StoreFailure> VisitWriter::waitForCommit(std::uint64_t commit) {
+Expected<void> VisitWriter::waitForCommit(std::uint64_t commit) {
     waitUntil([this, commit] { return m_commitsDone >= commit || m_failure; });
     const std::lock_guard lock(m_mutex);
     if (m_commitsDone >= commit) {
@@ -90,8 +92,7 @@ tl::expected<void, StoreFailure> VisitWriter::waitForCommit(std::uint64_t commit
     return tl::unexpected(*m_failure);
 }
 
-tl::expected<void, StoreFailure> VisitWriter::commit(std::uint64_t sequence,
-                                                     std::string_view item) {
+Expected<void> VisitWriter::commit(std::uint64_t sequence, std::string_view item) {
     const std::uint64_t commit = handCommit(sequence, item);
     return waitForCommit(commit);
 }
@@ -113,9 +114,12 @@ VisitWriter::Batch VisitWriter::spareBatch() {
     return spare;
 }
 
-std::optional<StoreFailure> VisitWriter::failure() const {
+std::optional<LostVisits> VisitWriter::lostVisits() const {
     const std::lock_guard lock(m_mutex);
-    return m_failure;
+    if (!m_failure) {
+        return std::nullopt;
+    }
+    return m_lost;
 }
 
 void VisitWriter::hand(Batch batch) {
@@ -134,7 +138,7 @@ void VisitWriter::hand(Batch batch) {
     }
     if (m_failure) {
         // Nothing more is stored; the visits count as dropped and the rollback has been done.
-        countDropped(batch, 0, *m_failure);
+        countDropped(batch, 0, m_lost);
         return;
     }
     m_queue.push_back(std::move(batch));
@@ -186,13 +190,13 @@ void VisitWriter::store(Batch& batch) {
         auto written = recordset.Update();
         recordset.Close();
         if (!written) {
-            fail({std::move(written.error()), entry.sequence, std::string(item), {}}, batch, i + 1);
+            fail(std::move(written.error()), {entry.sequence, std::string(item), {}}, batch, i + 1);
             return;
         }
     }
     if (batch.then == Batch::Then::Commit) {
         if (auto committed = m_database.commit(); !committed) {
-            fail({std::move(committed.error()), batch.commitSequence, batch.commitItem, {}}, batch,
+            fail(std::move(committed.error()), {batch.commitSequence, batch.commitItem, {}}, batch,
                  batch.entries.size());
             return;
         }
@@ -203,15 +207,17 @@ void VisitWriter::store(Batch& batch) {
     }
 }
 
-void VisitWriter::fail(StoreFailure failure, const Batch& batch, std::size_t droppedFrom) {
+void VisitWriter::fail(Failure failure, LostVisits lost, const Batch& batch,
+                       std::size_t droppedFrom) {
     m_database.rollback();
     const std::lock_guard lock(m_mutex);
-    countDropped(batch, droppedFrom, failure);
+    countDropped(batch, droppedFrom, lost);
     for (const Batch& waiting : m_queue) {
-        countDropped(waiting, 0, failure);
+        countDropped(waiting, 0, lost);
     }
     m_queue.clear();
     m_failure = std::move(failure);
+    m_lost = std::move(lost);
     m_failed.store(true, std::memory_order_release);
 }
 

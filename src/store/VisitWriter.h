@@ -1,9 +1,8 @@
 #pragma once
 
+#include "analysis/FieldLayout.h"
 #include "platform/Database.h"
-#include "store/FieldLayout.h"
-
-#include <tl/expected.hpp>
+#include "platform/Failure.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -20,14 +19,12 @@
 
 namespace trawlmeter::store {
 
-// A visit that could not be stored, or a commit that was refused.
-struct StoreFailure {
-    // SQLite's words.
-    std::string reason;
-    // For a refused visit: the sequence number it was added with, its item, and the tables of
-    // the visits added after it, which were dropped unstored. For a refused commit: the
-    // sequence number and item it was handed with, and the tables of the visits after it.
-    std::optional<std::uint64_t> sequence;
+// Where a failure left the visits: for a refused visit, the sequence number it was added with,
+// its item, and the tables of the visits added after it, which were dropped unstored; for a
+// refused commit, the sequence number and item it was handed with, and the tables of the visits
+// after it.
+struct LostVisits {
+    std::uint64_t sequence = 0;
     std::string item;
     std::vector<std::size_t> droppedTables;
 };
@@ -48,23 +45,22 @@ public:
     ~VisitWriter();
 
     // Queues a visit of table `table` (a position in the writer's tables), cut by `layout`.
-    // False once a visit or a commit has failed (failure() says which), and the visit is not
-    // queued.
-    [[nodiscard]] bool add(std::size_t table, std::string_view item,
-                           const std::shared_ptr<const FieldLayout>& layout,
-                           std::uint64_t sequence);
+    // Once a visit or a commit has failed, that failure, and the visit is not queued.
+    [[nodiscard]] Expected<void> add(std::size_t table, std::string_view item,
+                                     const std::shared_ptr<const analysis::FieldLayout>& layout,
+                                     std::uint64_t sequence);
     // Commits every visit added so far without waiting for it, marked with the scan's
     // `sequence` and `item` at that point; gives the commit's number for waitForCommit().
     std::uint64_t handCommit(std::uint64_t sequence, std::string_view item);
     // Waits for commit number `commit` to be done: nothing when it went, even if something
     // after it failed since.
-    [[nodiscard]] tl::expected<void, StoreFailure> waitForCommit(std::uint64_t commit);
+    [[nodiscard]] Expected<void> waitForCommit(std::uint64_t commit);
     // Commits every visit added so far and waits for it.
-    [[nodiscard]] tl::expected<void, StoreFailure> commit(std::uint64_t sequence,
-                                                          std::string_view item);
+    [[nodiscard]] Expected<void> commit(std::uint64_t sequence, std::string_view item);
     // Drops every visit added since the last commit, waiting for it.
     void rollback();
-    std::optional<StoreFailure> failure() const;
+    // What the failure, once there is one, left unstored; nothing before.
+    std::optional<LostVisits> lostVisits() const;
 
 private:
     struct Entry {
@@ -75,7 +71,7 @@ private:
     };
     // Visits one after another, cut by one layout; a commit or a rollback after them.
     struct Batch {
-        std::shared_ptr<const FieldLayout> layout;
+        std::shared_ptr<const analysis::FieldLayout> layout;
         std::string texts;
         std::vector<Entry> entries;
         enum class Then { Nothing, Commit, Rollback } then = Then::Nothing;
@@ -91,9 +87,9 @@ private:
     template <typename Done> void waitUntil(Done done);
     void work();
     void store(Batch& batch);
-    void fail(StoreFailure failure, const Batch& batch, std::size_t droppedFrom);
+    void fail(Failure failure, LostVisits lost, const Batch& batch, std::size_t droppedFrom);
     // Adds the tables of the batch's visits from `from` on to those the failure dropped.
-    static void countDropped(const Batch& batch, std::size_t from, StoreFailure& failure);
+    static void countDropped(const Batch& batch, std::size_t from, LostVisits& lost);
 
     db::Database& m_database;
     std::vector<std::shared_ptr<db::Recordset>> m_tables;
@@ -111,7 +107,8 @@ private:
     bool m_closing = false;
     // The writer's thread sleeps, waiting to be woken.
     bool m_idle = false;
-    std::optional<StoreFailure> m_failure;
+    std::optional<Failure> m_failure;
+    LostVisits m_lost;
     // Commits handed (on the caller's side) and done (under the lock).
     std::uint64_t m_commitsHanded = 0;
     std::uint64_t m_commitsDone = 0;

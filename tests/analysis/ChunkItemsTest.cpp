@@ -92,8 +92,10 @@ TEST_F(ChunkItemsTest, AStopDropsWhatTheChunkStillHeld) {
     folder.writeFile("c0", "a\nb\nms");
     EXPECT_EQ(chunks.scan((folder / "c0").string(), [](const Item&) { return false; }),
               ChunkScanEnd::Stopped);
-    EXPECT_EQ(chunks.scan((folder / "c1").string(), [](const Item&) { return true; }).error(),
-              std::errc::no_such_file_or_directory);
+    const auto missing = chunks.scan((folder / "c1").string(), [](const Item&) { return true; });
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().code, std::errc::no_such_file_or_directory);
+    EXPECT_EQ(missing.error().subject, (folder / "c1").string());
     EXPECT_FALSE(chunks.finish());
 }
 

@@ -1,4 +1,5 @@
 #include "app/MainForm.h"
+#include "app/Messages.h"
 #include "support/ArchiveWriter.h"
 #include "support/FakePlatform.h"
 #include "support/FaultyVfs.h"
@@ -10,6 +11,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -51,6 +53,18 @@ protected:
         EXPECT_EQ(form.TxtLineCnt.Text(), std::to_string(log.lines * runs));
     }
 
+    // The run stopped with one message: the database's disk is full, met by the commit or by a
+    // record of one of the tables.
+    void expectDatabaseFull(std::initializer_list<std::string> subjects) const {
+        ASSERT_EQ(platform.messages.size(), 1u);
+        ASSERT_TRUE(form.shownFailure());
+        EXPECT_EQ(form.shownFailure()->code, std::errc::no_space_on_device);
+        EXPECT_NE(std::find(subjects.begin(), subjects.end(), form.shownFailure()->subject),
+                  subjects.end())
+            << form.shownFailure()->subject;
+        EXPECT_EQ(platform.messages[0].prompt, messages::databaseWriteFailed(*form.shownFailure()));
+    }
+
     testing::TestFolder folder;
     testing::FakePlatform platform;
     MainForm form{platform.ports(folder.str())};
@@ -90,14 +104,14 @@ TEST_F(AnalysisRun, CountsEveryLineOnceAndStoresEveryCrawlerLineWholeAcrossChunk
     EXPECT_EQ(form.TxtFileName.Text(), "rezOve.002");
     EXPECT_TRUE(platform.messages.empty());
 
-    for (int engine = 0; engine < 5; ++engine) {
+    for (std::size_t engine = 0; engine < kTables.size(); ++engine) {
         const auto records = testing::readVisitRecords(databasePath(), kTables[engine]);
         ASSERT_EQ(static_cast<long>(records.size()), log.crawlerLines[engine]) << kTables[engine];
         std::set<std::string> queries;
         for (const auto& record : records) {
             EXPECT_EQ(record[0], "2008-07-15");
             EXPECT_EQ(record[2], "W3SVC1");
-            EXPECT_EQ(record[10], testing::crawlerAgent(engine));
+            EXPECT_EQ(record[10], testing::crawlerAgent(static_cast<int>(engine)));
             EXPECT_EQ(record[13], "0");
             queries.insert(record[6].value_or(""));
         }
@@ -269,7 +283,7 @@ TEST_F(AnalysisRun, WaitsForAnotherProgramsWriteLockWithTheWindowLive) {
     EXPECT_EQ(lock, Released);
     EXPECT_TRUE(platform.messages.empty());
     expectCounters(log, 1);
-    for (int engine = 0; engine < 5; ++engine) {
+    for (std::size_t engine = 0; engine < kTables.size(); ++engine) {
         EXPECT_EQ(testing::countRows(databasePath(), kTables[engine]), log.crawlerLines[engine]);
     }
     EXPECT_EQ(form.Label3.Caption(), "分析完成");
@@ -297,9 +311,7 @@ TEST_F(AnalysisRun, AFullDatabaseDiskStopsTheRunKeepingWhatEarlierChunksCommitte
 
     form.CmdAnalysis_Click();
 
-    ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].prompt,
-              "无法写入rezOve.mdb数据库（database or disk is full），分析已停止；之前的记录已保存");
+    expectDatabaseFull({databasePath(), "baidu", "google", "yahoo", "sogou", "msn"});
     EXPECT_EQ(form.lastRunOutcome(), RunStep::Failed);
     EXPECT_EQ(form.Label3.Caption(), "分析未完成");
     EXPECT_EQ(form.TxtFileName.Text(), "rezOve.002");
@@ -351,9 +363,7 @@ TEST_F(AnalysisRun, ARefusedCommitPutsTheWindowBackToTheEndOfItsChunk) {
 
     form.CmdAnalysis_Click();
 
-    ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].prompt,
-              "无法写入rezOve.mdb数据库（database or disk is full），分析已停止；之前的记录已保存");
+    expectDatabaseFull({databasePath()});
     EXPECT_EQ(form.lastRunOutcome(), RunStep::Failed);
     EXPECT_EQ(form.TxtLineCnt.Text(), std::to_string(lines));
     const std::array<const TextBox*, 5> counters{&form.TxtBaiduCnt, &form.TxtGoogleCnt,
@@ -396,9 +406,11 @@ TEST_F(AnalysisRun, ARefusedRecordStopsTheRunAtItsLineWithTheChunkRolledBack) {
     EXPECT_EQ(other.TxtLineCnt.Text(), "104");
     EXPECT_NE(other.TxtContent.Text().find(" n=100 "), std::string::npos);
     ASSERT_EQ(otherPlatform.messages.size(), 1u);
+    ASSERT_TRUE(other.shownFailure());
+    EXPECT_EQ(other.shownFailure()->code, sqliteError(SQLITE_CONSTRAINT_CHECK));
+    EXPECT_EQ(other.shownFailure()->subject, "baidu");
     EXPECT_EQ(otherPlatform.messages[0].prompt,
-              "无法写入rezOve.mdb数据库（CHECK constraint failed: csuriquery <> 'n=100'），"
-              "分析已停止；之前的记录已保存");
+              messages::databaseWriteFailed(*other.shownFailure()));
     EXPECT_EQ(other.lastRunOutcome(), RunStep::Failed);
     EXPECT_EQ(testing::countRows(databasePath(), "google"), 0) << "the chunk is rolled back";
     EXPECT_FALSE(stdfs::exists(workFolder()));
@@ -411,8 +423,11 @@ TEST_F(AnalysisRun, AFullWorkFolderDiskStopsTheRunBeforeAnyLineIsCounted) {
     form.CmdAnalysis_Click();
 
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].prompt, "切分日志文件失败：" + workFolder().string() +
-                                               "（No space left on device），分析未进行");
+    ASSERT_TRUE(form.shownFailure());
+    EXPECT_EQ(form.shownFailure()->code, std::errc::no_space_on_device);
+    EXPECT_EQ(form.shownFailure()->subject, (workFolder() / "rezOve.001").string());
+    EXPECT_EQ(platform.messages[0].prompt,
+              messages::splitFailed(workFolder().string(), *form.shownFailure()));
     EXPECT_EQ(form.TxtLineCnt.Text(), "0");
     EXPECT_EQ(form.lastRunOutcome(), RunStep::Failed);
     EXPECT_EQ(form.Label3.Caption(), "分析未完成");

@@ -1,4 +1,6 @@
 #include "app/MainForm.h"
+#include "app/Messages.h"
+#include "platform/Problem.h"
 #include "split/ChunkNames.h"
 #include "support/FakePlatform.h"
 #include "support/TestFolder.h"
@@ -16,7 +18,7 @@ namespace trawlmeter {
 namespace {
 namespace stdfs = std::filesystem;
 
-constexpr std::int64_t kChunk = 2048 * 1024;
+constexpr std::int64_t kChunk = std::int64_t{2048} * 1024;
 
 std::string randomBytes(std::int64_t length, std::uint32_t seed = 7) {
     std::mt19937 engine(seed);
@@ -137,8 +139,10 @@ TEST_F(FileSplitTest, LeavesNoChunkForASourceItCannotRead) {
               RunStep::LogUnreadable);
     EXPECT_EQ(workFolderNames(), std::vector<std::string>{"notes.txt"});
     ASSERT_EQ(platform.messages.size(), 2u);
-    EXPECT_EQ(platform.messages[1].prompt, "无法读取日志文件：" + (folder / "gone.log").string() +
-                                               "（No such file or directory）");
+    ASSERT_TRUE(form.shownFailure());
+    EXPECT_EQ(form.shownFailure()->code, std::errc::no_such_file_or_directory);
+    EXPECT_EQ(form.shownFailure()->subject, (folder / "gone.log").string());
+    EXPECT_EQ(platform.messages[1].prompt, messages::logUnreadable(*form.shownFailure()));
 }
 
 TEST_F(FileSplitTest, TakesBackItsChunksWhenTheSourceShrinksMidway) {
@@ -150,8 +154,10 @@ TEST_F(FileSplitTest, TakesBackItsChunksWhenTheSourceShrinksMidway) {
               RunStep::LogUnreadable);
     EXPECT_EQ(workFolderNames(), std::vector<std::string>{"notes.txt"});
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].prompt, "无法读取日志文件：" + (folder / "source.log").string() +
-                                               "（文件在读取过程中变短了）");
+    ASSERT_TRUE(form.shownFailure());
+    EXPECT_EQ(form.shownFailure()->code, Problem::ShrankWhileRead);
+    EXPECT_EQ(form.shownFailure()->subject, (folder / "source.log").string());
+    EXPECT_EQ(platform.messages[0].prompt, messages::logUnreadable(*form.shownFailure()));
 }
 
 TEST_F(FileSplitTest, TakesBackItsChunksWhenAChunkCannotBeWrittenWhole) {
@@ -167,9 +173,11 @@ TEST_F(FileSplitTest, TakesBackItsChunksWhenAChunkCannotBeWrittenWhole) {
         EXPECT_TRUE(workFolderNames().empty());
         EXPECT_EQ(form.LstiisFile.ListCount(), 0) << "nothing is listed for a failed split";
         ASSERT_EQ(platform.messages.size(), 1u);
-        EXPECT_EQ(platform.messages[0].prompt, "切分日志文件失败：" + (folder / "temp").string() +
-                                                   "（" + std::make_error_code(error).message() +
-                                                   "），分析未进行");
+        ASSERT_TRUE(form.shownFailure());
+        EXPECT_EQ(form.shownFailure()->code, error);
+        EXPECT_EQ(form.shownFailure()->subject, chunk(1));
+        EXPECT_EQ(platform.messages[0].prompt,
+                  messages::splitFailed((folder / "temp").string(), *form.shownFailure()));
     }
 }
 

@@ -104,8 +104,8 @@ Found openAfterPowerCut(const std::filesystem::path& database, const std::vector
             break;
         }
         for (std::size_t table = 0; table < kTables.size(); ++table) {
-            expected[table].insert(expected[table].end(), commits[commit][table].begin(),
-                                   commits[commit][table].end());
+            const auto& committed = commits[static_cast<std::size_t>(commit)][table];
+            expected[table].insert(expected[table].end(), committed.begin(), committed.end());
         }
     }
     std::size_t rows = 0;
@@ -264,7 +264,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Disk{"WithAWriteAheadLog", PowerCutVfs::SharedMemory::Forwarded, "rezOve.mdb-wal", true},
         Disk{"WithoutSharedMemory", PowerCutVfs::SharedMemory::None, "rezOve.mdb-journal", false}),
-    [](const ::testing::TestParamInfo<Disk>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<Disk>& disk) { return std::string(disk.param.name); });
 
 } // namespace
 } // namespace trawlmeter

@@ -1,9 +1,11 @@
 #include "app/MainForm.h"
+#include "app/Messages.h"
 #include "support/FakePlatform.h"
 #include "support/GeneratedLog.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -84,8 +86,11 @@ TEST_F(CrawlerReportEntry, IsOffWithoutADatabaseAndSaysWhyWhenCalledAnyway) {
     form.MnuCrawlerReport_Click();
 
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].prompt.rfind("无法生成爬虫报告（", 0), 0u)
-        << platform.messages[0].prompt;
+    ASSERT_TRUE(form.shownFailure());
+    EXPECT_EQ(form.shownFailure()->code, sqliteError(SQLITE_CANTOPEN));
+    EXPECT_EQ(form.shownFailure()->subject, (program / "rezOve.mdb").string());
+    EXPECT_EQ(platform.messages[0].prompt,
+              messages::reportFailed(*form.shownFailure(), (program / "rezOve.mdb").string()));
     EXPECT_TRUE(platform.openedUrls.empty());
 }
 

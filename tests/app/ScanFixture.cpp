@@ -1,6 +1,6 @@
 #include "ScanFixture.h"
 
-#include "store/FieldLayout.h"
+#include "store/VisitColumns.h"
 #include "support/VisitRecords.h"
 
 #include <filesystem>

@@ -1,5 +1,8 @@
 #include "ScanFixture.h"
 
+#include "app/Messages.h"
+#include "platform/Problem.h"
+
 #include <filesystem>
 
 namespace trawlmeter::testing {
@@ -14,6 +17,7 @@ constexpr std::string_view kGooglebotLine =
 
 std::vector<std::string> column(const std::vector<Visit>& visits, const std::string& name) {
     std::vector<std::string> values;
+    values.reserve(visits.size());
     for (const auto& visit : visits) {
         values.push_back(visit.count(name) ? visit.at(name) : "<null>");
     }
@@ -100,11 +104,15 @@ TEST_F(ScanLogChunk, AChunkThatCannotBeReadStopsWithItsReasonAndNothingCounted) 
     EXPECT_EQ(counters(), "0 0 0 0 0 / 0");
     EXPECT_EQ(platform.yields, 0);
     ASSERT_EQ(platform.messages.size(), 2u);
-    EXPECT_EQ(platform.messages[0].prompt, "无法读取临时日志文件：" +
-                                               (folder / "temp/rezOve.001").string() +
-                                               "（Is a directory），分析已停止；之前的记录已保存");
     EXPECT_EQ(platform.messages[1].title, "提示");
-    EXPECT_NE(platform.messages[1].prompt.find("（No such file or directory）"), std::string::npos);
+    ASSERT_TRUE(form->shownFailure());
+    EXPECT_EQ(form->shownFailure()->code, std::errc::no_such_file_or_directory);
+    EXPECT_EQ(form->shownFailure()->subject, (folder / "temp/rezOve.999").string());
+    EXPECT_EQ(platform.messages[1].prompt, messages::chunkUnreadable(*form->shownFailure()));
+    EXPECT_EQ(platform.messages[0].prompt,
+              messages::chunkUnreadable({std::make_error_code(std::errc::is_a_directory),
+                                         (folder / "temp/rezOve.001").string(),
+                                         {}}));
 }
 
 TEST_F(ScanLogChunk, CutsALineLongerThanOneMebibyteIntoMebibyteItems) {
@@ -189,8 +197,9 @@ TEST_F(ScanLogChunk, StopsAtTheFirstCrawlerLineWithoutADatabase) {
     // The counters show where it stopped: the crawler line counted, the line count not yet.
     EXPECT_EQ(counters(), "1 0 0 0 0 / 1");
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].prompt,
-              "无法写入rezOve.mdb数据库（no database is open），分析已停止；之前的记录已保存");
+    ASSERT_TRUE(form->shownFailure());
+    EXPECT_EQ(form->shownFailure()->code, Problem::NoDatabase);
+    EXPECT_EQ(platform.messages[0].prompt, messages::databaseWriteFailed(*form->shownFailure()));
 }
 
 TEST_F(ScanLogChunk, EndsEachChunksLinesWhenScannedOutsideARun) {

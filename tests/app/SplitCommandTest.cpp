@@ -1,4 +1,6 @@
 #include "app/MainForm.h"
+#include "app/Messages.h"
+#include "platform/Problem.h"
 #include "support/FakePlatform.h"
 #include "support/TestFolder.h"
 
@@ -57,17 +59,20 @@ TEST_F(SplitCommandTest, SaysWhyALogThatExistsCannotBeRead) {
     for (const char* pipe : {"a-fifo.log", "a-fifo.gz", "a-fifo.zip"}) {
         ASSERT_EQ(mkfifo((folder / pipe).c_str(), 0600), 0);
     }
-    const std::pair<const char*, const char*> cases[] = {{"a-folder.log", "Is a directory"},
-                                                         {"a-fifo.log", "不是普通文件"},
-                                                         {"a-fifo.gz", "不是普通文件"},
-                                                         {"a-fifo.zip", "不是普通文件"}};
-    for (const auto& [name, reason] : cases) {
+    const std::pair<const char*, std::error_code> cases[] = {
+        {"a-folder.log", std::make_error_code(std::errc::is_a_directory)},
+        {"a-fifo.log", Problem::NotARegularFile},
+        {"a-fifo.gz", Problem::NotARegularFile},
+        {"a-fifo.zip", Problem::NotARegularFile}};
+    for (const auto& [name, code] : cases) {
         platform.messages.clear();
         form.TxtrezOveFile.setText((folder / name).string());
         EXPECT_EQ(form.CmdFileSplit_Click(), RunStep::LogUnreadable) << name;
         ASSERT_EQ(platform.messages.size(), 1u);
-        EXPECT_EQ(platform.messages[0].prompt,
-                  "无法读取日志文件：" + (folder / name).string() + "（" + reason + "）");
+        ASSERT_TRUE(form.shownFailure());
+        EXPECT_EQ(form.shownFailure()->code, code) << name;
+        EXPECT_EQ(form.shownFailure()->subject, (folder / name).string());
+        EXPECT_EQ(platform.messages[0].prompt, messages::logUnreadable(*form.shownFailure()));
         EXPECT_TRUE(stdfs::is_empty(folder / "temp"));
     }
 }
@@ -114,8 +119,10 @@ TEST_F(SplitCommandTest, StopsWithAMessageWhenTheWorkFolderIsAFile) {
     EXPECT_EQ(form.LstiisFile.items(), Names{"stale"});
     EXPECT_EQ(folder.readFile("temp"), "a plain file");
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].prompt,
-              "工作文件夹不可用：" + (folder / "temp").string() + "（不是文件夹）");
+    ASSERT_TRUE(form.shownFailure());
+    EXPECT_EQ(form.shownFailure()->code, Problem::NotAFolder);
+    EXPECT_EQ(form.shownFailure()->subject, (folder / "temp").string());
+    EXPECT_EQ(platform.messages[0].prompt, messages::workFolderUnusable(*form.shownFailure()));
 }
 
 TEST_F(SplitCommandTest, ADiskThatFillsWhileCuttingLeavesNoChunkAndNamesTheFolder) {
@@ -125,8 +132,11 @@ TEST_F(SplitCommandTest, ADiskThatFillsWhileCuttingLeavesNoChunkAndNamesTheFolde
 
     EXPECT_TRUE(stdfs::is_empty(folder / "temp"));
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].prompt, "切分日志文件失败：" + (folder / "temp").string() +
-                                               "（No space left on device），分析未进行");
+    ASSERT_TRUE(form.shownFailure());
+    EXPECT_EQ(form.shownFailure()->code, std::errc::no_space_on_device);
+    EXPECT_EQ(form.shownFailure()->subject, (folder / "temp/rezOve.001").string());
+    EXPECT_EQ(platform.messages[0].prompt,
+              messages::splitFailed((folder / "temp").string(), *form.shownFailure()));
 }
 
 TEST_F(SplitCommandTest, SplitsTheLogChosenWhileItYieldsBeforeSplitting) {

@@ -1,5 +1,7 @@
 #include "app/FormLayout.h"
 #include "app/MainForm.h"
+#include "app/Messages.h"
+#include "platform/Problem.h"
 #include "support/ReadRows.h"
 #include "support/FakePlatform.h"
 #include "support/FaultyVfs.h"
@@ -66,7 +68,7 @@ TEST_F(Startup, TheDeliveredDatabaseOpensWithoutAMessage) {
     folder.createVisitDatabase();
     form.Form_Load();
     expectReady();
-    EXPECT_TRUE(form.VisitDb->hasTable("baidu"));
+    EXPECT_TRUE(form.VisitDb->OpenRecordset("baidu"));
 }
 
 TEST_F(Startup, AFileThatIsNoVisitDatabaseIsRefusedAndLeftAsItWas) {
@@ -98,12 +100,21 @@ TEST_F(Startup, RefusesADatabaseThatCannotTakeEveryVisitRecord) {
     const std::string fields =
         "sdate, stime, sitename, sip, csmethod, csuristem, csuriquery, sport,"
         " csusername, cip, UserAgent, scstatus, scsubstatus";
-    const std::string cases[] = {
-        schemaWithGoogle(fields) + "DROP TABLE yahoo;", schemaWithGoogle(fields),
-        schemaWithGoogle(fields + ", scwin32status, extra TEXT NOT NULL"),
-        "CREATE TABLE t (" + fields + ", scwin32status);" + schemaWithGoogle("a") +
-            "DROP TABLE google; CREATE VIEW google AS SELECT * FROM t;"};
-    for (const auto& schema : cases) {
+    struct Case {
+        std::string schema;
+        Problem problem;
+        std::string table;
+    };
+    const Case cases[] = {{schemaWithGoogle(fields + ", scwin32status") + "DROP TABLE yahoo;",
+                           Problem::NoSuchTable, "yahoo"},
+                          {schemaWithGoogle(fields), Problem::MissingColumns, "google"},
+                          {schemaWithGoogle(fields + ", scwin32status, extra TEXT NOT NULL"),
+                           Problem::ColumnNeedsAValue, "google"},
+                          {"CREATE TABLE t (" + fields + ", scwin32status);" +
+                               schemaWithGoogle("a") +
+                               "DROP TABLE google; CREATE VIEW google AS SELECT * FROM t;",
+                           Problem::NoSuchTable, "google"}};
+    for (const auto& [schema, problem, table] : cases) {
         SCOPED_TRACE(schema);
         testing::FakePlatform freshPlatform;
         MainForm freshForm{freshPlatform.ports(folder.str())};
@@ -111,6 +122,9 @@ TEST_F(Startup, RefusesADatabaseThatCannotTakeEveryVisitRecord) {
         makeDatabase(schema);
         freshForm.Form_Load();
         expectRefused(freshPlatform, freshForm, kUnopenablePrompt);
+        ASSERT_TRUE(freshForm.shownFailure());
+        EXPECT_EQ(freshForm.shownFailure()->code, problem) << *freshForm.shownFailure();
+        EXPECT_EQ(freshForm.shownFailure()->subject, table);
     }
 }
 
@@ -159,8 +173,10 @@ TEST_F(Startup, UnloadSaysSoWhenItsLastCommitIsRefused) {
 
     EXPECT_FALSE(form.Form_Unload());
     ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].prompt,
-              "无法写入rezOve.mdb数据库（database or disk is full），最后写入的记录没有保存");
+    ASSERT_TRUE(form.shownFailure());
+    EXPECT_EQ(platform.messages[0].prompt, messages::databaseCloseFailed(*form.shownFailure()));
+    EXPECT_EQ(form.shownFailure()->code, std::errc::no_space_on_device);
+    EXPECT_EQ(form.shownFailure()->subject, (folder / "rezOve.mdb").string());
     EXPECT_EQ(form.VisitDb, nullptr);
 }
 

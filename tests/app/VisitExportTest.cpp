@@ -1,9 +1,10 @@
 #include "app/MainForm.h"
+#include "platform/Problem.h"
 #include "support/ReadRows.h"
-#include "store/FieldLayout.h"
-#include "store/LineCutter.h"
+#include "analysis/FieldLayout.h"
+#include "analysis/LineCutter.h"
 #include "store/VisitRecord.h"
-#include "store/VisitTables.h"
+#include "store/VisitColumns.h"
 #include "support/FakePlatform.h"
 #include "support/TestFolder.h"
 
@@ -53,10 +54,16 @@ struct VisitExport : ::testing::Test {
 
     using SaveClick = MainForm::VisitExport (MainForm::*)();
 
-    MainForm::VisitExport save(std::string text,
+    MainForm::VisitExport save(std::string_view text,
                                SaveClick saveClick = &MainForm::CmdSaveBaidu_Click) {
-        form.TxtContent.setText(std::move(text));
+        form.TxtContent.setText(text);
         return (form.*saveClick)();
+    }
+
+    // The table of the last export held in VisitRs; "" when it holds none.
+    std::string lastTable() const {
+        const auto recordset = form.VisitRs.lock();
+        return recordset ? recordset->tableName() : "";
     }
 
     std::vector<Row> stored(const std::string& table = "baidu") {
@@ -119,12 +126,11 @@ TEST_F(DeliveredVisitExport, EveryExportAppendsToItsOwnTableInCallOrder) {
 }
 
 TEST_F(DeliveredVisitExport, VisitRsHoldsTheTableOfTheLastExport) {
-    EXPECT_EQ(form.VisitRs.lock(), nullptr);
+    EXPECT_EQ(lastTable(), "");
     EXPECT_TRUE(save("x", &MainForm::CmdSaveSogou_Click));
-    ASSERT_NE(form.VisitRs.lock(), nullptr);
-    EXPECT_EQ(form.VisitRs.lock()->tableName(), "sogou");
+    EXPECT_EQ(lastTable(), "sogou");
     EXPECT_TRUE(save("x", &MainForm::CmdSaveMsn_Click));
-    EXPECT_EQ(form.VisitRs.lock()->tableName(), "msn");
+    EXPECT_EQ(lastTable(), "msn");
 }
 
 TEST_F(DeliveredVisitExport, ATableDroppedByAnotherProgramRefusesItsRecordsWithTheReason) {
@@ -133,8 +139,9 @@ TEST_F(DeliveredVisitExport, ATableDroppedByAnotherProgramRefusesItsRecordsWithT
     EXPECT_TRUE(save("before", &MainForm::CmdSaveGoogle_Click));
     const auto refused = save(kBaiduLine, &MainForm::CmdSaveYahoo_Click);
     ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error(), "no such table: yahoo");
-    EXPECT_EQ(form.VisitRs.lock()->tableName(), "google") << "a failed open keeps VisitRs";
+    EXPECT_EQ(refused.error().code, Problem::NoSuchTable);
+    EXPECT_EQ(refused.error().subject, "yahoo");
+    EXPECT_EQ(lastTable(), "google") << "a failed open keeps VisitRs";
     EXPECT_TRUE(save(kBaiduLine, &MainForm::CmdSaveBaidu_Click));
 
     EXPECT_EQ(stored(), std::vector<Row>{kBaiduRow});
@@ -147,7 +154,7 @@ TEST_F(VisitExport, WithoutADatabaseNothingIsStored) {
     platform.messages.clear();
     const auto refused = save(kBaiduLine);
     ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error(), "no database is open");
+    EXPECT_EQ(refused.error().code, Problem::NoDatabase);
     EXPECT_EQ(form.VisitRs.lock(), nullptr);
     EXPECT_TRUE(platform.messages.empty());
 }
@@ -156,17 +163,17 @@ TEST_F(VisitExport, WithoutADatabaseNothingIsStored) {
 TEST_F(VisitExport, FieldsLandInTheColumnsTheirLayoutNames) {
     folder.createVisitDatabase();
     load();
-    const auto layout = store::FieldLayout::fromFieldNames(
+    const auto layout = analysis::FieldLayout::fromFieldNames(
         "date time s-ip cs-method cs-uri-stem cs-uri-query s-port cs-username c-ip"
         " cs(User-Agent) cs(Referer) sc-status sc-substatus sc-win32-status sc-bytes cs-bytes"
         " time-taken ");
     const std::string line = "2012-02-21 04:20:39 10.0.0.9 GET /robots.txt - 80 - 66.249.72.1 "
                              "Mozilla/5.0+(compatible;+Googlebot/2.1) - 404 0 2 1460 207 15";
     auto recordset = form.VisitDb->OpenRecordset("google");
-    ASSERT_NE(recordset, nullptr);
-    recordset->AddNew();
-    store::fillVisitRecord(*recordset, line, layout);
-    ASSERT_TRUE(recordset->Update());
+    ASSERT_TRUE(recordset) << recordset.error();
+    (*recordset)->AddNew();
+    store::fillVisitRecord(**recordset, line, layout);
+    ASSERT_TRUE((*recordset)->Update());
 
     EXPECT_EQ(stored("google"), (std::vector<Row>{{"2012-02-21",
                                                    "04:20:39",

@@ -1,4 +1,6 @@
 #include "app/MainForm.h"
+#include "app/Messages.h"
+#include "platform/Problem.h"
 #include "support/FakePlatform.h"
 #include "support/TestFolder.h"
 
@@ -38,18 +40,21 @@ TEST_F(WorkFolderTest, CreatingEmptiesWhatAnInterruptedRunLeftWithoutFollowingLi
 TEST_F(WorkFolderTest, RefusesALinkOrAFileAsTheWorkFolderAndLeavesItAlone) {
     stdfs::create_directory(folder / "elsewhere");
     folder.writeFile("elsewhere/keep.txt", "keep");
-    const std::pair<std::function<void()>, const char*> cases[] = {
-        {[&] { stdfs::create_directory_symlink(folder / "elsewhere", temp); }, "是一个符号链接"},
-        {[&] { folder.writeFile("temp", "not a folder"); }, "不是文件夹"}};
-    for (const auto& [make, reason] : cases) {
+    const std::pair<std::function<void()>, Problem> cases[] = {
+        {[&] { stdfs::create_directory_symlink(folder / "elsewhere", temp); },
+         Problem::IsASymbolicLink},
+        {[&] { folder.writeFile("temp", "not a folder"); }, Problem::NotAFolder}};
+    for (const auto& [make, problem] : cases) {
         platform.messages.clear();
         make();
-        EXPECT_EQ(form.CmdCreateTemp_Click(), RunStep::Failed) << reason;
-        EXPECT_FALSE(form.CmdDeleteTemp_Click());
+        EXPECT_EQ(form.CmdCreateTemp_Click(), RunStep::Failed);
+        EXPECT_TRUE(form.CmdDeleteTemp_Click()) << "nothing of the run's to delete";
         ASSERT_EQ(platform.messages.size(), 1u);
-        EXPECT_EQ(platform.messages[0].prompt,
-                  "工作文件夹不可用：" + temp.string() + "（" + reason + "）");
-        EXPECT_TRUE(stdfs::exists(stdfs::symlink_status(temp))) << reason;
+        ASSERT_TRUE(form.shownFailure());
+        EXPECT_EQ(form.shownFailure()->code, problem);
+        EXPECT_EQ(form.shownFailure()->subject, temp.string());
+        EXPECT_EQ(platform.messages[0].prompt, messages::workFolderUnusable(*form.shownFailure()));
+        EXPECT_TRUE(stdfs::exists(stdfs::symlink_status(temp)));
         EXPECT_EQ(folder.readFile("elsewhere/keep.txt"), "keep");
         stdfs::remove(temp);
     }
@@ -61,9 +66,9 @@ TEST_F(WorkFolderTest, DeletesTheFolderWithSubfoldersAndAnyFiles) {
     folder.writeFile("temp/notes.txt", "other");
     stdfs::create_directories(temp / "sub" / "deeper");
     folder.writeFile("temp/sub/deeper/inner.txt", "inner");
-    EXPECT_FALSE(form.CmdDeleteTemp_Click());
+    EXPECT_TRUE(form.CmdDeleteTemp_Click());
     EXPECT_FALSE(stdfs::exists(temp));
-    EXPECT_FALSE(form.CmdDeleteTemp_Click());
+    EXPECT_TRUE(form.CmdDeleteTemp_Click());
     EXPECT_TRUE(platform.messages.empty());
 }
 
@@ -72,7 +77,10 @@ TEST_F(WorkFolderTest, KeepsAWriteProtectedFileAndDeletesTheRest) {
     folder.writeFile("temp/rezOve.000", "protected");
     folder.writeFile("temp/rezOve.001", "plain");
     stdfs::permissions(temp / "rezOve.000", stdfs::perms::owner_read);
-    EXPECT_EQ(form.CmdDeleteTemp_Click(), std::errc::permission_denied);
+    const auto kept = form.CmdDeleteTemp_Click();
+    ASSERT_FALSE(kept);
+    EXPECT_EQ(kept.error().code, std::errc::permission_denied);
+    EXPECT_EQ(kept.error().subject, (temp / "rezOve.000").string());
     EXPECT_EQ(folder.readFile("temp/rezOve.000"), "protected");
     EXPECT_FALSE(stdfs::exists(temp / "rezOve.001"));
 }

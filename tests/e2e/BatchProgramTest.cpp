@@ -141,8 +141,8 @@ INSTANTIATE_TEST_SUITE_P(
                                 "Baidu: 11\nGoogle: 2\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 58\n"},
                       SampleLog{"lnav-w3c-big.log",
                                 "Baidu: 0\nGoogle: 2\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 254\n"}),
-    [](const ::testing::TestParamInfo<SampleLog>& info) {
-        std::string name = stdfs::path(info.param.file).stem().string();
+    [](const ::testing::TestParamInfo<SampleLog>& sample) {
+        std::string name = stdfs::path(sample.param.file).stem().string();
         for (char& c : name) {
             c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
         }

@@ -1,9 +1,11 @@
 #include "platform/Database.h"
+#include "platform/Problem.h"
 #include "support/FaultyVfs.h"
 #include "support/ReadRows.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <chrono>
 #include <filesystem>
@@ -23,8 +25,9 @@ struct DatabaseEngine : ::testing::Test {
         folder.createDatabase("visits.db", schema);
     }
 
-    static bool append(db::Recordset& recordset, std::initializer_list<Row::value_type> values,
-                       std::initializer_list<std::string_view> fields) {
+    static Expected<void> append(db::Recordset& recordset,
+                                 std::initializer_list<Row::value_type> values,
+                                 std::initializer_list<std::string_view> fields) {
         recordset.AddNew();
         auto value = values.begin();
         for (auto field : fields) {
@@ -33,47 +36,83 @@ struct DatabaseEngine : ::testing::Test {
             }
             ++value;
         }
-        return recordset.Update().has_value();
+        return recordset.Update();
+    }
+
+    // The database at `path`, which the test needs open.
+    static std::unique_ptr<db::Database> opened(const std::string& path) {
+        auto database = db::Database::open(path);
+        EXPECT_TRUE(database) << database.error();
+        return database ? std::move(*database) : nullptr;
+    }
+
+    // The table of that name, which the test needs.
+    static std::shared_ptr<db::Recordset> table(db::Database& database, std::string_view name) {
+        auto recordset = database.OpenRecordset(name);
+        EXPECT_TRUE(recordset) << recordset.error();
+        return recordset.value_or(nullptr);
+    }
+
+    // The failure of an expected failure, or a failure that says there was none.
+    template <class T> static Failure failureOf(const Expected<T>& outcome) {
+        return outcome ? Failure{{}, "<no failure>", {}} : outcome.error();
     }
 };
 
 TEST_F(DatabaseEngine, OpensOnlyExistingDatabaseFiles) {
-    EXPECT_EQ(db::Database::open(path), nullptr);
+    auto missing = db::Database::open(path);
+    EXPECT_EQ(failureOf(missing).code, sqliteError(SQLITE_CANTOPEN));
+    EXPECT_EQ(failureOf(missing).subject, path);
     EXPECT_FALSE(std::filesystem::exists(path)) << "a missing file must not be created";
 
     folder.writeFile("visits.db", "date time s-ip cs-method\n2008-07-15 00:00:01 1.2.3.4 GET\n");
-    EXPECT_EQ(db::Database::open(path), nullptr);
+    EXPECT_EQ(failureOf(db::Database::open(path)).code, sqliteError(SQLITE_NOTADB));
 
     folder.createVisitDatabase("visits.db.real");
-    auto database = db::Database::open((folder / "visits.db.real").string());
+    auto database = opened((folder / "visits.db.real").string());
     ASSERT_NE(database, nullptr);
-    EXPECT_TRUE(database->hasTable("baidu"));
-    EXPECT_TRUE(database->hasTable("MSN"));
-    EXPECT_FALSE(database->hasTable("bing"));
+    EXPECT_TRUE(database->OpenRecordset("baidu"));
+    EXPECT_EQ(table(*database, "MSN")->tableName(), "MSN");
+    const auto bing = database->OpenRecordset("bing");
+    EXPECT_EQ(failureOf(bing).code, Problem::NoSuchTable);
+    EXPECT_EQ(failureOf(bing).subject, "bing");
 }
 
 TEST_F(DatabaseEngine, AnEmptyFileOpensWithoutTablesAndStaysEmpty) {
     folder.writeFile("visits.db", "");
-    auto database = db::Database::open(path);
+    auto database = opened(path);
     ASSERT_NE(database, nullptr);
-    EXPECT_FALSE(database->hasTable("baidu"));
-    EXPECT_EQ(database->OpenRecordset("baidu"), nullptr);
+    EXPECT_EQ(failureOf(database->OpenRecordset("baidu")).code, Problem::NoSuchTable);
     EXPECT_TRUE(database->Close());
     EXPECT_EQ(std::filesystem::file_size(path), 0u);
 }
 
 TEST_F(DatabaseEngine, AViewIsNoTable) {
     makeDatabase("CREATE TABLE t (a TEXT); CREATE VIEW baidu AS SELECT a FROM t;");
-    auto database = db::Database::open(path);
+    auto database = opened(path);
     ASSERT_NE(database, nullptr);
-    EXPECT_FALSE(database->hasTable("baidu"));
-    EXPECT_EQ(database->OpenRecordset("baidu"), nullptr);
+    EXPECT_EQ(failureOf(database->OpenRecordset("baidu")).code, Problem::NoSuchTable);
+}
+
+TEST_F(DatabaseEngine, ATableAnotherProgramDropsIsNoLongerOpened) {
+    folder.createVisitDatabase("visits.db");
+    auto database = opened(path);
+    auto yahoo = table(*database, "yahoo");
+    ASSERT_NE(yahoo, nullptr);
+    folder.createDatabase("visits.db", "DROP TABLE yahoo;");
+
+    EXPECT_EQ(failureOf(database->OpenRecordset("yahoo")).code, Problem::NoSuchTable);
+    EXPECT_EQ(failureOf(append(*yahoo, {"late"}, {"sdate"})).code, Problem::DatabaseClosed)
+        << "the table handed out before refuses its records";
+    EXPECT_TRUE(append(*table(*database, "google"), {"kept"}, {"sdate"}));
+    EXPECT_TRUE(database->Close());
+    EXPECT_EQ(countRows(path, "google"), 1);
 }
 
 TEST_F(DatabaseEngine, WritesFieldsByNameAndSkipsMissingOnes) {
     makeDatabase("CREATE TABLE t (a TEXT, B TEXT, c TEXT);");
-    auto database = db::Database::open(path);
-    auto recordset = database->OpenRecordset("T");
+    auto database = opened(path);
+    auto recordset = table(*database, "T");
     ASSERT_NE(recordset, nullptr);
 
     EXPECT_FALSE(recordset->setField("a", "before AddNew"));
@@ -82,7 +121,8 @@ TEST_F(DatabaseEngine, WritesFieldsByNameAndSkipsMissingOnes) {
     EXPECT_TRUE(recordset->setField("b", "two"));
     EXPECT_FALSE(recordset->setField("missing", "lost"));
     EXPECT_TRUE(recordset->Update());
-    EXPECT_FALSE(recordset->Update()) << "a record is written once";
+    EXPECT_EQ(failureOf(recordset->Update()).code, Problem::NoRecordStarted)
+        << "a record is written once";
     recordset->Close();
     EXPECT_TRUE(database->Close());
 
@@ -92,15 +132,20 @@ TEST_F(DatabaseEngine, WritesFieldsByNameAndSkipsMissingOnes) {
 TEST_F(DatabaseEngine, ARefusedRecordIsLostAloneAndLaterRecordsAreWritten) {
     makeDatabase("CREATE TABLE t (n TEXT, a TEXT NOT NULL ON CONFLICT ROLLBACK,"
                  " b TEXT CHECK (b <> 'bad'), u TEXT UNIQUE ON CONFLICT REPLACE);");
-    auto database = db::Database::open(path);
-    auto recordset = database->OpenRecordset("t");
+    auto database = opened(path);
+    auto recordset = table(*database, "t");
     ASSERT_NE(recordset, nullptr);
     const std::initializer_list<std::string_view> fields{"n", "a", "b", "u"};
 
     EXPECT_TRUE(append(*recordset, {"1", "x", "ok", "u1"}, fields));
-    EXPECT_FALSE(append(*recordset, {"2", {}, "ok", "u2"}, fields)) << "NOT NULL";
-    EXPECT_FALSE(append(*recordset, {"3", "x", "bad", "u3"}, fields)) << "CHECK";
-    EXPECT_FALSE(append(*recordset, {"4", "x", "ok", "u1"}, fields)) << "must not replace 1";
+    const auto notNull = append(*recordset, {"2", {}, "ok", "u2"}, fields);
+    EXPECT_EQ(failureOf(notNull).code, sqliteError(SQLITE_CONSTRAINT_NOTNULL));
+    EXPECT_EQ(failureOf(notNull).subject, "t");
+    EXPECT_EQ(failureOf(append(*recordset, {"3", "x", "bad", "u3"}, fields)).code,
+              sqliteError(SQLITE_CONSTRAINT_CHECK));
+    EXPECT_EQ(failureOf(append(*recordset, {"4", "x", "ok", "u1"}, fields)).code,
+              sqliteError(SQLITE_CONSTRAINT_UNIQUE))
+        << "must not replace 1";
     EXPECT_TRUE(append(*recordset, {"5", "x", "ok", "u5"}, fields));
     EXPECT_TRUE(database->Close());
 
@@ -110,8 +155,8 @@ TEST_F(DatabaseEngine, ARefusedRecordIsLostAloneAndLaterRecordsAreWritten) {
 TEST_F(DatabaseEngine, UnassignedColumnsTakeTheTableDefault) {
     makeDatabase("CREATE TABLE t (id INTEGER PRIMARY KEY, a TEXT, b TEXT,"
                  " source TEXT NOT NULL DEFAULT 'log');");
-    auto database = db::Database::open(path);
-    auto recordset = database->OpenRecordset("t");
+    auto database = opened(path);
+    auto recordset = table(*database, "t");
     ASSERT_NE(recordset, nullptr);
 
     EXPECT_TRUE(append(*recordset, {"1", "2"}, {"a", "b"}));
@@ -126,8 +171,8 @@ TEST_F(DatabaseEngine, UnassignedColumnsTakeTheTableDefault) {
 
 TEST_F(DatabaseEngine, RecordsBecomeVisibleToOthersOnCommit) {
     folder.createVisitDatabase("visits.db");
-    auto database = db::Database::open(path);
-    auto recordset = database->OpenRecordset("google");
+    auto database = opened(path);
+    auto recordset = table(*database, "google");
     ASSERT_TRUE(append(*recordset, {"first"}, {"sdate"}));
     EXPECT_EQ(countRows(path, "google"), 0) << "writes are grouped until commit";
 
@@ -141,8 +186,8 @@ TEST_F(DatabaseEngine, RecordsBecomeVisibleToOthersOnCommit) {
 
 TEST_F(DatabaseEngine, ARunCommitsWhileOthersReadAndLeavesTheFileWithARollbackJournal) {
     folder.createVisitDatabase("visits.db");
-    auto database = db::Database::open(path);
-    auto recordset = database->OpenRecordset("msn");
+    auto database = opened(path);
+    auto recordset = table(*database, "msn");
     ASSERT_TRUE(database->beginRunWrites());
     // Another program holds its view of the file while the run commits.
     sqlite3* other = nullptr;
@@ -170,19 +215,19 @@ TEST_F(DatabaseEngine, ARunCommitsWhileOthersReadAndLeavesTheFileWithARollbackJo
 
 TEST_F(DatabaseEngine, ARecordsetOutlivingItsDatabaseRefusesWrites) {
     folder.createVisitDatabase("visits.db");
-    auto database = db::Database::open(path);
-    auto recordset = database->OpenRecordset("yahoo");
+    auto database = opened(path);
+    auto recordset = table(*database, "yahoo");
     ASSERT_NE(recordset, nullptr);
     database.reset();
 
-    EXPECT_FALSE(append(*recordset, {"late"}, {"sdate"}));
+    EXPECT_EQ(failureOf(append(*recordset, {"late"}, {"sdate"})).code, Problem::DatabaseClosed);
     EXPECT_EQ(countRows(path, "yahoo"), 0);
 }
 
 TEST_F(DatabaseEngine, WaitsForAnotherProgramsLockAndGivesUpWithTheReasonAfterItsLimit) {
     folder.createVisitDatabase("visits.db");
-    auto database = db::Database::open(path);
-    auto recordset = database->OpenRecordset("baidu");
+    auto database = opened(path);
+    auto recordset = table(*database, "baidu");
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
@@ -201,8 +246,8 @@ TEST_F(DatabaseEngine, WaitsForAnotherProgramsLockAndGivesUpWithTheReasonAfterIt
     release = false;
     recordset->AddNew();
     const auto refused = recordset->Update();
-    ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error(), "database is locked");
+    EXPECT_EQ(failureOf(refused).code, sqliteError(SQLITE_BUSY));
+    EXPECT_EQ(failureOf(refused).subject, path) << "the lock is the database's";
     EXPECT_GT(waits, 10);
     sqlite3_close(other);
 }
@@ -210,20 +255,20 @@ TEST_F(DatabaseEngine, WaitsForAnotherProgramsLockAndGivesUpWithTheReasonAfterIt
 TEST_F(DatabaseEngine, AFullDiskRefusesTheCommitWithTheReasonAndDropsNothingCommitted) {
     testing::FaultyVfs vfs;
     folder.createVisitDatabase("visits.db");
-    auto database = db::Database::open(path);
-    auto recordset = database->OpenRecordset("sogou");
+    auto database = opened(path);
+    auto recordset = table(*database, "sogou");
     ASSERT_TRUE(append(*recordset, {"kept"}, {"sdate"}));
     ASSERT_TRUE(database->commit());
     ASSERT_TRUE(append(*recordset, {"lost"}, {"sdate"}));
     vfs.failFrom(1);
     const auto refused = database->commit();
-    ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error(), "database or disk is full");
+    EXPECT_EQ(failureOf(refused).code, std::errc::no_space_on_device);
+    EXPECT_EQ(failureOf(refused).subject, path);
     database->rollback();
     database.reset();
     // The next start, with room on the disk again, finds the last commit whole.
     vfs.heal();
-    ASSERT_NE(db::Database::open(path), nullptr);
+    ASSERT_TRUE(db::Database::open(path));
     EXPECT_EQ(readRows(path, "SELECT sdate FROM sogou"), std::vector<Row>{{"kept"}});
 }
 

@@ -18,6 +18,11 @@ struct FileSystem : ::testing::Test {
 
     std::string at(std::string_view name) const { return (folder / name).string(); }
 
+    // The code of a failure; an empty code for a success.
+    static std::error_code codeOf(const Expected<void>& outcome) {
+        return outcome ? std::error_code() : outcome.error().code;
+    }
+
     void writeProtect(std::string_view name) const {
         stdfs::permissions(folder / name,
                            stdfs::perms::owner_write | stdfs::perms::group_write |
@@ -53,17 +58,18 @@ TEST_F(FileSystem, FolderExistsOnlyForFolders) {
 }
 
 TEST_F(FileSystem, CreateFolderNeedsItsParentAndLeavesAFileOfThatNameAlone) {
-    EXPECT_FALSE(fs::CreateFolder(at("temp")));
+    EXPECT_TRUE(fs::CreateFolder(at("temp")));
     EXPECT_TRUE(stdfs::is_directory(folder / "temp"));
 
-    EXPECT_TRUE(fs::CreateFolder(at("missing/temp")));
+    EXPECT_EQ(codeOf(fs::CreateFolder(at("missing/temp"))), std::errc::no_such_file_or_directory);
     EXPECT_FALSE(stdfs::exists(folder / "missing"));
 
     folder.writeFile("plain", "data");
-    EXPECT_TRUE(fs::CreateFolder(at("plain")));
+    EXPECT_EQ(codeOf(fs::CreateFolder(at("plain"))), std::errc::file_exists);
     EXPECT_EQ(folder.readFile("plain"), "data");
 
-    EXPECT_TRUE(fs::CreateFolder(at("temp"))) << "an existing folder is not a new one";
+    EXPECT_EQ(codeOf(fs::CreateFolder(at("temp"))), std::errc::file_exists)
+        << "an existing folder is not a new one";
 }
 
 TEST_F(FileSystem, DeleteFolderRemovesEveryFileAndSubfolder) {
@@ -72,7 +78,7 @@ TEST_F(FileSystem, DeleteFolderRemovesEveryFileAndSubfolder) {
     folder.writeFile("temp/a/one", "x");
     folder.writeFile("temp/a/b/two", "x");
 
-    EXPECT_FALSE(fs::DeleteFolder(at("temp")));
+    EXPECT_TRUE(fs::DeleteFolder(at("temp")));
     EXPECT_FALSE(stdfs::exists(folder / "temp"));
 }
 
@@ -85,7 +91,10 @@ TEST_F(FileSystem, DeleteFolderKeepsAWriteProtectedFileAndRemovesTheRest) {
     folder.writeFile("temp/free", "x");
     writeProtect("temp/keep/locked");
 
-    EXPECT_EQ(fs::DeleteFolder(at("temp")), std::errc::permission_denied);
+    const auto refused = fs::DeleteFolder(at("temp"));
+    EXPECT_EQ(codeOf(refused), std::errc::permission_denied);
+    EXPECT_EQ(refused ? "" : refused.error().subject, at("temp/keep/locked"))
+        << "the refusal names what stayed";
     EXPECT_TRUE(stdfs::exists(folder / "temp/keep/locked"));
     EXPECT_FALSE(stdfs::exists(folder / "temp/keep/free"));
     EXPECT_FALSE(stdfs::exists(folder / "temp/gone"));
@@ -101,7 +110,7 @@ TEST_F(FileSystem, DeleteFolderRemovesLinksButNeverWhatTheyPointTo) {
     stdfs::create_symlink(folder / "outside/file", folder / "temp/fileLink");
     stdfs::create_symlink(folder / "nowhere", folder / "temp/danglingLink");
 
-    EXPECT_FALSE(fs::DeleteFolder(at("temp")));
+    EXPECT_TRUE(fs::DeleteFolder(at("temp")));
     EXPECT_FALSE(stdfs::exists(stdfs::symlink_status(folder / "temp")));
     EXPECT_EQ(folder.readFile("outside/inner/precious"), "x");
     EXPECT_EQ(folder.readFile("outside/file"), "x");
@@ -112,7 +121,7 @@ TEST_F(FileSystem, DeleteFolderOnALinkRemovesTheLinkOnly) {
     folder.writeFile("real/file", "x");
     stdfs::create_directory_symlink(folder / "real", folder / "temp");
 
-    EXPECT_FALSE(fs::DeleteFolder(at("temp")));
+    EXPECT_TRUE(fs::DeleteFolder(at("temp")));
     EXPECT_FALSE(stdfs::exists(stdfs::symlink_status(folder / "temp")));
     EXPECT_EQ(folder.readFile("real/file"), "x");
 }
@@ -121,9 +130,9 @@ TEST_F(FileSystem, DeleteFolderRefusesMissingPathsAndFiles) {
     folder.writeFile("plain", "x");
     stdfs::create_symlink(folder / "plain", folder / "fileLink");
 
-    EXPECT_TRUE(fs::DeleteFolder(at("missing")));
-    EXPECT_TRUE(fs::DeleteFolder(at("plain")));
-    EXPECT_TRUE(fs::DeleteFolder(at("fileLink")));
+    EXPECT_EQ(codeOf(fs::DeleteFolder(at("missing"))), std::errc::no_such_file_or_directory);
+    EXPECT_EQ(codeOf(fs::DeleteFolder(at("plain"))), std::errc::not_a_directory);
+    EXPECT_EQ(codeOf(fs::DeleteFolder(at("fileLink"))), std::errc::not_a_directory);
     EXPECT_TRUE(stdfs::exists(folder / "plain"));
     EXPECT_TRUE(stdfs::is_symlink(folder / "fileLink"));
 }
@@ -134,13 +143,13 @@ TEST_F(FileSystem, DeleteFileLeavesWriteProtectedFilesAndFolders) {
     writeProtect("rezOve.001");
     stdfs::create_directory(folder / "sub");
 
-    EXPECT_FALSE(fs::DeleteFile(at("rezOve.000")));
+    EXPECT_TRUE(fs::DeleteFile(at("rezOve.000")));
     EXPECT_FALSE(stdfs::exists(folder / "rezOve.000"));
-    EXPECT_EQ(fs::DeleteFile(at("rezOve.001")), std::errc::permission_denied);
+    EXPECT_EQ(codeOf(fs::DeleteFile(at("rezOve.001"))), std::errc::permission_denied);
     EXPECT_TRUE(stdfs::exists(folder / "rezOve.001"));
-    EXPECT_TRUE(fs::DeleteFile(at("sub")));
+    EXPECT_EQ(codeOf(fs::DeleteFile(at("sub"))), std::errc::is_a_directory);
     EXPECT_TRUE(stdfs::is_directory(folder / "sub"));
-    EXPECT_TRUE(fs::DeleteFile(at("missing")));
+    EXPECT_EQ(codeOf(fs::DeleteFile(at("missing"))), std::errc::no_such_file_or_directory);
 }
 
 TEST_F(FileSystem, ListFilesNamesTheFilesDirectlyInTheFolder) {
@@ -152,15 +161,15 @@ TEST_F(FileSystem, ListFilesNamesTheFilesDirectlyInTheFolder) {
     stdfs::create_symlink(folder / "nowhere", folder / "temp/danglingLink");
     ASSERT_EQ(mkfifo((folder / "temp/pipe").c_str(), 0600), 0);
 
-    std::error_code error;
-    auto names = fs::ListFiles(at("temp"), error);
-    std::sort(names.begin(), names.end());
-    EXPECT_FALSE(error);
-    EXPECT_EQ(names, (std::vector<std::string>{"rezOve.000", "rezOve.001"}));
+    auto names = fs::ListFiles(at("temp"));
+    ASSERT_TRUE(names) << names.error();
+    std::sort(names->begin(), names->end());
+    EXPECT_EQ(*names, (std::vector<std::string>{"rezOve.000", "rezOve.001"}));
 
-    names = fs::ListFiles(at("missing"), error);
-    EXPECT_TRUE(error);
-    EXPECT_TRUE(names.empty());
+    names = fs::ListFiles(at("missing"));
+    ASSERT_FALSE(names);
+    EXPECT_EQ(names.error().code, std::errc::no_such_file_or_directory);
+    EXPECT_EQ(names.error().subject, at("missing"));
 }
 
 } // namespace

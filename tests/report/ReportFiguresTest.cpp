@@ -1,9 +1,11 @@
 #include "VisitRows.h"
 #include "platform/LargePageArena.h"
+#include "platform/Problem.h"
 #include "report/Report.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 namespace trawlmeter {
 namespace {
@@ -22,7 +24,7 @@ struct ReportFigures : ::testing::Test {
 // The figures come from counting in memory, from SQLite's sorts for the lists that outgrow the
 // memory allowed, or from both; they must not differ.
 struct ReportFiguresWithin : ReportFigures, ::testing::WithParamInterface<std::size_t> {
-    tl::expected<report::Report, std::string> collect() {
+    Expected<report::Report> collect() {
         return report::collectReport(database, kEngines, GetParam());
     }
 };
@@ -113,18 +115,21 @@ TEST_F(ReportFigures, AnUnreadableSourceIsAFailureThatNamesIt) {
     testing::executeSql(database, "DROP TABLE yahoo; CREATE TABLE thin (sdate TEXT, stime TEXT)");
     auto collected = report::collectReport(database, kEngines);
     ASSERT_FALSE(collected);
-    EXPECT_EQ(collected.error(), "the visit database has no table \"yahoo\"");
+    EXPECT_EQ(collected.error().code, Problem::NoSuchTable);
+    EXPECT_EQ(collected.error().subject, "yahoo");
 
     const report::ReportEngine thin{"Thin", "thin"};
     collected = report::collectReport(database, std::span(&thin, 1));
     ASSERT_FALSE(collected);
-    EXPECT_EQ(collected.error(), "the table \"thin\" lacks the columns csuristem, cip, scstatus");
+    EXPECT_EQ(collected.error().code, Problem::MissingColumns);
+    EXPECT_EQ(collected.error().subject, "thin");
+    EXPECT_EQ(collected.error().detail, "csuristem, cip, scstatus");
 
     const std::string missing = (folder / "none.mdb").string();
     collected = report::collectReport(missing, kEngines);
     ASSERT_FALSE(collected);
-    EXPECT_EQ(collected.error(),
-              "cannot read the visit database " + missing + ": unable to open database file");
+    EXPECT_EQ(collected.error().code, sqliteError(SQLITE_CANTOPEN));
+    EXPECT_EQ(collected.error().subject, missing);
 }
 
 } // namespace

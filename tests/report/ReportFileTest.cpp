@@ -1,9 +1,11 @@
 #include "VisitRows.h"
+#include "platform/Problem.h"
 #include "report/Report.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <sqlite3.h>
 
 #include <filesystem>
 
@@ -41,28 +43,28 @@ TEST_F(ReportFile, EachFormatReplacesAnEarlierReportAndLeavesNoTemporaryFile) {
 }
 
 TEST_F(ReportFile, AFailedWriteSaysWhyAndLeavesNothingBehind) {
+    const auto expectFailure = [](const Expected<void>& written, std::error_code code,
+                                  const std::string& subject) {
+        ASSERT_FALSE(written) << subject;
+        EXPECT_EQ(written.error().code, code) << written.error();
+        EXPECT_EQ(written.error().subject, subject);
+    };
     const std::string text = (folder / "report.htm").string();
-    auto written = report::writeReport(database, kEngines, text);
-    ASSERT_FALSE(written);
-    EXPECT_EQ(written.error(), "the report file must end in .html or .json: " + text);
+    expectFailure(report::writeReport(database, kEngines, text), Problem::NoReportFormat, text);
 
     const std::string nowhere = (folder / "missing/report.html").string();
-    written = report::writeReport(database, kEngines, nowhere);
-    ASSERT_FALSE(written);
-    EXPECT_EQ(written.error(),
-              "cannot write the report " + nowhere + ": No such file or directory");
+    expectFailure(report::writeReport(database, kEngines, nowhere),
+                  std::make_error_code(std::errc::no_such_file_or_directory), nowhere);
 
     // The rename is what fails here, after the whole report was written beside it.
     std::filesystem::create_directory(folder / "taken.html");
     const std::string taken = (folder / "taken.html").string();
-    written = report::writeReport(database, kEngines, taken);
-    ASSERT_FALSE(written);
-    EXPECT_EQ(written.error(), "cannot write the report " + taken + ": Is a directory");
+    expectFailure(report::writeReport(database, kEngines, taken),
+                  std::make_error_code(std::errc::is_a_directory), taken);
 
-    written = report::writeReport((folder / "none.mdb").string(), kEngines,
-                                  (folder / "report.html").string());
-    ASSERT_FALSE(written);
-    EXPECT_EQ(written.error().rfind("cannot read the visit database ", 0), 0u) << written.error();
+    const std::string none = (folder / "none.mdb").string();
+    expectFailure(report::writeReport(none, kEngines, (folder / "report.html").string()),
+                  sqliteError(SQLITE_CANTOPEN), none);
     EXPECT_EQ(entries(), 2) << "the database and the folder in the way, no temporary file";
 }
 

@@ -7,7 +7,7 @@ namespace trawlmeter::split {
 namespace {
 
 TEST(ChunkPlan, LaysOutSourcesBeyondFourGibibytes) {
-    constexpr std::int64_t kChunk = 2048 * 1024;
+    constexpr std::int64_t kChunk = std::int64_t{2048} * 1024;
     const std::int64_t length = (std::int64_t{5} << 30) + 100;
     const ChunkPlan plan(length, 2048, 1024);
     ASSERT_EQ(plan.chunkCount(), 2560);

@@ -1,5 +1,5 @@
 #include "app/CrawlerEngines.h"
-#include "store/VisitTables.h"
+#include "store/VisitColumns.h"
 #include "support/ReadRows.h"
 #include "support/TestFolder.h"
 
@@ -35,6 +35,7 @@ TEST(DeliveredDatabase, TheBuildLaysFiveTablesOfFourteenTextFieldsBesideTheProgr
     const std::string path = std::string(TRAWLMETER_PROGRAM_DIR) + "/rezOve.mdb";
     ASSERT_TRUE(std::filesystem::is_regular_file(path));
     std::vector<Row> expected;
+    expected.reserve(store::kVisitColumns.size());
     for (auto column : store::kVisitColumns) {
         expected.push_back({std::string(column), "TEXT", "0", {}, "0"});
     }

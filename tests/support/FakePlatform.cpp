@@ -32,18 +32,17 @@ PlatformPorts FakePlatform::ports(std::string programFolder) {
     return PlatformPorts{*this, *this, *this, *this, fileWrites, std::move(programFolder)};
 }
 
-tl::expected<std::size_t, std::error_code> FaultyFileWrites::write(int to,
-                                                                   std::span<const char> bytes) {
+Expected<std::size_t> FaultyFileWrites::write(File& to, std::span<const char> bytes) {
     if (fails()) {
-        return tl::unexpected(m_error);
+        return fail(m_error, to.path());
     }
     return m_system.write(to, bytes);
 }
 
-tl::expected<std::int64_t, std::error_code>
-FaultyFileWrites::copyRange(int from, std::int64_t offset, std::int64_t length, int to) {
+Expected<std::int64_t> FaultyFileWrites::copyRange(const File& from, std::int64_t offset,
+                                                   std::int64_t length, File& to) {
     if (fails()) {
-        return tl::unexpected(m_error);
+        return fail(m_error, to.path());
     }
     return m_system.copyRange(from, offset, length, to);
 }

@@ -15,9 +15,9 @@ namespace trawlmeter::testing {
 // one and every later one fail with `error`, as a disk that filled up stays full.
 class FaultyFileWrites : public FileWritePort {
 public:
-    tl::expected<std::size_t, std::error_code> write(int to, std::span<const char> bytes) override;
-    tl::expected<std::int64_t, std::error_code> copyRange(int from, std::int64_t offset,
-                                                          std::int64_t length, int to) override;
+    Expected<std::size_t> write(File& to, std::span<const char> bytes) override;
+    Expected<std::int64_t> copyRange(const File& from, std::int64_t offset, std::int64_t length,
+                                     File& to) override;
 
     void failFrom(long write, std::errc error) {
         m_failFrom = write;

@@ -1,8 +1,9 @@
 #include "support/PowerCutVfs.h"
 
+#include "support/TestFolder.h"
+
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <random>
 
 namespace trawlmeter::testing {
@@ -11,11 +12,6 @@ namespace {
 constexpr std::int64_t kSector = 512;
 // The files whose loss a power cut decides; temporary files die with the program anyway.
 constexpr int kKeptFiles = SQLITE_OPEN_MAIN_DB | SQLITE_OPEN_WAL | SQLITE_OPEN_MAIN_JOURNAL;
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 } // namespace
 
@@ -79,7 +75,7 @@ void PowerCutVfs::opened(const File& file) {
     const std::lock_guard lock(m_mutex);
     // A file met for the first time is on the disk as it is: it was there before.
     if (!m_files.contains(name)) {
-        m_files[name].synced = readFile(file.path);
+        m_files[name].synced = readWholeFile(file.path);
     }
 }
 

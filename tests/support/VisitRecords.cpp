@@ -1,6 +1,6 @@
 #include "support/VisitRecords.h"
 
-#include "store/FieldLayout.h"
+#include "store/VisitColumns.h"
 
 namespace trawlmeter::testing {
 

@@ -26,7 +26,7 @@ TEST(FileFilter, ReadsDescriptionsAndPatternsAndLetsStarDotStarMatchEveryName) {
 }
 
 // Runs `inspect` inside the next modal file dialog once it is on the screen.
-void whenDialogOpens(std::function<void(QFileDialog&)> inspect) {
+void whenDialogOpens(const std::function<void(QFileDialog&)>& inspect) {
     auto* poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, [poll, inspect] {
         if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {

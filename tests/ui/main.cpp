@@ -9,6 +9,9 @@
 
 // Read by LeakSanitizer in sanitizer builds, unused otherwise. The D-Bus library that Qt's
 // platform integration loads keeps a buffer it never frees; our own leaks stay reported.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the name LeakSanitizer looks for.
+extern "C" const char* __lsan_default_suppressions();
+// NOLINTNEXTLINE(bugprone-reserved-identifier)
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:libdbus-1.so\n";
 }

@@ -1,0 +1,162 @@
+#include "app/Messages.h"
+
+#include "platform/Problem.h"
+
+namespace trawlmeter::messages {
+namespace {
+
+// "LEAD WHAT（REASON）TAIL", the way every message names what failed and why.
+std::string withReason(std::string_view lead, std::string_view what, std::string_view reason,
+                       std::string_view tail = "") {
+    std::string text(lead);
+    text += what;
+    text += "（";
+    text += reason;
+    text += "）";
+    text += tail;
+    return text;
+}
+
+std::string quoted(std::string_view name) {
+    std::string text(1, '"');
+    text += name;
+    text += '"';
+    return text;
+}
+
+// The words for the program's own reasons.
+std::string problemReason(Problem problem, const Failure& failure) {
+    const std::string& detail = failure.detail;
+    switch (problem) {
+    case Problem::NotARegularFile:
+        return "不是普通文件";
+    case Problem::ShrankWhileRead:
+        return "文件在读取过程中变短了";
+    case Problem::IsASymbolicLink:
+        return "是一个符号链接";
+    case Problem::NotAFolder:
+        return "不是文件夹";
+    case Problem::NoLogInside:
+        return "其中没有.log文件";
+    case Problem::NoDatabase:
+        return "no database is open";
+    case Problem::DatabaseClosed:
+        return "the database is closed";
+    case Problem::NoRecordStarted:
+        return "no record was started";
+    case Problem::NoSuchTable:
+        return "no such table: " + failure.subject;
+    case Problem::MissingColumns:
+        return "the table " + quoted(failure.subject) + " lacks the columns " + detail;
+    case Problem::ColumnNeedsAValue:
+        return "the column " + quoted(detail) + " of the table " + quoted(failure.subject) +
+               " needs a value";
+    case Problem::ReadOnlyDatabase:
+        return "the database file is write-protected";
+    case Problem::NoReportFormat:
+        return "the report file must end in .html or .json: " + failure.subject;
+    case Problem::DamagedLog:
+        return detail.empty() ? "truncated or damaged" : detail;
+    case Problem::WrongFormat:
+        return "not a " + detail + " stream";
+    case Problem::StreamInStream:
+        return "a " + detail + " stream inside a " + detail + " stream";
+    case Problem::EncryptedEntry:
+        return "encrypted (" + (detail.empty() ? "truncated or damaged" : detail) + ")";
+    case Problem::SparseEntry:
+        return "a sparse entry, which no log is";
+    case Problem::ShortEntry:
+        return "truncated: " + detail;
+    case Problem::TruncatedGzip:
+        return "truncated";
+    case Problem::GzipTrailersUnreadable:
+        return "cannot read back its gzip trailers";
+    case Problem::GzipCrcMismatch:
+        return "damaged (CRC mismatch)";
+    case Problem::GzipLengthMismatch:
+        return "damaged (length mismatch)";
+    case Problem::NotALogOfThisFile:
+        return "not a log of this file";
+    case Problem::EntryGone:
+        return "no longer in the archive";
+    case Problem::EntryMoved:
+        return "no longer in the archive at its position";
+    case Problem::Unexpected:
+        return detail;
+    case Problem::Stopped:
+        break;
+    }
+    return failure.code.message();
+}
+
+} // namespace
+
+std::string splitDone(std::string_view chunkCount) {
+    return "分割完成，共分成 " + std::string(chunkCount) + " 个临时日志文件";
+}
+
+std::string analysingChunk(std::int64_t number) {
+    return "正在分析第 " + std::to_string(number) + " 个临时日志文件";
+}
+
+std::string reason(const Failure& failure) {
+    if (failure.code.category() == problemCategory()) {
+        return problemReason(static_cast<Problem>(failure.code.value()), failure);
+    }
+    // SQLite's own words name the constraint or the table; its code's text is more general.
+    if (failure.code.category() == sqliteCategory() && !failure.detail.empty()) {
+        return failure.detail;
+    }
+    return failure.code.message();
+}
+
+std::string workFolderUnusable(const Failure& failure) {
+    return withReason("工作文件夹不可用：", failure.subject, reason(failure));
+}
+
+std::string logUnreadable(const Failure& failure) {
+    return withReason("无法读取日志文件：", failure.subject, reason(failure));
+}
+
+std::string splitFailed(std::string_view folder, const Failure& failure) {
+    return withReason("切分日志文件失败：", folder, reason(failure), "，分析未进行");
+}
+
+std::string chunkUnreadable(const Failure& failure) {
+    return withReason("无法读取临时日志文件：", failure.subject, reason(failure),
+                      "，分析已停止；之前的记录已保存");
+}
+
+std::string databaseWriteFailed(const Failure& failure) {
+    return withReason("无法写入rezOve.mdb数据库", "", reason(failure),
+                      "，分析已停止；之前的记录已保存");
+}
+
+std::string databaseCloseFailed(const Failure& failure) {
+    return withReason("无法写入rezOve.mdb数据库", "", reason(failure), "，最后写入的记录没有保存");
+}
+
+std::string reportFailed(const Failure& failure, std::string_view database) {
+    std::string why;
+    if (failure.code == Problem::NoSuchTable) {
+        why = "the visit database has no table " + quoted(failure.subject);
+    } else if (failure.code.category() == problemCategory() &&
+               failure.code != Problem::Unexpected) {
+        why = reason(failure);
+    } else if (failure.code.category() == sqliteCategory()) {
+        why = failure.subject == database
+                  ? "cannot read the visit database " + failure.subject + ": " + reason(failure)
+                  : "cannot read the table " + quoted(failure.subject) + ": " + reason(failure);
+    } else if (failure.subject.empty()) {
+        why = "cannot collect the report: " + reason(failure);
+    } else {
+        why = "cannot write the report " + failure.subject + ": " + reason(failure);
+    }
+    return withReason("无法生成爬虫报告", "", why);
+}
+
+std::string reportNotOpened(std::string_view path) {
+    return "爬虫报告已保存到" + std::string(path) + "，但无法打开浏览器显示它";
+}
+
+} // namespace trawlmeter::messages

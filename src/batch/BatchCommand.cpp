@@ -1,0 +1,264 @@
+#include "batch/BatchCommand.h"
+
+#include "batch/BatchPlatform.h"
+#include "app/CrawlerEngines.h"
+#include "app/MainForm.h"
+#include "app/Messages.h"
+#include "app/ProgramFiles.h"
+#include "platform/FileSystem.h"
+#include "platform/Problem.h"
+#include "platform/StopSignals.h"
+#include "report/Report.h"
+#include "split/ChunkPlan.h"
+#include "logs/LogFormat.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <ostream>
+#include <variant>
+
+namespace trawlmeter::batch {
+namespace {
+
+constexpr const char* kDescription =
+    "Analyses IIS access logs (W3C extended format) without a window. Each log is cut into\n"
+    "chunks in the work folder DIR/temp, every line of the five search engines' crawlers is\n"
+    "counted and appended to its engine's table of DIR/rezOve.mdb, and the work folder is\n"
+    "removed. Several logs are several runs, one after another; the six counters add up and\n"
+    "are printed at the end.";
+
+constexpr const char* kExitStatuses =
+    "\nExit status:\n"
+    "  0        every log was analysed\n"
+    "  1        a log was missing or could not be read (the others were analysed)\n"
+    "  2        the database is missing or unusable, or the arguments are wrong\n"
+    "  3        a run stopped on a failure (work folder unusable, another run active in the\n"
+    "           folder, disk full, database write failed; later logs were not analysed), or\n"
+    "           the report could not be written\n"
+    "  128+N    stopped by signal N (INT, TERM, HUP) after storing what was read so far\n"
+    "Every status but 0 comes with a line on standard error that says why.";
+
+struct BatchArguments {
+    std::string folder;
+    std::vector<std::string> logs;
+    std::string report;
+    bool yieldGaps = false;
+};
+
+// What the progress line shows: which log, which chunk, and the time the log has left.
+class Progress {
+public:
+    void setLogCount(std::size_t logCount) { m_logCount = logCount; }
+
+    void startLog(std::size_t index) {
+        m_log = index;
+        m_logStart = std::chrono::steady_clock::now();
+    }
+
+    std::string line(const MainForm& form) const {
+        std::string text = "log " + std::to_string(m_log + 1) + "/" + std::to_string(m_logCount);
+        const auto chunks = form.LstiisFile.ListCount();
+        if (!form.TxtFileName.Text().empty() && chunks > 0) {
+            const auto done = form.LstiisFile.ListIndex();
+            text += "  chunk " + std::to_string(done + 1) + "/" + std::to_string(chunks);
+            const double seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - m_logStart)
+                    .count();
+            const double megabytes = static_cast<double>(done) * kChunkMegabytes;
+            text += "  " + std::to_string(static_cast<long long>(megabytes)) + " MB";
+            if (seconds > 0 && done > 0) {
+                const double rate = megabytes / seconds;
+                const double left = static_cast<double>(chunks - done) * kChunkMegabytes / rate;
+                text += "  " + std::to_string(static_cast<long long>(rate)) + " MB/s  " +
+                        std::to_string(std::llround(left)) + " s left";
+            }
+        } else {
+            text += "  splitting";
+        }
+        return text + "  lines " + form.TxtLineCnt.Text();
+    }
+
+private:
+    static constexpr double kChunkMegabytes = static_cast<double>(split::kRunChunkBytes) / 1e6;
+    std::size_t m_logCount = 0;
+    std::size_t m_log = 0;
+    std::chrono::steady_clock::time_point m_logStart{};
+};
+
+// The parsed arguments, or the status to exit with (0 after --help).
+std::variant<BatchArguments, int> parseArguments(const std::vector<std::string>& arguments,
+                                                 const std::string& defaultFolder,
+                                                 BatchStreams streams) {
+    BatchArguments parsed{defaultFolder, {}, {}, false};
+    CLI::App app(kDescription, "trawlmeter-batch");
+    app.footer(kExitStatuses);
+    app.add_option("--folder", parsed.folder,
+                   "the folder holding rezOve.mdb (default: the folder of this program, so the\n"
+                   "window and the batch share one database)")
+        ->type_name("DIR");
+    app.add_option("--report", parsed.report,
+                   "write the crawler report of DIR/rezOve.mdb to FILE, after the logs if any:\n"
+                   "FILE.html a page with charts, FILE.json the figures")
+        ->type_name("FILE")
+        ->check([](const std::string& file) {
+            return report::reportFormatFor(file) ? std::string()
+                                                 : std::string("FILE must end in .html or .json");
+        });
+    app.add_flag("--yield-gaps", parsed.yieldGaps,
+                 "print the longest time between two yields of the run (for benchmarks)")
+        ->group("");
+    app.add_option("logs", parsed.logs,
+                   "the logs to analyse, in this order: a folder stands for its *.log files in\n"
+                   "name order; .gz .bz2 .xz .zst logs are inflated as they are cut; a .zip or\n"
+                   ".7z archive stands for its *.log members in name order")
+        ->type_name("LOG");
+    std::vector<const char*> argv{"trawlmeter-batch"};
+    for (const auto& argument : arguments) {
+        argv.push_back(argument.c_str());
+    }
+    try {
+        app.parse(static_cast<int>(argv.size()), argv.data());
+        if (parsed.logs.empty() && parsed.report.empty()) {
+            throw CLI::RequiredError("LOG (or --report FILE)");
+        }
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error, streams.out, streams.err);
+        return status == 0 ? 0 : exit_status::kUnusableDatabaseOrArguments;
+    }
+    return parsed;
+}
+
+struct ExpandedLogs {
+    std::vector<std::string> logs;
+    // False when a folder held no log or could not be listed.
+    bool everyFolderRead = true;
+};
+
+// The logs the arguments stand for: a folder the regular files directly in it whose names end
+// in .log, in the byte order of their names; anything else itself. A folder with no log, or one
+// that cannot be listed, is reported and left out.
+ExpandedLogs expandLogs(const std::vector<std::string>& arguments, MessageBoxPort& messageBox) {
+    ExpandedLogs expanded;
+    for (const auto& argument : arguments) {
+        if (!fs::FolderExists(argument)) {
+            expanded.logs.push_back(argument);
+            continue;
+        }
+        auto names = fs::ListFiles(argument);
+        if (names) {
+            std::erase_if(*names,
+                          [](const std::string& name) { return !logs::hasLogEnding(name); });
+            if (names->empty()) {
+                names = fail(Problem::NoLogInside, argument);
+            }
+        }
+        if (!names) {
+            messageBox.showMessage(messages::logUnreadable(names.error()), kOkOnly,
+                                   messages::kTitle);
+            expanded.everyFolderRead = false;
+            continue;
+        }
+        std::sort(names->begin(), names->end());
+        for (const auto& name : *names) {
+            std::string& log = expanded.logs.emplace_back(argument);
+            log += '/';
+            log += name;
+        }
+    }
+    return expanded;
+}
+
+} // namespace
+
+int runBatch(const std::vector<std::string>& arguments, const std::string& defaultFolder,
+             BatchStreams streams) {
+    auto parsedOrStatus = parseArguments(arguments, defaultFolder, streams);
+    if (const int* status = std::get_if<int>(&parsedOrStatus)) {
+        return *status;
+    }
+    const auto& parsed = std::get<BatchArguments>(parsedOrStatus);
+
+    MainForm* runningForm = nullptr;
+    Progress progress;
+    BatchPlatform platform(streams.err,
+                           streams.showProgress ? BatchPlatform::ProgressText([&] {
+                               return runningForm ? progress.line(*runningForm) : std::string();
+                           })
+                                                : BatchPlatform::ProgressText(),
+                           streams.signals, [&runningForm] {
+                               if (runningForm) {
+                                   runningForm->requestStop();
+                               }
+                           });
+    if (parsed.yieldGaps) {
+        platform.measureYieldGaps();
+    }
+    MainForm form(platform.ports(parsed.folder));
+
+    form.Form_Load();
+    if (!form.CmdAnalysis.Enabled()) {
+        (void)form.Form_Unload();
+        return exit_status::kUnusableDatabaseOrArguments;
+    }
+    const auto [logs, everyFolderRead] = expandLogs(parsed.logs, platform);
+    int status = everyFolderRead ? exit_status::kFinished : exit_status::kLogUnreadable;
+    progress.setLogCount(logs.size());
+    for (std::size_t log = 0; log < logs.size(); ++log) {
+        // A signal that came before this run stops the batch as one inside it would.
+        platform.takeStopSignal();
+        if (platform.stopSignal()) {
+            break;
+        }
+        progress.startLog(log);
+        runningForm = &form;
+        form.TxtrezOveFile.setText(logs[log]);
+        form.CmdAnalysis_Click();
+        runningForm = nullptr;
+        const RunStep outcome = form.lastRunOutcome();
+        if (outcome == RunStep::LogMissing || outcome == RunStep::LogUnreadable) {
+            status = exit_status::kLogUnreadable;
+        } else if (outcome == RunStep::Failed) {
+            status = exit_status::kRunFailed;
+            break;
+        } else if (outcome == RunStep::Stopped) {
+            break;
+        }
+    }
+    platform.endProgress();
+    if (!form.Form_Unload()) {
+        status = exit_status::kRunFailed;
+    }
+    // A report of what the stored visits say, unless the batch was stopped on the way.
+    const bool goOn = status != exit_status::kRunFailed && !platform.stopSignal();
+    if (!parsed.report.empty() && goOn) {
+        if (auto written = form.writeCrawlerReport(parsed.report); !written) {
+            platform.showMessage(
+                messages::reportFailed(written.error(), form.programPath(kDatabaseName)), kOkOnly,
+                messages::kTitle);
+            status = exit_status::kRunFailed;
+        }
+    }
+
+    if (!parsed.logs.empty()) {
+        for (const auto& engine : kCrawlerEngines) {
+            streams.out << engine.name << ": " << (form.*engine.counter).Text() << '\n';
+        }
+        streams.out << "All: " << form.TxtLineCnt.Text() << '\n';
+    }
+    if (parsed.yieldGaps) {
+        streams.err << "longest yield gap: "
+                    << std::chrono::duration<double, std::milli>(platform.longestYieldGap()).count()
+                    << " ms\n";
+    }
+    if (const auto signal = platform.stopSignal()) {
+        streams.err << "trawlmeter-batch: stopped by SIG" << StopSignals::name(*signal)
+                    << "; what was read so far is stored\n";
+        return exit_status::kSignalBase + *signal;
+    }
+    return status;
+}
+
+} // namespace trawlmeter::batch

@@ -1,0 +1,282 @@
+#include "logs/LogStream.h"
+
+#include <cstdio>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include "platform/File.h"
+#include "platform/Problem.h"
+
+namespace trawlmeter::logs {
+namespace {
+
+constexpr std::size_t kBlockBytes = 1 << 20;
+
+// What libarchive said, trimmed; empty where it says nothing, as for some endings (a gzip
+// trailer cut short, a 7z cut in half).
+std::string libarchiveWords(archive* handle) {
+    const char* text = archive_error_string(handle);
+    std::string words = text ? text : "";
+    while (!words.empty() && (words.back() == '\n' || words.back() == ' ')) {
+        words.pop_back();
+    }
+    return words;
+}
+
+void enableFormat(archive* handle, const LogFormat& format) {
+    switch (format.kind) {
+    case LogKind::Compressed:
+        archive_read_support_filter_by_code(handle, format.code);
+        [[fallthrough]];
+    case LogKind::Plain:
+        archive_read_support_format_raw(handle);
+        // The raw format takes no empty input; an empty log is an archive of no entries.
+        archive_read_support_format_empty(handle);
+        break;
+    case LogKind::Archive:
+        if (format.code == ARCHIVE_FORMAT_ZIP) {
+            // Seeks to a member through the central directory instead of inflating those before.
+            archive_read_support_format_zip_seekable(handle);
+        } else {
+            archive_read_support_format_7zip(handle);
+        }
+        break;
+    }
+}
+
+std::string memberName(archive_entry* entry) {
+    const char* name = archive_entry_pathname_utf8(entry);
+    if (!name) {
+        name = archive_entry_pathname(entry);
+    }
+    return name ? name : "";
+}
+
+} // namespace
+
+// The file libarchive reads through the callbacks below, and the block it reads into. It stays
+// at one place in memory however the stream is moved.
+struct LogSource {
+    explicit LogSource(File opened) : file(std::move(opened)) {}
+
+    File file;
+    std::vector<char> block = std::vector<char>(kBlockBytes);
+    // Why reading the file failed, which says more than libarchive's account of it.
+    std::optional<Failure> failure;
+
+    void failRead(archive* handle, const Failure& reason) {
+        failure = reason;
+        archive_set_error(handle, reason.code.value(), "%s", reason.code.message().c_str());
+    }
+
+    // Why libarchive gave up.
+    Failure failureOf(archive* handle) const {
+        if (failure) {
+            return *failure;
+        }
+        if (auto words = libarchiveWords(handle); !words.empty()) {
+            return {Problem::DamagedLog, {}, std::move(words)};
+        }
+        const int error = archive_errno(handle);
+        return error > 0 ? Failure{{error, std::generic_category()}, {}, {}}
+                         : Failure{Problem::DamagedLog, {}, {}};
+    }
+
+    static la_ssize_t read(archive* handle, void* source, const void** block) {
+        auto& self = *static_cast<LogSource*>(source);
+        const auto got = self.file.read(self.block);
+        if (!got) {
+            self.failRead(handle, got.error());
+            return ARCHIVE_FATAL;
+        }
+        *block = self.block.data();
+        return static_cast<la_ssize_t>(*got);
+    }
+
+    // Skips whole blocks forward, as libarchive's own reader of a descriptor does.
+    static la_int64_t skip(archive*, void* source, la_int64_t request) {
+        auto& self = *static_cast<LogSource*>(source);
+        const auto whole =
+            request / static_cast<la_int64_t>(kBlockBytes) * static_cast<la_int64_t>(kBlockBytes);
+        if (whole == 0) {
+            return 0;
+        }
+        const auto before = self.file.seek(0, File::From::Current);
+        const auto after = before ? self.file.seek(whole, File::From::Current) : before;
+        // Without a seek libarchive reads and drops the bytes instead.
+        return after ? *after - *before : 0;
+    }
+
+    static la_int64_t seek(archive* handle, void* source, la_int64_t offset, int whence) {
+        auto& self = *static_cast<LogSource*>(source);
+        const auto from = whence == SEEK_SET   ? File::From::Start
+                          : whence == SEEK_CUR ? File::From::Current
+                                               : File::From::End;
+        const auto position = self.file.seek(offset, from);
+        if (!position) {
+            self.failRead(handle, position.error());
+            return ARCHIVE_FATAL;
+        }
+        return *position;
+    }
+};
+
+void LogStream::ArchiveFree::operator()(archive* handle) const {
+    archive_read_free(handle);
+}
+
+LogStream::LogStream(std::string path, LogFormat format, std::unique_ptr<LogSource> source,
+                     std::unique_ptr<archive, ArchiveFree> handle)
+    : m_path(std::move(path)), m_format(format), m_source(std::move(source)),
+      m_archive(std::move(handle)) {}
+
+LogStream::LogStream(LogStream&&) noexcept = default;
+LogStream::~LogStream() = default;
+
+Expected<LogStream> LogStream::open(const std::string& path) {
+    const LogFormat format = logFormatOf(path);
+    // A pipe with a log's name must not hang the open.
+    auto file = File::openRegularForReading(path);
+    if (!file) {
+        return tl::unexpected(file.error());
+    }
+    auto source = std::make_unique<LogSource>(std::move(*file));
+    std::unique_ptr<archive, ArchiveFree> handle(archive_read_new());
+    if (!handle) {
+        return fail(std::make_error_code(std::errc::not_enough_memory), path);
+    }
+    enableFormat(handle.get(), format);
+    archive_read_set_callback_data(handle.get(), source.get());
+    archive_read_set_read_callback(handle.get(), &LogSource::read);
+    archive_read_set_skip_callback(handle.get(), &LogSource::skip);
+    archive_read_set_seek_callback(handle.get(), &LogSource::seek);
+    if (archive_read_open1(handle.get()) != ARCHIVE_OK) {
+        Failure failure = source->failureOf(handle.get());
+        failure.subject = path;
+        return tl::unexpected(std::move(failure));
+    }
+    if (format.kind == LogKind::Compressed) {
+        // Without the filter's signature libarchive reads the file as it is.
+        const int filters = archive_filter_count(handle.get());
+        if (filters < 2 || archive_filter_code(handle.get(), 0) != format.code) {
+            return fail(Problem::WrongFormat, path, std::string(format.name));
+        }
+        if (filters > 2) {
+            return fail(Problem::StreamInStream, path, std::string(format.name));
+        }
+    }
+    return LogStream(path, format, std::move(source), std::move(handle));
+}
+
+tl::unexpected<Failure> LogStream::failWith(Failure failure) {
+    failure.subject = m_label.empty() ? m_path : m_label;
+    m_failure = std::move(failure);
+    return tl::unexpected(*m_failure);
+}
+
+tl::unexpected<Failure> LogStream::failedInLibarchive() {
+    return failWith(m_source->failureOf(m_archive.get()));
+}
+
+Expected<std::optional<LogStream::Member>> LogStream::nextMember() {
+    if (m_failure) {
+        return tl::unexpected(*m_failure);
+    }
+    const bool wholeFile = m_format.kind != LogKind::Archive;
+    if (wholeFile && m_index >= 0) {
+        return std::nullopt;
+    }
+    ++m_index;
+    m_label = m_path;
+    m_declaredSize = -1;
+    m_delivered = 0;
+    m_encrypted = false;
+    m_ended = false;
+    m_gzip.reset();
+    if (m_format.code == ARCHIVE_FILTER_GZIP && m_format.kind == LogKind::Compressed) {
+        m_gzip.emplace();
+    }
+
+    archive_entry* entry = nullptr;
+    const int status = archive_read_next_header(m_archive.get(), &entry);
+    // A warning on a header (a name in an unknown character set) leaves the data readable.
+    if (status != ARCHIVE_OK && status != ARCHIVE_WARN && status != ARCHIVE_EOF) {
+        return failedInLibarchive();
+    }
+    m_hasData = status != ARCHIVE_EOF;
+    if (wholeFile) {
+        return Member{-1, "", true};
+    }
+    if (status == ARCHIVE_EOF) {
+        return std::nullopt;
+    }
+    Member member{m_index, memberName(entry), false};
+    member.isLog = archive_entry_filetype(entry) == AE_IFREG && !archive_entry_hardlink(entry) &&
+                   hasLogEnding(member.name);
+    m_label = m_path + ":" + member.name;
+    if (archive_entry_size_is_set(entry)) {
+        m_declaredSize = archive_entry_size(entry);
+    }
+    m_encrypted = archive_entry_is_encrypted(entry) != 0;
+    return member;
+}
+
+Expected<std::span<const char>> LogStream::nextBlock() {
+    if (m_failure) {
+        return tl::unexpected(*m_failure);
+    }
+    while (m_hasData && !m_ended) {
+        const void* data = nullptr;
+        std::size_t size = 0;
+        la_int64_t offset = 0;
+        const int status = archive_read_data_block(m_archive.get(), &data, &size, &offset);
+        if (status == ARCHIVE_EOF) {
+            break;
+        }
+        // A warning here is a checksum or size that does not match: the data is wrong.
+        if (status != ARCHIVE_OK) {
+            if (m_encrypted) {
+                return failWith({Problem::EncryptedEntry, {}, libarchiveWords(m_archive.get())});
+            }
+            return failedInLibarchive();
+        }
+        if (offset != m_delivered) {
+            return failWith({Problem::SparseEntry, {}, {}});
+        }
+        if (size == 0) {
+            continue;
+        }
+        const std::span<const char> block(static_cast<const char*>(data), size);
+        m_delivered += static_cast<std::int64_t>(size);
+        if (m_gzip) {
+            m_gzip->add(block);
+        }
+        return block;
+    }
+    return finishEntry();
+}
+
+Expected<std::span<const char>> LogStream::finishEntry() {
+    if (m_ended) {
+        return std::span<const char>();
+    }
+    if (m_declaredSize >= 0 && m_delivered != m_declaredSize) {
+        return failWith({Problem::ShortEntry,
+                         {},
+                         std::to_string(m_delivered) + " of the " + std::to_string(m_declaredSize) +
+                             " bytes its header gives"});
+    }
+    if (m_gzip) {
+        if (auto checked = m_gzip->verify(m_source->file); !checked) {
+            return failWith(std::move(checked.error()));
+        }
+    }
+    m_ended = true;
+    return std::span<const char>();
+}
+
+} // namespace trawlmeter::logs

@@ -1,0 +1,272 @@
+#include "logs/LogArchive.h"
+#include "logs/LogReader.h"
+#include "platform/Problem.h"
+#include "support/ArchiveWriter.h"
+#include "support/GeneratedLog.h"
+#include "support/TestFolder.h"
+
+#include <archive_entry.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace trawlmeter {
+namespace {
+namespace stdfs = std::filesystem;
+using logs::LogEntry;
+using logs::LogKind;
+using testing::Member;
+using testing::writeZip;
+
+bool run(const std::string& command) {
+    return std::system(command.c_str()) == 0;
+}
+
+bool hasTool(const std::string& tool) {
+    return run("command -v " + tool + " >/dev/null 2>&1");
+}
+
+// Reads a log whole, taking turns between the copying and the zero-copy call so bytes held
+// back between the two are not lost.
+Expected<std::string> readAll(const LogEntry& entry) {
+    auto reader = logs::LogReader::open(entry);
+    if (!reader) {
+        return tl::unexpected(reader.error());
+    }
+    std::string bytes;
+    std::vector<char> buffer(40'000);
+    for (bool copy = true;; copy = !copy) {
+        if (copy) {
+            auto got = reader->read(buffer);
+            if (!got) {
+                return tl::unexpected(got.error());
+            }
+            if (*got == 0) {
+                return bytes;
+            }
+            bytes.append(buffer.data(), *got);
+        } else {
+            auto block = reader->nextBlock();
+            if (!block) {
+                return tl::unexpected(block.error());
+            }
+            if (block->empty()) {
+                return bytes;
+            }
+            bytes.append(block->data(), block->size());
+        }
+    }
+}
+
+std::vector<std::string> membersOf(const std::vector<LogEntry>& logs) {
+    std::vector<std::string> members;
+    members.reserve(logs.size());
+    for (const LogEntry& entry : logs) {
+        members.push_back(entry.member);
+    }
+    return members;
+}
+
+struct LogArchiveTest : ::testing::Test {
+    testing::TestFolder folder;
+    std::string log;
+
+    void SetUp() override {
+        testing::writeTestLog(folder / "u.log", 1'500'000);
+        log = folder.readFile("u.log");
+    }
+
+    std::string at(const std::string& name) const { return (folder / name).string(); }
+};
+
+TEST(LogKindTest, FollowsTheEndingInAnyCase) {
+    const std::vector<std::pair<std::string, LogKind>> table = {
+        {"u_ex0101.log", LogKind::Plain},
+        {"u.LOG.GZ", LogKind::Compressed},
+        {"u.log.bz2", LogKind::Compressed},
+        {"u.Xz", LogKind::Compressed},
+        {"u.zst", LogKind::Compressed},
+        {"may.ZIP", LogKind::Archive},
+        {"may.7z", LogKind::Archive},
+        {"u.gz.log", LogKind::Plain},
+        {"u.tgz", LogKind::Plain},
+        {"gz", LogKind::Plain},
+        {"", LogKind::Plain},
+    };
+    for (const auto& [path, kind] : table) {
+        EXPECT_EQ(logs::logKindOf(path), kind) << path;
+    }
+}
+
+TEST_F(LogArchiveTest, CompressedFilesReadBackAsTheirExactBytes) {
+    folder.writeFile("empty.log", "");
+    folder.writeFile("byte.log", "x");
+    struct Case {
+        std::string tool, command, ending;
+    };
+    const std::vector<Case> cases = {
+        {"cp", "cp IN OUT", ".log"},           {"gzip", "gzip -nc IN >OUT", ".gz"},
+        {"bzip2", "bzip2 -c IN >OUT", ".bz2"}, {"xz", "xz -c IN >OUT", ".xz"},
+        {"zstd", "zstd -qc IN >OUT", ".zst"},
+    };
+    for (const Case& c : cases) {
+        if (!hasTool(c.tool)) {
+            GTEST_SKIP() << c.tool << " is missing";
+        }
+        for (const std::string source : {"empty.log", "byte.log", "u.log"}) {
+            const std::string target = at(source + ".copy" + c.ending);
+            std::string command = c.command;
+            command.replace(command.find("IN"), 2, at(source));
+            command.replace(command.find("OUT"), 3, target);
+            ASSERT_TRUE(run(command)) << command;
+            EXPECT_EQ(readAll(logs::listLogs(target)->front()), folder.readFile(source)) << target;
+            EXPECT_TRUE(logs::verifyLogs(target).value_or(false)) << target;
+        }
+    }
+    // Members one after another read as their joined bytes and pass the CRC check together.
+    ASSERT_TRUE(run("gzip -nc " + at("u.log") + " >" + at("two.gz") + " && gzip -nc " +
+                    at("byte.log") + " >>" + at("two.gz")));
+    EXPECT_EQ(readAll(logs::listLogs(at("two.gz"))->front()), log + "x");
+}
+
+TEST_F(LogArchiveTest, ArchivesStandForTheirLogMembersInTheByteOrderOfTheirNames) {
+    stdfs::create_directories(folder / "in" / "sub");
+    folder.writeFile("in/b.log", log.substr(0, 1000));
+    folder.writeFile("in/A.LOG", log);
+    folder.writeFile("in/sub/c.Log", log.substr(7));
+    folder.writeFile("in/e.log", "");
+    folder.writeFile("in/readme.txt", "not a log");
+    const std::vector<std::string> expected = {"A.LOG", "b.log", "e.log", "sub/c.Log"};
+    const std::vector<std::pair<std::string, std::string>> tools = {
+        {"zip", "zip -qr ../may.zip sub/c.Log readme.txt b.log e.log A.LOG sub"},
+        {"7z", "7z a -bd -bso0 ../may.7z sub readme.txt b.log e.log A.LOG"},
+    };
+    for (const auto& [tool, command] : tools) {
+        if (!hasTool(tool)) {
+            GTEST_SKIP() << tool << " is missing";
+        }
+        ASSERT_TRUE(run("cd " + at("in") + " && " + command));
+        const std::string path = at(tool == "zip" ? "may.zip" : "may.7z");
+        const auto logs = logs::listLogs(path);
+        ASSERT_TRUE(logs) << logs.error();
+        ASSERT_EQ(membersOf(*logs), expected);
+        for (const LogEntry& entry : *logs) {
+            EXPECT_EQ(entry.label(), path + ":" + entry.member);
+            EXPECT_EQ(readAll(entry), folder.readFile("in/" + entry.member)) << entry.label();
+        }
+        EXPECT_TRUE(logs::verifyLogs(path).value_or(false));
+    }
+}
+
+TEST_F(LogArchiveTest, MemberNamesAreOnlyLabelsAndNeverPathsOnDisk) {
+    stdfs::create_directories(folder / "a" / "b");
+    const stdfs::path zip = folder / "a" / "b" / "evil.zip";
+    writeZip(zip, {{"../../x.log", "up"},
+                   {"/tmp/trawlmeter-absolute.log", "absolute"},
+                   {"link.log", "", AE_IFLNK},
+                   {"folder.log/", "", AE_IFDIR}});
+    const auto logs = logs::listLogs(zip.string());
+    ASSERT_TRUE(logs) << logs.error();
+    ASSERT_EQ(membersOf(*logs),
+              (std::vector<std::string>{"../../x.log", "/tmp/trawlmeter-absolute.log"}));
+    EXPECT_EQ(readAll((*logs)[0]), "up");
+    EXPECT_EQ(readAll((*logs)[1]), "absolute");
+    EXPECT_TRUE(logs::verifyLogs(zip.string()).value_or(false));
+    EXPECT_FALSE(stdfs::exists("/tmp/trawlmeter-absolute.log"));
+    EXPECT_FALSE(stdfs::exists(stdfs::current_path() / "x.log"));
+    std::vector<stdfs::path> files;
+    for (const auto& item : stdfs::recursive_directory_iterator(folder.path())) {
+        files.push_back(item.path());
+    }
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files,
+              (std::vector<stdfs::path>{folder / "a", folder / "a" / "b", zip, folder / "u.log"}));
+
+    // A member is found again only at the position it was listed at, under its name.
+    LogEntry moved = (*logs)[0];
+    moved.memberIndex = 1;
+    const auto stale = logs::LogReader::open(moved);
+    ASSERT_FALSE(stale);
+    EXPECT_EQ(stale.error().code, Problem::EntryMoved);
+    EXPECT_EQ(stale.error().subject, zip.string() + ":../../x.log");
+}
+
+enum class Spoil { None, FlipMiddleByte, CutInHalf, CutLastByte };
+
+void spoil(const stdfs::path& path, Spoil how) {
+    std::string bytes = testing::readWholeFile(path);
+    if (how == Spoil::FlipMiddleByte) {
+        bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x55);
+    }
+    bytes.resize(how == Spoil::CutInHalf     ? bytes.size() / 2
+                 : how == Spoil::CutLastByte ? bytes.size() - 1
+                                             : bytes.size());
+    testing::writeWholeFile(path, bytes);
+}
+
+TEST_F(LogArchiveTest, DamagedOrDisguisedFilesFailWithTheReasonInsteadOfEndingEarly) {
+    struct Case {
+        std::string tool, name, command;
+        Spoil spoil;
+        std::error_code code;
+        // libarchive's words, where it says any.
+        std::string words;
+    };
+    const std::error_code damaged = Problem::DamagedLog;
+    const std::vector<Case> cases = {
+        {"gzip", "flipped.gz", "gzip -nc u.log >OUT", Spoil::FlipMiddleByte,
+         Problem::GzipCrcMismatch, ""},
+        {"gzip", "half.gz", "gzip -nc u.log >OUT", Spoil::CutInHalf, damaged,
+         "truncated gzip input"},
+        {"gzip", "short.gz", "gzip -nc u.log >OUT", Spoil::CutLastByte, damaged, ""},
+        {"bzip2", "half.bz2", "bzip2 -c u.log >OUT", Spoil::CutInHalf, damaged,
+         "truncated bzip2 input"},
+        {"xz", "half.xz", "xz -c u.log >OUT", Spoil::CutInHalf, damaged, "Lzma library error"},
+        {"zstd", "half.zst", "zstd -qc u.log >OUT", Spoil::CutInHalf, damaged,
+         "Truncated zstd input"},
+        {"cp", "text.gz", "cp u.log OUT", Spoil::None, Problem::WrongFormat, "gzip"},
+        {"xz", "xz-inside.gz", "xz -c u.log >OUT", Spoil::None, Problem::WrongFormat, "gzip"},
+        {"zip", "flipped.zip", "zip -q0 OUT u.log", Spoil::FlipMiddleByte, damaged, "ZIP bad CRC"},
+        {"zip", "locked.zip", "zip -q -P secret OUT u.log", Spoil::None, Problem::EncryptedEntry,
+         ""},
+        {"zip", "half.zip", "zip -q OUT u.log", Spoil::CutInHalf, damaged,
+         "Unrecognized archive format"},
+        {"7z", "half.7z", "7z a -bd -bso0 OUT u.log", Spoil::CutInHalf, damaged, ""},
+        {"cp", "missing.gz", "true OUT", Spoil::None,
+         std::make_error_code(std::errc::no_such_file_or_directory), ""},
+    };
+    for (const Case& c : cases) {
+        if (!hasTool(c.tool)) {
+            GTEST_SKIP() << c.tool << " is missing";
+        }
+        std::string command = c.command;
+        command.replace(command.find("OUT"), 3, c.name);
+        ASSERT_TRUE(run("cd " + folder.str() + " && " + command)) << command;
+        if (c.spoil != Spoil::None) {
+            spoil(folder / c.name, c.spoil);
+        }
+        const std::string path = at(c.name);
+        const auto verified = logs::verifyLogs(path);
+        ASSERT_FALSE(verified) << c.name;
+        const Failure& failure = verified.error();
+        EXPECT_EQ(failure.code, c.code) << failure;
+        EXPECT_EQ(failure.subject.rfind(path, 0), 0U) << failure;
+        EXPECT_NE(failure.detail.find(c.words), std::string::npos) << failure;
+        // Reading the log fails the same way, if the listing does not already.
+        const auto logs = logs::listLogs(path);
+        if (logs) {
+            ASSERT_EQ(logs->size(), 1U) << c.name;
+            const auto read = readAll(logs->front());
+            ASSERT_FALSE(read) << c.name;
+            EXPECT_EQ(read.error().code, failure.code) << read.error();
+            EXPECT_EQ(read.error().subject, failure.subject);
+            EXPECT_EQ(read.error().detail, failure.detail);
+        }
+    }
+}
+
+} // namespace
+} // namespace trawlmeter
