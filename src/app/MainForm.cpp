@@ -3,6 +3,7 @@
 #include "app/CrawlerEngines.h"
 #include "app/FormLayout.h"
 #include "app/Messages.h"
+#include "platform/PathText.h"
 
 namespace trawlmeter {
 
@@ -41,7 +42,8 @@ std::vector<Control*> MainForm::controls() {
 }
 
 std::string MainForm::programPath(std::string_view name) const {
-    return m_ports.programFolder + "/" + std::string(name);
+    // Appended whatever the folder ends in, a separator included.
+    return m_ports.programFolder + kPathSeparator + std::string(name);
 }
 
 void MainForm::DoEvents() {

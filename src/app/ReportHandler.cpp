@@ -5,6 +5,7 @@
 #include "app/Messages.h"
 #include "platform/FileSystem.h"
 #include "report/Report.h"
+#include "platform/PathText.h"
 
 #include <array>
 
@@ -51,7 +52,7 @@ void MainForm::MnuCrawlerReport_Click() {
     if (!written) {
         // A program folder closed to writing: the user's temporary folder takes the page.
         if (const auto temporary = fs::TemporaryFolder()) {
-            target = *temporary + "/" + std::string(kReportName);
+            target = joinPath(*temporary, kReportName);
             written = writeCrawlerReport(target);
         }
     }

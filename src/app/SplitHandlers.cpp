@@ -7,6 +7,7 @@
 #include "split/ChunkNames.h"
 #include "split/ChunkPlan.h"
 #include "split/ChunkSplitter.h"
+#include "platform/PathText.h"
 
 #include <filesystem>
 
@@ -70,7 +71,7 @@ RunStep MainForm::FileSplit(const std::string& SourceFile, const std::string& De
             tell(messages::logUnreadable(failure), failure);
             return RunStep::LogUnreadable;
         }
-        tell(messages::splitFailed(std::filesystem::path(DestinationFile).parent_path().string(),
+        tell(messages::splitFailed(utf8FromPath(pathFromUtf8(DestinationFile).parent_path()),
                                    failure),
              failure);
         return RunStep::Failed;

@@ -11,6 +11,7 @@
 #include "report/Report.h"
 #include "split/ChunkPlan.h"
 #include "logs/LogFormat.h"
+#include "platform/PathText.h"
 
 #include <CLI/CLI.hpp>
 
@@ -163,9 +164,7 @@ ExpandedLogs expandLogs(const std::vector<std::string>& arguments, MessageBoxPor
         }
         std::sort(names->begin(), names->end());
         for (const auto& name : *names) {
-            std::string& log = expanded.logs.emplace_back(argument);
-            log += '/';
-            log += name;
+            expanded.logs.push_back(joinPath(argument, name));
         }
     }
     return expanded;

@@ -1,32 +1,22 @@
 #include "platform/AtomicFile.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <random>
 #include <system_error>
 
-#include <unistd.h>
+#include "platform/FileSystem.h"
+#include "platform/PathText.h"
 
 namespace trawlmeter {
 namespace {
 
 namespace stdfs = std::filesystem;
 
-std::error_code lastError() {
-    return {errno, std::generic_category()};
-}
-
-// True when anything, even a dangling link, has that name.
-bool isTaken(const std::string& path) {
-    std::error_code error;
-    return stdfs::exists(stdfs::symlink_status(path, error));
-}
-
 } // namespace
 
 Expected<AtomicFile> AtomicFile::create(std::string path) {
-    const stdfs::path target(path);
+    const stdfs::path target = pathFromUtf8(path);
     const stdfs::path folder = target.has_parent_path() ? target.parent_path() : stdfs::path(".");
     try {
         std::random_device random;
@@ -35,9 +25,9 @@ Expected<AtomicFile> AtomicFile::create(std::string path) {
             char suffix[24];
             std::snprintf(suffix, sizeof suffix, ".%08x%08x.tmp", random(), random());
             std::string name(1, '.');
-            name += target.filename().string();
+            name += utf8FromPath(target.filename());
             name += suffix;
-            std::string hidden = (folder / name).string();
+            std::string hidden = utf8FromPath(folder / pathFromUtf8(name));
             auto file = File::createNew(hidden);
             if (file) {
                 return AtomicFile(std::move(path), std::move(hidden), std::move(*file));
@@ -55,7 +45,7 @@ Expected<AtomicFile> AtomicFile::create(std::string path) {
 AtomicFile::~AtomicFile() {
     if (!m_committed && !m_hidden.empty()) {
         (void)m_file.close();
-        (void)::unlink(m_hidden.c_str());
+        (void)fs::RemoveEntry(m_hidden);
     }
 }
 
@@ -66,23 +56,24 @@ Expected<void> AtomicFile::commit(Existing existing) {
     if (auto synced = m_file.sync(); !synced) {
         error = synced.error().code;
     }
+    // Closed before it is named: Windows renames no file that is open.
     if (auto closed = m_file.close(); !closed && !error) {
         error = closed.error().code;
     }
-    bool renamed = false;
-    // A link never replaces anything. Where the file system has no hard links, a rename is the
-    // next best thing as long as nothing has the name.
-    const bool rename =
-        !error && (existing == Existing::Replace ||
-                   (::link(m_hidden.c_str(), m_path.c_str()) != 0 && !isTaken(m_path)));
-    if (rename) {
-        renamed = ::rename(m_hidden.c_str(), m_path.c_str()) == 0;
-        if (!renamed) {
-            error = lastError();
+    bool named = false;
+    if (!error) {
+        // A file that came first keeps the name where this one may only take a free one.
+        auto moved = existing == Existing::Replace
+                         ? fs::MoveReplacing(m_hidden, m_path).map([] { return true; })
+                         : fs::MoveIfFree(m_hidden, m_path);
+        if (moved) {
+            named = *moved;
+        } else {
+            error = moved.error().code;
         }
     }
-    if (!renamed) {
-        (void)::unlink(m_hidden.c_str());
+    if (!named) {
+        (void)fs::RemoveEntry(m_hidden);
     }
     if (error) {
         return fail(error, m_path);

@@ -36,6 +36,9 @@ public:
     [[nodiscard]] static Expected<File> createNew(const std::string& path);
     // Opens a folder itself, to hold a lock on it.
     [[nodiscard]] static Expected<File> openFolder(const std::string& path);
+    // Opens the plain file at `path` to hold a lock on it, making it when there is none; a link
+    // there is refused, never followed. Windows locks no folder: a file in it carries the lock.
+    [[nodiscard]] static Expected<File> openForLocking(const std::string& path);
 
     bool isOpen() const { return m_handle != kClosed; }
     const std::string& path() const { return m_path; }

@@ -3,7 +3,11 @@
 #include <cstdint>
 #include <new>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/mman.h>
+#endif
 
 namespace trawlmeter {
 namespace {
@@ -18,6 +22,35 @@ std::size_t misalignment(const char* at, std::size_t alignment) {
     return roundedUp(address, alignment) - address;
 }
 
+#ifdef _WIN32
+// `size` bytes at a multiple of `alignment` (a power of two). Windows gives large pages only to
+// accounts with the right to lock memory, so these are plain pages; its blocks start at a
+// multiple of 64 KiB, and a larger alignment is found by reserving more and taking the aligned
+// part, which only a whole reservation can be given back as.
+void* mapAligned(std::size_t size, std::size_t alignment) {
+    constexpr int kTries = 8;
+    for (int attempt = 0; attempt < kTries; ++attempt) {
+        char* const first =
+            static_cast<char*>(VirtualAlloc(nullptr, size + alignment, MEM_RESERVE, PAGE_NOACCESS));
+        if (!first) {
+            break;
+        }
+        char* const start = first + misalignment(first, alignment);
+        (void)VirtualFree(first, 0, MEM_RELEASE);
+        // Another thread may take the place in between; then the search starts again.
+        if (void* block = VirtualAlloc(start, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE)) {
+            return block;
+        }
+    }
+    throw std::bad_alloc();
+}
+
+void unmap(void* block, std::size_t) {
+    (void)VirtualFree(block, 0, MEM_RELEASE);
+}
+
+void adviseLargePages(void*, std::size_t) {}
+#else
 // `size` bytes at a multiple of `alignment` (a power of two, a multiple of the page size).
 void* mapAligned(std::size_t size, std::size_t alignment) {
     const std::size_t spare = alignment > 4096 ? alignment : 0;
@@ -38,6 +71,16 @@ void* mapAligned(std::size_t size, std::size_t alignment) {
     return start;
 }
 
+void unmap(void* block, std::size_t size) {
+    (void)::munmap(block, size);
+}
+
+// Only advice: without huge pages the block works as well, with more faults.
+void adviseLargePages(void* block, std::size_t size) {
+    (void)::madvise(block, size, MADV_HUGEPAGE);
+}
+#endif
+
 } // namespace
 
 void* LargePageArena::do_allocate(std::size_t bytes, std::size_t alignment) {
@@ -51,8 +94,7 @@ void* LargePageArena::do_allocate(std::size_t bytes, std::size_t alignment) {
         m_blocks.reserve(m_blocks.size() + 1); // so that keeping the block cannot throw
         void* block = mapAligned(size, first ? 4096 : kLargePage);
         if (!first) {
-            // Only advice: without huge pages the block works as well, with more faults.
-            (void)::madvise(block, size, MADV_HUGEPAGE);
+            adviseLargePages(block, size);
         }
         m_blocks.push_back({block, size});
         m_held += size;
@@ -65,7 +107,7 @@ void* LargePageArena::do_allocate(std::size_t bytes, std::size_t alignment) {
 
 void LargePageArena::release() noexcept {
     for (const Block& block : m_blocks) {
-        (void)::munmap(block.start, block.size);
+        unmap(block.start, block.size);
     }
     m_blocks.clear();
     m_held = 0;

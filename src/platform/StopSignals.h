@@ -8,7 +8,9 @@ namespace trawlmeter {
 
 // Holds SIGINT, SIGTERM and SIGHUP back while the object lives, so that they reach the program
 // as requests it takes when it is ready (a run then ends as a closed window ends it) instead
-// of ending the process on the spot. One per process, on its only thread.
+// of ending the process on the spot. One per process, on its only thread. On Windows, which has
+// no such signals, Ctrl+C and Ctrl+Break at the console arrive as SIGINT, and closing the
+// console, logging off or shutting down as SIGTERM.
 class StopSignals {
 public:
     StopSignals();

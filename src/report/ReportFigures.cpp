@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <ctime>
 #include <exception>
 #include <functional>
@@ -29,11 +30,14 @@ constexpr std::array<std::string_view, 5> kReadColumns{"sdate", "stime", "csuris
 std::string localIsoTime(std::time_t time) {
     const std::tm local = localTime(time);
     char text[40];
-    const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
-    const std::string_view zone(text, length); // ends in +0800, written as +08:00
-    return zone.size() > 2 ? std::string(zone.substr(0, zone.size() - 2)) + ":" +
-                                 std::string(zone.substr(zone.size() - 2))
-                           : std::string(zone);
+    const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    // The offset is written here: Windows' C library gives a zone's name for strftime's %z.
+    const long offset = utcOffsetSeconds(time);
+    const long minutes = (offset < 0 ? -offset : offset) / 60;
+    char zone[32];
+    std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60,
+                  minutes % 60);
+    return std::string(text, length) + zone;
 }
 
 using RowSink = std::function<void(const sqlite::Statement&)>;

@@ -1,4 +1,5 @@
 #include "split/ChunkNames.h"
+#include "platform/PathText.h"
 
 #include <algorithm>
 #include <optional>
@@ -33,11 +34,11 @@ auto orderKey(const std::string& name) {
 } // namespace
 
 std::string workFolderPath(std::string_view programFolder) {
-    return std::string(programFolder) + "/" + std::string(kWorkFolderName);
+    return std::string(programFolder) + kPathSeparator + std::string(kWorkFolderName);
 }
 
 std::string chunkPath(std::string_view programFolder, std::string_view name) {
-    return workFolderPath(programFolder) + "/" + std::string(name);
+    return workFolderPath(programFolder) + kPathSeparator + std::string(name);
 }
 
 std::string chunkBasePath(std::string_view programFolder) {

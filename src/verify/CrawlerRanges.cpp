@@ -3,6 +3,7 @@
 #include "platform/File.h"
 #include "platform/VerificationProblem.h"
 #include "verify/CrawlerIdentities.h"
+#include "platform/PathText.h"
 
 #include <nlohmann/json.hpp>
 
@@ -91,7 +92,7 @@ Expected<CrawlerRanges> CrawlerRanges::load(const std::string& folder) {
     ByTable byTable;
     for (const auto& identity : crawlerIdentities()) {
         for (const auto file : identity.rangeFiles) {
-            auto prefixes = readRangeFile(folder + "/" + std::string(file));
+            auto prefixes = readRangeFile(joinPath(folder, file));
             if (!prefixes) {
                 return tl::unexpected(std::move(prefixes.error()));
             }

@@ -9,4 +9,8 @@ std::tm localTime(std::time_t time) {
     return local;
 }
 
+long utcOffsetSeconds(std::time_t time) {
+    return localTime(time).tm_gmtoff;
+}
+
 } // namespace trawlmeter

@@ -117,6 +117,22 @@ Expected<File> File::openFolder(const std::string& path) {
     return File(fd, path);
 }
 
+Expected<File> File::openForLocking(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | kOpenFlags, 0666);
+    if (fd < 0) {
+        return systemFailure(path);
+    }
+    File file(fd, path);
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        return file.lastFailure();
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return fail(Problem::NotARegularFile, path);
+    }
+    return file;
+}
+
 Expected<std::int64_t> File::size() const {
     struct stat status {};
     if (::fstat(descriptor(m_handle), &status) != 0) {

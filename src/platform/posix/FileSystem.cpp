@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <vector>
 
@@ -136,6 +137,28 @@ Expected<void> RemoveEntry(const std::string& path) {
         return fail({errno, std::generic_category()}, path);
     }
     return {};
+}
+
+Expected<void> MoveReplacing(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        return fail({errno, std::generic_category()}, to);
+    }
+    return {};
+}
+
+Expected<bool> MoveIfFree(const std::string& from, const std::string& to) {
+    // A link never replaces anything.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        (void)::unlink(from.c_str());
+        return true;
+    }
+    std::error_code error;
+    if (stdfs::exists(stdfs::symlink_status(to, error))) {
+        return false;
+    }
+    // Where the file system has no hard links, a rename is the next best thing as long as
+    // nothing has the name.
+    return MoveReplacing(from, to).map([] { return true; });
 }
 
 Expected<void> MakeEmptyFolder(const std::string& path) {
