@@ -3,9 +3,17 @@
 # (trawlmeter-batch.exe beside rezOve.mdb): installs the MinGW-w64 compiler and Wine, builds the
 # Windows libraries once from Debian's own source packages into build/windows-deps/ (again only
 # when a version or the recipe changes), makes the Wine prefix the Windows programs run in, and
-# builds with cmake/mingw-w64-x86_64.cmake.
+# builds with cmake/mingw-w64-x86_64.cmake. With --tests (as scripts/test.sh calls it) the test
+# programs are built as well, failing on any warning, for CTest to run under Wine:
+#   ctest --test-dir build/windows --output-on-failure
 set -euo pipefail
 cd "$(dirname "$0")/.."
+testing=OFF
+case "${1:-}" in
+--tests) testing=ON ;;
+"") ;;
+*) echo "usage: build-windows.sh [--tests]" >&2; exit 2 ;;
+esac
 root="$PWD"
 started=$SECONDS
 jobs="$(nproc)"
@@ -89,8 +97,8 @@ cmake -S . -B build/windows-host -G Ninja -DCMAKE_BUILD_TYPE=Release -DTRAWLMETE
 cmake --build build/windows-host -j"$jobs" --target make-visit-db
 
 cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DTRAWLMETER_BUILD_GUI=OFF -DBUILD_TESTING=OFF \
-    -DTRAWLMETER_BUILD_BENCH=OFF \
+    -DCMAKE_BUILD_TYPE=Release -DTRAWLMETER_BUILD_GUI=OFF -DBUILD_TESTING="$testing" \
+    -DTRAWLMETER_WARNINGS_AS_ERRORS="$testing" -DTRAWLMETER_BUILD_BENCH=OFF \
     -DTRAWLMETER_HOST_MAKE_VISIT_DB="$root/build/windows-host/tools/make-visit-db"
 cmake --build build/windows -j"$jobs"
 

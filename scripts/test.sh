@@ -2,7 +2,9 @@
 # Installs, builds and runs the whole test suite: the normal build, then the same tests built
 # with AddressSanitizer and UndefinedBehaviorSanitizer, then the programs whose tests run the
 # visit writer's thread and the report's workers built with ThreadSanitizer. Every build fails
-# on a warning. Window tests run in a real X server (Xvfb).
+# on a warning. Window tests run in a real X server (Xvfb). Last, the Windows build: the batch
+# program and every test that needs no window, cross-built with MinGW-w64 (the Windows libraries
+# once into build/windows-deps/) and run under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
@@ -27,3 +29,6 @@ cmake -S . -B build/tsan "${strict[@]}" -DCMAKE_BUILD_TYPE=Debug \
 cmake --build build/tsan -j"$jobs" --target trawlmeter_tests trawlmeter_report_tests
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --test-dir build/tsan --output-on-failure -j"$jobs"
+
+scripts/build-windows.sh --tests
+ctest --test-dir build/windows --output-on-failure -j"$jobs"

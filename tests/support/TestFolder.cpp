@@ -3,26 +3,47 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "platform/PathText.h"
+
+#include <cstdio>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 namespace trawlmeter::testing {
 
 TestFolder::TestFolder() {
+#ifdef _WIN32
+    // Windows' C library has no mkdtemp: a random name is tried until one is free.
+    std::random_device random;
+    const auto base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+        char name[40];
+        std::snprintf(name, sizeof name, "trawlmeter-test-%08x", random());
+        std::error_code error;
+        if (std::filesystem::create_directory(base / name, error)) {
+            m_path = base / name;
+        }
+    }
+    if (m_path.empty()) {
+        throw std::runtime_error("cannot make a test folder");
+    }
+#else
     std::string pattern =
         (std::filesystem::temp_directory_path() / "trawlmeter-test-XXXXXX").string();
     if (!mkdtemp(pattern.data())) {
         throw std::runtime_error("cannot make a test folder");
     }
     m_path = pattern;
+#endif
 }
 
 TestFolder::~TestFolder() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     const bool failed = info && info->result() && info->result()->Failed();
     if (failed) {
-        std::fprintf(stderr, "test folder kept: %s\n", m_path.c_str());
+        std::fprintf(stderr, "test folder kept: %s\n", str().c_str());
         return;
     }
     std::error_code error;
@@ -37,17 +58,25 @@ TestFolder::~TestFolder() {
     std::filesystem::remove_all(m_path, error);
 }
 
+std::string TestFolder::str() const {
+    return utf8FromPath(m_path);
+}
+
+std::filesystem::path TestFolder::operator/(std::string_view name) const {
+    return m_path / pathFromUtf8(name);
+}
+
 void TestFolder::writeFile(std::string_view name, std::string_view content) const {
-    writeWholeFile(m_path / name, content);
+    writeWholeFile(m_path / pathFromUtf8(name), content);
 }
 
 std::string TestFolder::readFile(std::string_view name) const {
-    return readWholeFile(m_path / name);
+    return readWholeFile(m_path / pathFromUtf8(name));
 }
 
 void TestFolder::createDatabase(std::string_view name, const std::string& schema) const {
     sqlite3* db = nullptr;
-    const auto path = (m_path / name).string();
+    const auto path = utf8FromPath(m_path / pathFromUtf8(name));
     if (sqlite3_open(path.c_str(), &db) != SQLITE_OK ||
         sqlite3_exec(db, schema.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
         const std::string reason = sqlite3_errmsg(db);

@@ -15,8 +15,10 @@ public:
     TestFolder& operator=(const TestFolder&) = delete;
 
     const std::filesystem::path& path() const { return m_path; }
-    std::string str() const { return m_path.string(); }
-    std::filesystem::path operator/(std::string_view name) const { return m_path / name; }
+    // The path as UTF-8 text, as the program takes paths.
+    std::string str() const;
+    // `name` is UTF-8, as the program's paths are.
+    std::filesystem::path operator/(std::string_view name) const;
 
     void writeFile(std::string_view name, std::string_view content) const;
     std::string readFile(std::string_view name) const;
