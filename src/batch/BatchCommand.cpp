@@ -96,6 +96,8 @@ std::variant<BatchArguments, int> parseArguments(const std::vector<std::string>&
     BatchArguments parsed{defaultFolder, {}, {}, false};
     CLI::App app(kDescription, "trawlmeter-batch");
     app.footer(kExitStatuses);
+    // On Windows CLI11 would take "/x" for an option; a log's path may begin with a slash there.
+    app.allow_windows_style_options(false);
     app.add_option("--folder", parsed.folder,
                    "the folder holding rezOve.mdb (default: the folder of this program, so the\n"
                    "window and the batch share one database)")
