@@ -100,7 +100,7 @@ Expected<void> LogGzipCheck::verify(const File& file) const {
         return {};
     }
     // Several members: one of 4 GiB or more fails here, as its trailer keeps its length only
-    // modulo 2^32.
+    // modulo 2^32; on Windows, where zlib counts lengths in a 32-bit long, one of 2 GiB or more.
     const auto trailers = memberTrailers(file, size);
     if (!trailers) {
         return fail(Problem::GzipTrailersUnreadable, file.path());
@@ -108,7 +108,8 @@ Expected<void> LogGzipCheck::verify(const File& file) const {
     std::uint32_t crc = 0;
     std::uint64_t length = 0;
     for (const Trailer& trailer : *trailers) {
-        crc = static_cast<std::uint32_t>(crc32_combine(crc, trailer.crc, trailer.length));
+        crc = static_cast<std::uint32_t>(
+            crc32_combine(crc, trailer.crc, static_cast<z_off_t>(trailer.length)));
         length += trailer.length;
     }
     if (crc != m_crc) {

@@ -282,8 +282,14 @@ void AresResolver::waitForAnswers(std::chrono::steady_clock::time_point until) {
         const auto left = std::chrono::ceil<std::chrono::microseconds>(until - now);
         const auto seconds = std::chrono::floor<std::chrono::seconds>(left);
         timeval most{};
+#ifdef _WIN32
+        // Windows' timeval holds longs, of 32 bits there; a DNS wait is far shorter.
+        most.tv_sec = static_cast<long>(seconds.count());
+        most.tv_usec = static_cast<long>((left - seconds).count());
+#else
         most.tv_sec = seconds.count();
         most.tv_usec = (left - seconds).count();
+#endif
         timeval next{};
         const timeval* wait = ares_timeout(m_channel, &most, &next);
         const long long waitMicroseconds =

@@ -55,15 +55,16 @@ TEST_F(SplitCommandTest, RejectsAPathThatNamesNothing) {
 
 TEST_F(SplitCommandTest, SaysWhyALogThatExistsCannotBeRead) {
     stdfs::create_directory(folder / "a-folder.log");
+    std::vector<std::pair<const char*, std::error_code>> cases = {
+        {"a-folder.log", std::make_error_code(std::errc::is_a_directory)}};
+#ifndef _WIN32
     // A pipe must be refused, not opened: an open would wait for a writer that never comes.
+    // Windows has no named pipe in a folder.
     for (const char* pipe : {"a-fifo.log", "a-fifo.gz", "a-fifo.zip"}) {
         ASSERT_EQ(mkfifo((folder / pipe).c_str(), 0600), 0);
+        cases.emplace_back(pipe, Problem::NotARegularFile);
     }
-    const std::pair<const char*, std::error_code> cases[] = {
-        {"a-folder.log", std::make_error_code(std::errc::is_a_directory)},
-        {"a-fifo.log", Problem::NotARegularFile},
-        {"a-fifo.gz", Problem::NotARegularFile},
-        {"a-fifo.zip", Problem::NotARegularFile}};
+#endif
     for (const auto& [name, code] : cases) {
         platform.messages.clear();
         form.TxtrezOveFile.setText((folder / name).string());

@@ -3,6 +3,7 @@
 #include "app/Messages.h"
 #include "platform/Problem.h"
 #include "support/ReadRows.h"
+#include "platform/PathText.h"
 #include "support/FakePlatform.h"
 #include "support/FaultyVfs.h"
 #include "support/TestFolder.h"
@@ -141,7 +142,8 @@ TEST_F(Startup, AProgramFolderEndingInASeparatorGetsTheNameAppendedUnchanged) {
     folder.createVisitDatabase();
     testing::FakePlatform rootPlatform;
     MainForm rootForm{rootPlatform.ports(folder.str() + "/")};
-    EXPECT_EQ(rootForm.programPath("rezOve.mdb"), folder.str() + "//rezOve.mdb");
+    EXPECT_EQ(rootForm.programPath("rezOve.mdb"),
+              folder.str() + "/" + kPathSeparator + "rezOve.mdb");
     rootForm.Form_Load();
     EXPECT_TRUE(rootPlatform.messages.empty());
     EXPECT_NE(rootForm.VisitDb, nullptr);

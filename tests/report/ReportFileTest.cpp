@@ -20,7 +20,7 @@ struct ReportFile : ::testing::Test {
         testing::addVisits(database, "sogou", {{"2024-05-01", "01:02:03", "/", "1.1.1.1", "200"}});
     }
 
-    long entries() const {
+    std::ptrdiff_t entries() const {
         return std::distance(std::filesystem::directory_iterator(folder.path()), {});
     }
 

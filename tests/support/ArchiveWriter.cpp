@@ -8,7 +8,11 @@ namespace trawlmeter::testing {
 void writeZip(const std::filesystem::path& path, const std::vector<Member>& members) {
     archive* writer = archive_write_new();
     archive_write_set_format_zip(writer);
+#ifdef _WIN32
+    ASSERT_EQ(archive_write_open_filename_w(writer, path.c_str()), ARCHIVE_OK);
+#else
     ASSERT_EQ(archive_write_open_filename(writer, path.c_str()), ARCHIVE_OK);
+#endif
     for (const Member& member : members) {
         archive_entry* entry = archive_entry_new();
         archive_entry_set_pathname(entry, member.name.c_str());
