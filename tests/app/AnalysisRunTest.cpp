@@ -204,6 +204,7 @@ TEST_F(AnalysisRun, ClosingTheWindowStopsTheRunWithItsRecordsCommittedAndTheWork
     EXPECT_FALSE(form.VisitDb);
 }
 
+#ifndef _WIN32 // symbolic links: Windows makes them only with a right ordinary accounts lack
 TEST_F(AnalysisRun, RemovesWhatAnInterruptedRunLeftAndCountsOnlyTheNewLog) {
     stdfs::create_directories(workFolder() / "sub");
     stdfs::create_directory(folder / "outside");
@@ -225,6 +226,7 @@ TEST_F(AnalysisRun, RemovesWhatAnInterruptedRunLeftAndCountsOnlyTheNewLog) {
     EXPECT_EQ(folder.readFile("outside/msn.txt"), "msn msn msn\n");
     EXPECT_EQ(form.lastRunOutcome(), RunStep::Done);
 }
+#endif
 
 TEST_F(AnalysisRun, ASecondRunOnTheSameFolderStopsAtOnceAndTouchesNothing) {
     const auto log = chooseGeneratedLog(kThreeChunkBytes);

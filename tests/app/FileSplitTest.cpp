@@ -119,6 +119,7 @@ TEST_F(FileSplitTest, TruncatesAStaleLongerChunk) {
     EXPECT_EQ(splitAndMeasure("0123456789", 4, 8), Sizes{10});
 }
 
+#ifndef _WIN32 // symbolic links: Windows makes them only with a right ordinary accounts lack
 TEST_F(FileSplitTest, ReplacesPlantedLinksInsteadOfWritingThroughThem) {
     folder.writeFile("linked", "keep");
     folder.writeFile("hard-linked", "keep too");
@@ -129,6 +130,7 @@ TEST_F(FileSplitTest, ReplacesPlantedLinksInsteadOfWritingThroughThem) {
     EXPECT_EQ(folder.readFile("linked"), "keep");
     EXPECT_EQ(folder.readFile("hard-linked"), "keep too");
 }
+#endif
 
 TEST_F(FileSplitTest, LeavesNoChunkForASourceItCannotRead) {
     folder.writeFile("temp/notes.txt", "mine");

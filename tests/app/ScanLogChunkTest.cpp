@@ -2,6 +2,7 @@
 
 #include "app/Messages.h"
 #include "platform/Problem.h"
+#include "split/ChunkNames.h"
 
 #include <filesystem>
 
@@ -107,11 +108,11 @@ TEST_F(ScanLogChunk, AChunkThatCannotBeReadStopsWithItsReasonAndNothingCounted) 
     EXPECT_EQ(platform.messages[1].title, "提示");
     ASSERT_TRUE(form->shownFailure());
     EXPECT_EQ(form->shownFailure()->code, std::errc::no_such_file_or_directory);
-    EXPECT_EQ(form->shownFailure()->subject, (folder / "temp/rezOve.999").string());
+    EXPECT_EQ(form->shownFailure()->subject, split::chunkPath(folder.str(), "rezOve.999"));
     EXPECT_EQ(platform.messages[1].prompt, messages::chunkUnreadable(*form->shownFailure()));
     EXPECT_EQ(platform.messages[0].prompt,
               messages::chunkUnreadable({std::make_error_code(std::errc::is_a_directory),
-                                         (folder / "temp/rezOve.001").string(),
+                                         split::chunkPath(folder.str(), "rezOve.001"),
                                          {}}));
 }
 

@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 #include "app/Messages.h"
 #include "platform/Problem.h"
+#include "split/ChunkNames.h"
 #include "support/FakePlatform.h"
 #include "support/TestFolder.h"
 
@@ -29,6 +30,7 @@ struct SplitCommandTest : ::testing::Test {
     }
 };
 
+#ifndef _WIN32 // symbolic links: Windows makes them only with a right ordinary accounts lack
 TEST_F(SplitCommandTest, RejectsAPathThatNamesNothing) {
     stdfs::create_directory_symlink(folder / "nowhere", folder / "dangling.log");
     for (const std::string& path :
@@ -52,6 +54,7 @@ TEST_F(SplitCommandTest, RejectsAPathThatNamesNothing) {
         EXPECT_FALSE(stdfs::exists(folder / "temp"));
     }
 }
+#endif
 
 TEST_F(SplitCommandTest, SaysWhyALogThatExistsCannotBeRead) {
     stdfs::create_directory(folder / "a-folder.log");
@@ -135,7 +138,7 @@ TEST_F(SplitCommandTest, ADiskThatFillsWhileCuttingLeavesNoChunkAndNamesTheFolde
     ASSERT_EQ(platform.messages.size(), 1u);
     ASSERT_TRUE(form.shownFailure());
     EXPECT_EQ(form.shownFailure()->code, std::errc::no_space_on_device);
-    EXPECT_EQ(form.shownFailure()->subject, (folder / "temp/rezOve.001").string());
+    EXPECT_EQ(form.shownFailure()->subject, split::chunkPath(folder.str(), "rezOve.001"));
     EXPECT_EQ(platform.messages[0].prompt,
               messages::splitFailed((folder / "temp").string(), *form.shownFailure()));
 }

@@ -24,7 +24,14 @@ std::size_t occurrences(std::string_view text, std::string_view needle) {
 
 TEST(ReportPage, TextFromTheDatabaseStaysTextInThePageAndTheJson) {
     testing::TestFolder folder;
+#ifdef _WIN32
+    // Windows allows no < > " in a name.
+    const std::string hostileFolder = "a&b";
+    const std::string escapedFolder = "a&amp;b";
+#else
     const std::string hostileFolder = "a&b<\"x\">";
+    const std::string escapedFolder = "a&amp;b&lt;&quot;x&quot;&gt;";
+#endif
     std::filesystem::create_directory(folder / hostileFolder);
     folder.createVisitDatabase(hostileFolder + "/rezOve.mdb");
     const std::string database = (folder / hostileFolder / "rezOve.mdb").string();
@@ -48,7 +55,7 @@ TEST(ReportPage, TextFromTheDatabaseStaysTextInThePageAndTheJson) {
     EXPECT_NE(page.find("&lt;/svg&gt;&amp;amp;"), std::string::npos);
     EXPECT_EQ(occurrences(page, "<svg"), 3u);
     EXPECT_EQ(occurrences(page, "</svg>"), 3u);
-    EXPECT_NE(page.find("a&amp;b&lt;&quot;x&quot;&gt;"), std::string::npos);
+    EXPECT_NE(page.find(escapedFolder), std::string::npos);
     EXPECT_NE(page.find("\xEF\xBF\xBD\xEF\xBF\xBD/bad\xEF\xBF\xBD"), std::string::npos);
     EXPECT_NE(page.find("页…"), std::string::npos) << "a long URL is cut after a whole character";
     EXPECT_NE(page.find(">66.7%<"), std::string::npos) << "two of three answers were errors";

@@ -205,7 +205,12 @@ Expected<void> RemoveEntry(const std::string& path) {
 Expected<void> MoveReplacing(const std::string& from, const std::string& to) {
     if (!MoveFileExW(widePath(from).c_str(), widePath(to).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return lastFailure(to);
+        const std::error_code error = windows::lastError();
+        // Windows refuses a folder in the way as access denied; said as other systems say it.
+        if (isFolder(ownAttributes(to))) {
+            return failWith(std::errc::is_a_directory, to);
+        }
+        return fail(error, to);
     }
     return {};
 }
