@@ -236,10 +236,14 @@ RunStep MainForm::scanItem(const analysis::Item& item) {
         raiseCounter(this->*row.counter);
         TxtContent.setText(item.text);
         if (auto stored = (this->*row.visitExport)(); !stored) {
-            // A visit written on the writer's thread failed before this one: this item's count
-            // goes back with those of the visits after it.
             if (m_run.writer) {
+                // A visit written on the writer's thread failed before this one: this item's
+                // count goes back with those of the visits after it.
                 lowerCounter(this->*row.counter, 1);
+            } else {
+                // The refused line was read: the line counter stops on it as its engine's does.
+                raiseCounter(TxtLineCnt);
+                ++m_run.itemsCounted;
             }
             return abandonVisits(stored.error());
         }
