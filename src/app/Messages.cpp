@@ -83,6 +83,12 @@ std::string problemReason(Problem problem, const Failure& failure) {
         return "no longer in the archive at its position";
     case Problem::Unexpected:
         return detail;
+    case Problem::RecordIgnored:
+        return "the table " + quoted(failure.subject) +
+               " ignored the record (a trigger or a conflict clause dropped it)";
+    case Problem::TextsNotKeptAsRead:
+        return "the database keeps its texts as " + detail +
+               ", which changes the bytes of a line that is not UTF-8";
     case Problem::Stopped:
         break;
     }
