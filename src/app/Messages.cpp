@@ -142,6 +142,10 @@ std::string databaseCloseFailed(const Failure& failure) {
     return withReason("无法写入rezOve.mdb数据库", "", reason(failure), "，最后写入的记录没有保存");
 }
 
+std::string analysisFailed(const Failure& failure) {
+    return withReason("分析出错", "", reason(failure), "，分析已停止；之前的记录已保存");
+}
+
 std::string reportFailed(const Failure& failure, std::string_view database) {
     std::string why;
     if (failure.code == Problem::NoSuchTable) {
