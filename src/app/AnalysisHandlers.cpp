@@ -8,6 +8,7 @@
 #include "platform/Problem.h"
 #include "split/ChunkNames.h"
 
+#include <exception>
 #include <utility>
 
 namespace trawlmeter {
@@ -82,9 +83,20 @@ RunStep MainForm::analyseWithTheDatabaseHeld() {
     // The writer's thread must not run the event loop: while it waits for a lock it only waits,
     // and this thread keeps the window live while it waits for the writer.
     VisitDb->setBusyWait(kDatabaseWait, {});
-    m_run.writer =
-        std::make_unique<store::VisitWriter>(*VisitDb, m_run.tables, [this] { DoEvents(); });
-    RunStep outcome = analyseChosenLog();
+    RunStep outcome = RunStep::Failed;
+    try {
+        m_run.writer =
+            std::make_unique<store::VisitWriter>(*VisitDb, m_run.tables, [this] { DoEvents(); });
+        outcome = analyseChosenLog();
+    } catch (const std::exception& exception) {
+        // Memory that ran out, or a thread that could not start: the run ends as on a refused
+        // record, the chunk in hand rolled back and what earlier chunks committed kept.
+        m_run.items.reset();
+        rollbackVisits();
+        const Failure failure = failureOf(exception);
+        tell(messages::analysisFailed(failure), failure);
+        outcome = RunStep::Failed;
+    }
     m_run.writer.reset();
     VisitDb->setBusyWait(kDatabaseWait, [this] { DoEvents(); });
     if (auto durable = VisitDb->endRunWrites(); !durable && outcome != RunStep::Failed) {
@@ -236,10 +248,14 @@ RunStep MainForm::scanItem(const analysis::Item& item) {
         raiseCounter(this->*row.counter);
         TxtContent.setText(item.text);
         if (auto stored = (this->*row.visitExport)(); !stored) {
-            // A visit written on the writer's thread failed before this one: this item's count
-            // goes back with those of the visits after it.
             if (m_run.writer) {
+                // A visit written on the writer's thread failed before this one: this item's
+                // count goes back with those of the visits after it.
                 lowerCounter(this->*row.counter, 1);
+            } else {
+                // The refused line was read: the line counter stops on it as its engine's does.
+                raiseCounter(TxtLineCnt);
+                ++m_run.itemsCounted;
             }
             return abandonVisits(stored.error());
         }

@@ -83,6 +83,12 @@ std::string problemReason(Problem problem, const Failure& failure) {
         return "no longer in the archive at its position";
     case Problem::Unexpected:
         return detail;
+    case Problem::RecordIgnored:
+        return "the table " + quoted(failure.subject) +
+               " ignored the record (a trigger or a conflict clause dropped it)";
+    case Problem::TextsNotKeptAsRead:
+        return "the database keeps its texts as " + detail +
+               ", which changes the bytes of a line that is not UTF-8";
     case Problem::Stopped:
         break;
     }
@@ -134,6 +140,10 @@ std::string databaseWriteFailed(const Failure& failure) {
 
 std::string databaseCloseFailed(const Failure& failure) {
     return withReason("无法写入rezOve.mdb数据库", "", reason(failure), "，最后写入的记录没有保存");
+}
+
+std::string analysisFailed(const Failure& failure) {
+    return withReason("分析出错", "", reason(failure), "，分析已停止；之前的记录已保存");
 }
 
 std::string reportFailed(const Failure& failure, std::string_view database) {

@@ -31,7 +31,8 @@ struct RunState {
     std::unique_ptr<store::VisitWriter> writer;
     // The engines' tables, for the writer and for VisitRs.
     std::vector<std::shared_ptr<db::Recordset>> tables;
-    // How many items of this run have been counted; a visit is numbered with it.
+    // How many items of this run have been counted; a visit is numbered with the count that
+    // includes it.
     std::uint64_t itemsCounted = 0;
     // The member of an archive, or the compressed log, that the split reads; nothing for a plain
     // log.

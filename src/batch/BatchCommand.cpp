@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Problem.h"
 #include "platform/StopSignals.h"
+#include "platform/WriteFailures.h"
 #include "report/Report.h"
 #include "split/ChunkPlan.h"
 #include "logs/LogFormat.h"
@@ -36,8 +37,9 @@ constexpr const char* kExitStatuses =
     "  1        a log was missing or could not be read (the others were analysed)\n"
     "  2        the database is missing or unusable, or the arguments are wrong\n"
     "  3        a run stopped on a failure (work folder unusable, another run active in the\n"
-    "           folder, disk full, database write failed; later logs were not analysed), or\n"
-    "           the report could not be written\n"
+    "           folder, disk full, database write failed, out of memory; later logs were not\n"
+    "           analysed), the report could not be written, or standard output or standard\n"
+    "           error could not be written (the run stops then, as on a signal)\n"
     "  128+N    stopped by signal N (INT, TERM, HUP) after storing what was read so far\n"
     "Every status but 0 comes with a line on standard error that says why.";
 
@@ -209,7 +211,7 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
     for (std::size_t log = 0; log < logs.size(); ++log) {
         // A signal that came before this run stops the batch as one inside it would.
         platform.takeStopSignal();
-        if (platform.stopSignal()) {
+        if (platform.stopSignal() || platform.errorStreamFailure()) {
             break;
         }
         progress.startLog(log);
@@ -231,6 +233,9 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
     if (!form.Form_Unload()) {
         status = exit_status::kRunFailed;
     }
+    if (platform.errorStreamFailure()) {
+        status = exit_status::kRunFailed;
+    }
     // A report of what the stored visits say, unless the batch was stopped on the way.
     const bool goOn = status != exit_status::kRunFailed && !platform.stopSignal();
     if (!parsed.report.empty() && goOn) {
@@ -247,6 +252,14 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
             streams.out << engine.name << ": " << (form.*engine.counter).Text() << '\n';
         }
         streams.out << "All: " << form.TxtLineCnt.Text() << '\n';
+    }
+    // Counters that never reached their reader (a full disk, a closed stream, a pipe nobody
+    // reads) are a failure, not a finished batch.
+    if (const auto failed = flushStandardStream(streams.out)) {
+        streams.err << "trawlmeter-batch: cannot write to standard output ("
+                    << messages::reason(Failure{failed, {}, {}}) << ")\n";
+        (void)flushStandardStream(streams.err);
+        status = exit_status::kRunFailed;
     }
     if (parsed.yieldGaps) {
         streams.err << "longest yield gap: "
