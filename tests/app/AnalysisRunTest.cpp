@@ -418,6 +418,26 @@ TEST_F(AnalysisRun, ARefusedRecordStopsTheRunAtItsLineWithTheChunkRolledBack) {
 
 TEST_F(AnalysisRun, AFullWorkFolderDiskStopsTheRunBeforeAnyLineIsCounted) {
     chooseGeneratedLog(kThreeChunkBytes);
+    platform.fileWrites.failFrom(1, std::errc::no_space_on_device);
+
+    form.CmdAnalysis_Click();
+
+    ASSERT_EQ(platform.messages.size(), 1u);
+    ASSERT_TRUE(form.shownFailure());
+    EXPECT_EQ(form.shownFailure()->code, std::errc::no_space_on_device);
+    EXPECT_EQ(form.shownFailure()->subject, (workFolder() / "rezOve.000").string());
+    EXPECT_EQ(platform.messages[0].prompt,
+              messages::splitFailed(workFolder().string(), *form.shownFailure()));
+    EXPECT_TRUE(platform.messages[0].prompt.ends_with("，分析未进行"));
+    EXPECT_EQ(form.TxtLineCnt.Text(), "0");
+    EXPECT_EQ(form.lastRunOutcome(), RunStep::Failed);
+    EXPECT_EQ(form.Label3.Caption(), "分析未完成");
+    EXPECT_FALSE(stdfs::exists(workFolder()));
+}
+
+TEST_F(AnalysisRun, ADiskThatFillsWhileCuttingAheadKeepsTheChunksScannedBeforeIt) {
+    chooseGeneratedLog(kThreeChunkBytes);
+    // One kernel copy per chunk: the second chunk cannot be written.
     platform.fileWrites.failFrom(2, std::errc::no_space_on_device);
 
     form.CmdAnalysis_Click();
@@ -427,11 +447,24 @@ TEST_F(AnalysisRun, AFullWorkFolderDiskStopsTheRunBeforeAnyLineIsCounted) {
     EXPECT_EQ(form.shownFailure()->code, std::errc::no_space_on_device);
     EXPECT_EQ(form.shownFailure()->subject, (workFolder() / "rezOve.001").string());
     EXPECT_EQ(platform.messages[0].prompt,
-              messages::splitFailed(workFolder().string(), *form.shownFailure()));
-    EXPECT_EQ(form.TxtLineCnt.Text(), "0");
+              messages::splitFailed(workFolder().string(), *form.shownFailure(),
+                                    messages::EarlierRecords::Kept));
+    EXPECT_TRUE(platform.messages[0].prompt.ends_with("，分析已停止；之前的记录已保存"));
     EXPECT_EQ(form.lastRunOutcome(), RunStep::Failed);
     EXPECT_EQ(form.Label3.Caption(), "分析未完成");
+    EXPECT_EQ(form.TxtFileName.Text(), "rezOve.000");
     EXPECT_FALSE(stdfs::exists(workFolder()));
+    // The first chunk's whole lines are counted and stored, and nothing after them.
+    EXPECT_GT(std::stol(form.TxtLineCnt.Text()), 0);
+    EXPECT_LT(std::stol(form.TxtLineCnt.Text()), 2'097'152 / 100);
+    const std::array<const TextBox*, 5> counters{&form.TxtBaiduCnt, &form.TxtGoogleCnt,
+                                                 &form.TxtYahooCnt, &form.TxtSogouCnt,
+                                                 &form.TxtMsnCnt};
+    for (std::size_t engine = 0; engine < counters.size(); ++engine) {
+        EXPECT_EQ(testing::countRows(databasePath(), kTables[engine]),
+                  std::stol(counters[engine]->Text()))
+            << kTables[engine];
+    }
 }
 
 TEST_F(AnalysisRun, AnArchiveOfTwoLogsIsAnalysedLogByLogInOneRun) {
