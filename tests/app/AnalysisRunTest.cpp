@@ -5,6 +5,7 @@
 #include "support/FaultyVfs.h"
 #include "support/GeneratedLog.h"
 #include "support/TestFolder.h"
+#include "split/ChunkPlan.h"
 #include "support/VisitRecords.h"
 
 #include <gtest/gtest.h>
@@ -12,9 +13,13 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <thread>
 
 namespace trawlmeter {
 namespace {
@@ -465,6 +470,55 @@ TEST_F(AnalysisRun, ADiskThatFillsWhileCuttingAheadKeepsTheChunksScannedBeforeIt
                   std::stol(counters[engine]->Text()))
             << kTables[engine];
     }
+}
+
+TEST_F(AnalysisRun, AGzipDamagedInItsMiddleStopsTheRunKeepingTheChunksScannedBeforeIt) {
+    chooseGeneratedLog(kThreeChunkBytes);
+    // Cut in half, the log inflates to about its middle: into its second chunk.
+    const std::string gz = (folder / "access.log.gz").string();
+    ASSERT_EQ(std::system(("gzip -nk " + (folder / "access.log").string()).c_str()), 0);
+    stdfs::resize_file(gz, stdfs::file_size(gz) / 2);
+    form.TxtrezOveFile.setText(gz);
+
+    form.CmdAnalysis_Click();
+
+    ASSERT_EQ(platform.messages.size(), 1u);
+    ASSERT_TRUE(form.shownFailure());
+    EXPECT_EQ(form.shownFailure()->subject, gz);
+    EXPECT_EQ(platform.messages[0].prompt,
+              messages::logUnreadable(*form.shownFailure(), messages::EarlierRecords::Kept));
+    EXPECT_TRUE(platform.messages[0].prompt.ends_with("，分析已停止；之前的记录已保存"));
+    EXPECT_EQ(form.lastRunOutcome(), RunStep::LogUnreadable);
+    EXPECT_EQ(form.Label3.Caption(), "分析未完成");
+    EXPECT_EQ(form.TxtFileName.Text(), "rezOve.000");
+    EXPECT_FALSE(stdfs::exists(workFolder()));
+    EXPECT_GT(std::stol(form.TxtBaiduCnt.Text()), 0);
+    EXPECT_EQ(testing::countRows(databasePath(), "baidu"), std::stol(form.TxtBaiduCnt.Text()));
+}
+
+TEST_F(AnalysisRun, TheWorkFolderHoldsNoMoreThanTheChunksTheCutMayRunAhead) {
+    // Two and a half times as many chunks as the cut may run ahead of the scan.
+    const auto log = chooseGeneratedLog(split::kRunChunksAhead * 5 * split::kRunChunkBytes / 2);
+    std::atomic<std::ptrdiff_t> mostFiles = 0;
+    platform.fileWrites.beforeWrite = [&] {
+        const auto files = std::distance(stdfs::directory_iterator(workFolder()), {});
+        mostFiles.store(std::max(mostFiles.load(), files));
+    };
+    // The scan waits at the first chunk until the cut has gone as far as it may.
+    platform.onYield = [&] {
+        if (form.TxtFileName.Text() == "rezOve.000") {
+            for (int step = 0; step < 2000 && mostFiles.load() < split::kRunChunksAhead; ++step) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        }
+    };
+
+    form.CmdAnalysis_Click();
+
+    EXPECT_TRUE(platform.messages.empty());
+    expectCounters(log, 1);
+    EXPECT_EQ(form.LstiisFile.ListCount(), split::kRunChunksAhead * 5 / 2);
+    EXPECT_EQ(mostFiles.load(), split::kRunChunksAhead);
 }
 
 TEST_F(AnalysisRun, AnArchiveOfTwoLogsIsAnalysedLogByLogInOneRun) {
