@@ -5,6 +5,7 @@
 #include "support/FaultyVfs.h"
 #include "support/GeneratedLog.h"
 #include "support/TestFolder.h"
+#include "split/ChunkNames.h"
 #include "split/ChunkPlan.h"
 #include "support/VisitRecords.h"
 
@@ -519,6 +520,36 @@ TEST_F(AnalysisRun, TheWorkFolderHoldsNoMoreThanTheChunksTheCutMayRunAhead) {
     expectCounters(log, 1);
     EXPECT_EQ(form.LstiisFile.ListCount(), split::kRunChunksAhead * 5 / 2);
     EXPECT_EQ(mostFiles.load(), split::kRunChunksAhead);
+}
+
+TEST_F(AnalysisRun, ClosingTheWindowWhileTheCutWaitsAheadEndsTheCutBeforeTheWorkFolderGoes) {
+    chooseGeneratedLog(split::kRunChunksAhead * 5 * split::kRunChunkBytes / 2);
+    const std::string lastAhead = split::chunkName(split::kRunChunksAhead - 1);
+    platform.onYield = [&] {
+        if (form.TxtFileName.Text() == "rezOve.001" && !form.stopRequested()) {
+            // The cut has gone as far as it may: it waits for room when the window closes.
+            for (int step = 0; step < 2000 && !stdfs::exists(workFolder() / lastAhead); ++step) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            form.requestStop();
+        }
+    };
+
+    form.CmdAnalysis_Click();
+
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(form.lastRunOutcome(), RunStep::Stopped);
+    EXPECT_EQ(form.LstiisFile.ListCount(), 2);
+    // No chunk is cut after the work folder is removed.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(stdfs::exists(workFolder()));
+    long stored = 0;
+    for (const char* table : kTables) {
+        stored += testing::countRows(databasePath(), table);
+    }
+    EXPECT_EQ(stored, std::stol(form.TxtBaiduCnt.Text()) + std::stol(form.TxtGoogleCnt.Text()) +
+                          std::stol(form.TxtYahooCnt.Text()) + std::stol(form.TxtSogouCnt.Text()) +
+                          std::stol(form.TxtMsnCnt.Text()));
 }
 
 TEST_F(AnalysisRun, AnArchiveOfTwoLogsIsAnalysedLogByLogInOneRun) {
