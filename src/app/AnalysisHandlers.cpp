@@ -146,8 +146,8 @@ RunStep MainForm::analyseLog() {
     if (!cutter) {
         return splitStopped(cutter.error(), source, destination);
     }
-    // The list names the chunks of this run as they are cut; a plain log's count is known now,
-    // a compressed log's grows as it is inflated.
+    // The list names the chunks of this run, each as its scan starts; a plain log's count is
+    // known now, a compressed log's grows as it is inflated.
     LstiisFile.Clear();
     const auto chunkCount = cutter->chunkCount();
     if (chunkCount) {
