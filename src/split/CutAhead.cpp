@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <system_error>
 
 namespace trawlmeter::split {
 namespace {
@@ -16,7 +17,14 @@ constexpr auto kWaitStep = std::chrono::milliseconds(5);
 
 CutAhead::CutAhead(ChunkCutter cutter, std::int64_t bound)
     : m_cutter(std::move(cutter)), m_bound(std::max<std::int64_t>(bound, 1)),
-      m_chunkCount(m_cutter.chunkCount()), m_thread([this] { work(); }) {}
+      m_chunkCount(m_cutter.chunkCount()) {
+    try {
+        m_thread = std::thread([this] { work(); });
+    } catch (const std::system_error& error) {
+        // Without a thread nothing is cut: the run stops at its first chunk and says why.
+        m_failure = failureOf(error, m_cutter.chunkFile(0));
+    }
+}
 
 CutAhead::~CutAhead() {
     stop();

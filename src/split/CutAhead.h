@@ -21,7 +21,8 @@ namespace trawlmeter::split {
 // failure stay whole for the caller and the chunk in hand is removed.
 class CutAhead {
 public:
-    // `bound` is at least 1.
+    // Starts the cut's thread; `bound` is at least 1. When no thread can be started, waitFor()
+    // gives the system's reason.
     CutAhead(ChunkCutter cutter, std::int64_t bound);
     CutAhead(const CutAhead&) = delete;
     CutAhead& operator=(const CutAhead&) = delete;
