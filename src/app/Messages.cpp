@@ -5,6 +5,9 @@
 namespace trawlmeter::messages {
 namespace {
 
+// The tail of a message that stops a run after some of it was stored.
+constexpr std::string_view kStoppedRecordsKept = "，分析已停止；之前的记录已保存";
+
 // "LEAD WHAT（REASON）TAIL", the way every message names what failed and why.
 std::string withReason(std::string_view lead, std::string_view what, std::string_view reason,
                        std::string_view tail = "") {
@@ -120,22 +123,23 @@ std::string workFolderUnusable(const Failure& failure) {
     return withReason("工作文件夹不可用：", failure.subject, reason(failure));
 }
 
-std::string logUnreadable(const Failure& failure) {
-    return withReason("无法读取日志文件：", failure.subject, reason(failure));
+std::string logUnreadable(const Failure& failure, EarlierRecords earlier) {
+    return withReason("无法读取日志文件：", failure.subject, reason(failure),
+                      earlier == EarlierRecords::Kept ? kStoppedRecordsKept : "");
 }
 
-std::string splitFailed(std::string_view folder, const Failure& failure) {
-    return withReason("切分日志文件失败：", folder, reason(failure), "，分析未进行");
+std::string splitFailed(std::string_view folder, const Failure& failure, EarlierRecords earlier) {
+    return withReason("切分日志文件失败：", folder, reason(failure),
+                      earlier == EarlierRecords::Kept ? kStoppedRecordsKept : "，分析未进行");
 }
 
 std::string chunkUnreadable(const Failure& failure) {
     return withReason("无法读取临时日志文件：", failure.subject, reason(failure),
-                      "，分析已停止；之前的记录已保存");
+                      kStoppedRecordsKept);
 }
 
 std::string databaseWriteFailed(const Failure& failure) {
-    return withReason("无法写入rezOve.mdb数据库", "", reason(failure),
-                      "，分析已停止；之前的记录已保存");
+    return withReason("无法写入rezOve.mdb数据库", "", reason(failure), kStoppedRecordsKept);
 }
 
 std::string databaseCloseFailed(const Failure& failure) {

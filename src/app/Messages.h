@@ -34,11 +34,16 @@ std::string analysingChunk(std::int64_t number);
 // Why something failed, in the operator's words.
 std::string reason(const Failure& failure);
 
+// Whether a run that stops had stored records of its log before: a message then says that they
+// are kept.
+enum class EarlierRecords { None, Kept };
+
 // "LEAD SUBJECT（REASON）TAIL": each message names what failed and why.
 std::string workFolderUnusable(const Failure& failure);
-std::string logUnreadable(const Failure& failure);
+std::string logUnreadable(const Failure& failure, EarlierRecords earlier = EarlierRecords::None);
 // Names the work folder the chunks were being written to.
-std::string splitFailed(std::string_view folder, const Failure& failure);
+std::string splitFailed(std::string_view folder, const Failure& failure,
+                        EarlierRecords earlier = EarlierRecords::None);
 std::string chunkUnreadable(const Failure& failure);
 std::string databaseWriteFailed(const Failure& failure);
 std::string databaseCloseFailed(const Failure& failure);

@@ -37,8 +37,6 @@ struct RunState {
     // The member of an archive, or the compressed log, that the split reads; nothing for a plain
     // log.
     std::optional<logs::LogEntry> log;
-    // How many chunks the last split wrote, numbered from 0: the only files a run scans.
-    std::int64_t chunksWritten = 0;
 
     static std::shared_ptr<const analysis::FieldLayout> standardLayout() {
         return std::make_shared<const analysis::FieldLayout>(analysis::FieldLayout::standard());

@@ -16,8 +16,10 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
+#include <optional>
 #include <ostream>
 #include <variant>
 
@@ -62,10 +64,16 @@ public:
 
     std::string line(const MainForm& form) const {
         std::string text = "log " + std::to_string(m_log + 1) + "/" + std::to_string(m_logCount);
-        const auto chunks = form.LstiisFile.ListCount();
-        if (!form.TxtFileName.Text().empty() && chunks > 0) {
+        const auto listed = form.LstiisFile.ListCount();
+        if (!form.TxtFileName.Text().empty() && listed > 0) {
             const auto done = form.LstiisFile.ListIndex();
-            text += "  chunk " + std::to_string(done + 1) + "/" + std::to_string(chunks);
+            // A plain log's chunks are counted before they are cut; a compressed log's count
+            // grows as it is inflated, so its end is not known.
+            const auto chunks = plannedChunks(form);
+            text += "  chunk " + std::to_string(done + 1);
+            if (chunks) {
+                text += "/" + std::to_string(*chunks);
+            }
             const double seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - m_logStart)
                     .count();
@@ -73,9 +81,12 @@ public:
             text += "  " + std::to_string(static_cast<long long>(megabytes)) + " MB";
             if (seconds > 0 && done > 0) {
                 const double rate = megabytes / seconds;
-                const double left = static_cast<double>(chunks - done) * kChunkMegabytes / rate;
-                text += "  " + std::to_string(static_cast<long long>(rate)) + " MB/s  " +
-                        std::to_string(std::llround(left)) + " s left";
+                text += "  " + std::to_string(static_cast<long long>(rate)) + " MB/s";
+                if (chunks) {
+                    const double left =
+                        static_cast<double>(*chunks - done) * kChunkMegabytes / rate;
+                    text += "  " + std::to_string(std::llround(left)) + " s left";
+                }
             }
         } else {
             text += "  splitting";
@@ -84,6 +95,20 @@ public:
     }
 
 private:
+    // The chunk count of a plain log, which its run shows before the first chunk is cut.
+    static std::optional<std::int64_t> plannedChunks(const MainForm& form) {
+        if (logs::logKindOf(form.TxtrezOveFile.Text()) != logs::LogKind::Plain) {
+            return std::nullopt;
+        }
+        const std::string& text = form.TxtLstiisFileCnt.Text();
+        std::int64_t count = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+        if (error != std::errc() || end != text.data() + text.size()) {
+            return std::nullopt;
+        }
+        return std::max(count, form.LstiisFile.ListCount());
+    }
+
     static constexpr double kChunkMegabytes = static_cast<double>(split::kRunChunkBytes) / 1e6;
     std::size_t m_logCount = 0;
     std::size_t m_log = 0;
