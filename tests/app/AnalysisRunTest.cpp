@@ -242,9 +242,13 @@ TEST_F(AnalysisRun, ASecondRunOnTheSameFolderStopsAtOnceAndTouchesNothing) {
     platform.onYield = [&] {
         if (!tried && form.TxtFileName.Text() == "rezOve.001") {
             tried = true;
+            // The cut runs ahead on its own thread: the next chunk may or may not be cut yet.
+            const bool nextWasCut = stdfs::exists(workFolder() / "rezOve.002");
             other.CmdAnalysis_Click();
             EXPECT_TRUE(stdfs::exists(workFolder() / "rezOve.001"));
-            EXPECT_TRUE(stdfs::exists(workFolder() / "rezOve.002"));
+            if (nextWasCut) {
+                EXPECT_TRUE(stdfs::exists(workFolder() / "rezOve.002"));
+            }
         }
     };
 
