@@ -31,11 +31,17 @@ void MainForm::CmdAnalysis_Click() {
     m_run.stopRequested = false;
     m_run.fieldLayout = RunState::standardLayout();
     m_run.itemsCounted = 0;
+    m_run.keepWorkFolder = false;
 
+    // A log in the work folder is refused before anything there is touched.
+    RunStep outcome = refuseInWorkFolder(TxtrezOveFile.Text());
     // One run at a time per program folder, across processes: a second one touches nothing.
-    auto lock = FolderLock::tryLock(programFolder());
-    RunStep outcome = RunStep::Failed;
-    if (!lock) {
+    auto lock = outcome == RunStep::Done ? FolderLock::tryLock(programFolder())
+                                         : Expected<FolderLock>(fail(Problem::InWorkFolder));
+    if (outcome != RunStep::Done) {
+        // Said so already.
+    } else if (!lock) {
+        outcome = RunStep::Failed;
         tell(lock.error().code == std::errc::resource_unavailable_try_again
                  ? messages::kAnotherRun
                  : messages::workFolderUnusable(lock.error()),
@@ -46,9 +52,12 @@ void MainForm::CmdAnalysis_Click() {
         // storing half of it.
         m_run.items.reset();
         m_run.fieldLayout = RunState::standardLayout();
-        Label2.setCaption(messages::kChunksDeleted);
-        // What will not go (a write-protected chunk) stays for the next run to remove.
-        (void)CmdDeleteTemp_Click();
+        // A log that turned up in the work folder during a yield stays there with it.
+        if (!m_run.keepWorkFolder) {
+            Label2.setCaption(messages::kChunksDeleted);
+            // What will not go (a write-protected chunk) stays for the next run to remove.
+            (void)CmdDeleteTemp_Click();
+        }
     }
     // A missing log ends the run as the split command reported it, with nothing to analyse.
     const bool finished = outcome == RunStep::Done || outcome == RunStep::LogMissing;

@@ -83,6 +83,8 @@ std::string problemReason(Problem problem, const Failure& failure) {
         return "no longer in the archive at its position";
     case Problem::Unexpected:
         return detail;
+    case Problem::InWorkFolder:
+        return "工作文件夹" + detail + "在每次分析开始时都会被清空";
     case Problem::Stopped:
         break;
     }
@@ -116,6 +118,11 @@ std::string workFolderUnusable(const Failure& failure) {
 
 std::string logUnreadable(const Failure& failure) {
     return withReason("无法读取日志文件：", failure.subject, reason(failure));
+}
+
+std::string logInWorkFolder(const Failure& failure) {
+    return withReason("日志位于工作文件夹中，不能分析：", failure.subject, reason(failure),
+                      "，请先把它移到别处，分析未进行");
 }
 
 std::string splitFailed(std::string_view folder, const Failure& failure) {

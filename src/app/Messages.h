@@ -37,6 +37,8 @@ std::string reason(const Failure& failure);
 // "LEAD SUBJECT（REASON）TAIL": each message names what failed and why.
 std::string workFolderUnusable(const Failure& failure);
 std::string logUnreadable(const Failure& failure);
+// A log inside the work folder, which every run empties first: nothing is analysed.
+std::string logInWorkFolder(const Failure& failure);
 // Names the work folder the chunks were being written to.
 std::string splitFailed(std::string_view folder, const Failure& failure);
 std::string chunkUnreadable(const Failure& failure);

@@ -36,6 +36,8 @@ struct RunState {
     // The member of an archive, or the compressed log, that the split reads; nothing for a plain
     // log.
     std::optional<logs::LogEntry> log;
+    // Set when the log lies inside the work folder: the run leaves the folder where it is.
+    bool keepWorkFolder = false;
     // How many chunks the last split wrote, numbered from 0: the only files a run scans.
     std::int64_t chunksWritten = 0;
 

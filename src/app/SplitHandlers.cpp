@@ -18,6 +18,11 @@ RunStep MainForm::CmdFileSplit_Click() {
         tell(messages::kLogMissing);
         return RunStep::LogMissing;
     }
+    // Emptying the work folder would delete a log that lies in it before it is read.
+    if (const RunStep outside = refuseInWorkFolder(TxtrezOveFile.Text());
+        outside != RunStep::Done) {
+        return outside;
+    }
     Label2.setCaption(messages::kSplitting);
     if (const RunStep prepared = CmdCreateTemp_Click(); prepared != RunStep::Done) {
         return prepared;
@@ -29,6 +34,10 @@ RunStep MainForm::CmdFileSplit_Click() {
     // Read again: a log chosen inside the yield is the one split. Copied, because the path box
     // may change again while the split yields.
     const std::string source = TxtrezOveFile.Text();
+    // The run removes the work folder when it ends.
+    if (const RunStep outside = refuseInWorkFolder(source); outside != RunStep::Done) {
+        return outside;
+    }
     if (const RunStep split =
             FileSplit(source, split::chunkBasePath(programFolder()), split::kRunChunkBuffers,
                       split::kRunBufferBytes, FinishMessage::Show);

@@ -66,6 +66,8 @@ public:
             return "no longer at its place in the archive";
         case Problem::Unexpected:
             return "unexpected failure";
+        case Problem::InWorkFolder:
+            return "inside the work folder";
         }
         return "unknown problem";
     }

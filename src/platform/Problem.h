@@ -47,6 +47,9 @@ enum class Problem {
     EntryMoved,
     // An exception the program did not expect; the detail holds its words.
     Unexpected,
+    // A log, a folder of logs or an archive that lies inside the work folder, which every run
+    // empties first (the detail names the work folder).
+    InWorkFolder,
 };
 
 const std::error_category& problemCategory();

@@ -241,6 +241,35 @@ TEST_F(BatchRun, ALinkAsTheWorkFolderStopsTheRunAndWhatItPointsToSurvives) {
     EXPECT_EQ(storedRecords(), 0);
 }
 
+TEST_F(BatchRun, ALogNamedInsideTheWorkFolderRefusesTheBatchAndNothingThereIsDeleted) {
+    writeLog("access.log", 20'000);
+    stdfs::create_directories(folder / "temp/sub");
+    folder.writeFile("temp/mine.log", "msnbot mine\n");
+    folder.writeFile("temp/sub/other.log", "msnbot other\n");
+    folder.writeFile("temp/rezOve.000", "left by a killed run\n");
+    stdfs::create_directory_symlink(folder.path(), folder / "above");
+    stdfs::create_directory(folder / "links");
+    stdfs::create_symlink(folder / "temp/sub/other.log", folder / "links/linked.log");
+    // Relative to the folder the batch runs in, through "..", through a link to a folder above
+    // the work folder, the work folder itself or one inside it, and a link to a log inside it
+    // among the logs of an ordinary folder.
+    const std::string spellings[] = {"temp/mine.log",
+                                     "sub/../temp/./mine.log",
+                                     quoted(folder / "above/temp/sub/other.log"),
+                                     "temp/",
+                                     quoted(folder / "above/temp/sub"),
+                                     "links"};
+    for (const auto& spelling : spellings) {
+        const auto result = runBatchProgram(arguments("access.log " + spelling), folder.path());
+        EXPECT_EQ(result.status, 2) << spelling;
+        EXPECT_NE(result.err.find("日志位于工作文件夹中"), std::string::npos) << result.err;
+        EXPECT_EQ(folder.readFile("temp/mine.log"), "msnbot mine\n");
+        EXPECT_EQ(folder.readFile("temp/sub/other.log"), "msnbot other\n");
+        EXPECT_EQ(folder.readFile("temp/rezOve.000"), "left by a killed run\n");
+        EXPECT_EQ(storedRecords(), 0) << spelling;
+    }
+}
+
 TEST_F(BatchRun, AStaleWriteProtectedChunkIsRemovedAndNotCounted) {
     stdfs::create_directory(folder / "temp");
     folder.writeFile("temp/rezOve.000", "msnbot left by a killed run\n");
