@@ -10,6 +10,7 @@
 
 #include "platform/File.h"
 #include "platform/Problem.h"
+#include "platform/TextEncoding.h"
 
 namespace trawlmeter::logs {
 namespace {
@@ -48,12 +49,24 @@ void enableFormat(archive* handle, const LogFormat& format) {
     }
 }
 
-std::string memberName(archive_entry* entry) {
-    const char* name = archive_entry_pathname_utf8(entry);
-    if (!name) {
-        name = archive_entry_pathname(entry);
+// A member's name as UTF-8, the one place where names are decoded. libarchive gives as UTF-8
+// what the archive says is Unicode (a 7z's names, a zip's with the UTF-8 flag, a pax header's).
+// Without that flag a zip's names are in the code page of the system that made it: UTF-8 from
+// most tools outside Windows, and the code page of a Chinese Windows (936) from the tools on
+// it, whose bytes are hardly ever UTF-8 by chance. Bytes of neither are kept as they are: the
+// name is a label, and the messages show odd bytes escaped. Nothing when there is no name.
+std::optional<std::string> memberName(archive_entry* entry) {
+    if (const char* unicode = archive_entry_pathname_utf8(entry)) {
+        return unicode;
     }
-    return name ? name : "";
+    const char* raw = archive_entry_pathname(entry);
+    if (!raw) {
+        return std::nullopt;
+    }
+    if (text::isUtf8(raw)) {
+        return raw;
+    }
+    return text::utf8FromCodePage936(raw).value_or(raw);
 }
 
 } // namespace
@@ -138,6 +151,8 @@ LogStream::LogStream(LogStream&&) noexcept = default;
 LogStream::~LogStream() = default;
 
 Expected<LogStream> LogStream::open(const std::string& path) {
+    // Some formats read their first names as they open.
+    const text::Utf8Locale utf8Names;
     const LogFormat format = logFormatOf(path);
     // A pipe with a log's name must not hang the open.
     auto file = File::openRegularForReading(path);
@@ -201,6 +216,8 @@ Expected<std::optional<LogStream::Member>> LogStream::nextMember() {
         m_gzip.emplace();
     }
 
+    // Names come as UTF-8 whatever the process locale.
+    const text::Utf8Locale utf8Names;
     archive_entry* entry = nullptr;
     const int status = archive_read_next_header(m_archive.get(), &entry);
     // A warning on a header (a name in an unknown character set) leaves the data readable.
@@ -214,7 +231,16 @@ Expected<std::optional<LogStream::Member>> LogStream::nextMember() {
     if (status == ARCHIVE_EOF) {
         return std::nullopt;
     }
-    Member member{m_index, memberName(entry), false};
+    auto name = memberName(entry);
+    if (!name) {
+        // Left out, it would be a log missing without a word.
+        const std::string words = libarchiveWords(m_archive.get());
+        return failWith({Problem::DamagedLog,
+                         {},
+                         "member " + std::to_string(m_index + 1) + " has no readable name" +
+                             (words.empty() ? "" : ": " + words)});
+    }
+    Member member{m_index, std::move(*name), false};
     member.isLog = archive_entry_filetype(entry) == AE_IFREG && !archive_entry_hardlink(entry) &&
                    hasLogEnding(member.name);
     m_label = m_path + ":" + member.name;

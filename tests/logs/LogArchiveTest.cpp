@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <clocale>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -192,6 +193,45 @@ TEST_F(LogArchiveTest, MemberNamesAreOnlyLabelsAndNeverPathsOnDisk) {
     ASSERT_FALSE(stale);
     EXPECT_EQ(stale.error().code, Problem::EntryMoved);
     EXPECT_EQ(stale.error().subject, zip.string() + ":../../x.log");
+}
+
+TEST_F(LogArchiveTest, MembersNamedInAnyScriptAreListedTheSameInUtf8WhateverTheLocale) {
+    const std::vector<Member> members = {{"网站.log", "site"},
+                                         {"b.log", "b"},
+                                         {"日志/二月.LOG", "february"},
+                                         {"说明.txt", "no log"}};
+    // The byte order of the names in UTF-8.
+    const std::vector<std::string> expected = {"b.log", "日志/二月.LOG", "网站.log"};
+    const std::pair<std::string, testing::ArchiveFormat> archives[] = {
+        {"flagged.zip", {"zip", "", "hdrcharset=UTF-8"}},
+        // As a Chinese Windows writes it: code page 936 and no UTF-8 flag.
+        {"gbk.zip", {"zip", "", "hdrcharset=CP936"}},
+        {"names.7z", {"7zip", "", ""}},
+    };
+    for (const auto& [name, format] : archives) {
+        testing::writeArchive(folder / name, members, format);
+    }
+    const std::string gbk = folder.readFile("gbk.zip");
+    ASSERT_NE(gbk.find("\xCD\xF8\xD5\xBE.log"), std::string::npos) << "网站 in code page 936";
+    ASSERT_EQ(gbk[7] & 0x08, 0) << "no UTF-8 flag (bit 11 of the flags)";
+    for (const char* locale : {"C", "C.UTF-8", "zh_CN.GB18030"}) {
+        if (!std::setlocale(LC_ALL, locale)) {
+            continue;
+        }
+        for (const auto& [name, format] : archives) {
+            const auto logs = logs::listLogs(at(name));
+            ASSERT_TRUE(logs) << logs.error();
+            EXPECT_EQ(membersOf(*logs), expected) << name << " in " << locale;
+            for (const LogEntry& entry : *logs) {
+                const auto member =
+                    std::find_if(members.begin(), members.end(),
+                                 [&](const Member& m) { return m.name == entry.member; });
+                ASSERT_NE(member, members.end());
+                EXPECT_TRUE(readAll(entry) == member->content) << entry.label();
+            }
+        }
+    }
+    std::setlocale(LC_ALL, "C");
 }
 
 enum class Spoil { None, FlipMiddleByte, CutInHalf, CutLastByte };
