@@ -51,6 +51,7 @@ void MainForm::CmdAnalysis_Click() {
         // A run that did not end with its last chunk drops the unfinished line instead of
         // storing half of it.
         m_run.items.reset();
+        m_run.members.reset();
         m_run.fieldLayout = RunState::standardLayout();
         // A log that turned up in the work folder during a yield stays there with it.
         if (!m_run.keepWorkFolder) {
@@ -130,6 +131,8 @@ RunStep MainForm::analyseChosenLog() {
             return RunStep::Stopped;
         }
     }
+    // Members in the archive's own order are read in one pass.
+    m_run.members.emplace(path);
     for (auto& log : *logs) {
         m_run.log = std::move(log);
         m_run.fieldLayout = RunState::standardLayout();

@@ -63,7 +63,10 @@ RunStep MainForm::FileSplit(const std::string& SourceFile, const std::string& De
     Expected<std::int64_t> chunks;
     if (logs::logKindOf(SourceFile) == logs::LogKind::Plain) {
         chunks = splitter.split(SourceFile, ChunkSize, BufferSize);
-    } else if (auto reader = logs::LogReader::open(log)) {
+    } else if (auto reader =
+                   m_run.members && m_run.members->path() == log.path && log.memberIndex >= 0
+                       ? m_run.members->open(log)
+                       : logs::LogReader::open(log)) {
         chunks = splitter.split(*reader, ChunkSize, BufferSize);
     } else {
         chunks = tl::unexpected(reader.error());

@@ -36,6 +36,11 @@ public:
     LogStream& operator=(LogStream&& other) = delete;
     ~LogStream();
 
+    // The place of the entry in hand among all entries; -1 before the first.
+    std::int64_t index() const { return m_index; }
+    // Whether the stream failed for good.
+    bool failed() const { return m_failure.has_value(); }
+
     // The next entry, ready to be read, or nothing after the last.
     [[nodiscard]] Expected<std::optional<Member>> nextMember();
     // The next bytes of the current entry, valid until the next call; empty at its end, which
