@@ -240,6 +240,13 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
         if (platform.stopSignal()) {
             break;
         }
+        // The window's message for a missing log names none; among several logs the batch says
+        // which one.
+        if (!fs::PathExists(logs[log])) {
+            platform.showMessage(messages::logMissing(logs[log]), kOkOnly, messages::kTitle);
+            status = exit_status::kLogUnreadable;
+            continue;
+        }
         progress.startLog(log);
         runningForm = &form;
         form.TxtrezOveFile.setText(logs[log]);

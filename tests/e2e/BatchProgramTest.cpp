@@ -190,10 +190,15 @@ TEST(BatchProgram, RefusesToRunWithoutADatabase) {
 TEST(BatchProgram, ReportsAMissingLogWithAFailingStatus) {
     testing::TestFolder folder;
     folder.createVisitDatabase();
+    folder.writeFile("there.log", "msnbot\n");
     const auto result =
-        runBatchProgram("--folder " + quoted(folder.path()) + " " + quoted(folder / "no-such.log"));
+        runBatchProgram("--folder " + quoted(folder.path()) + " " + quoted(folder / "no-such.log") +
+                        " " + quoted(folder / "there.log"));
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "Baidu: 0\nGoogle: 0\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 0\n");
+    EXPECT_EQ(result.out, "Baidu: 0\nGoogle: 0\nYahoo: 0\nSogou: 0\nMsn: 1\nAll: 1\n");
+    EXPECT_NE(result.err.find("日志文件不存在：" + (folder / "no-such.log").string()),
+              std::string::npos)
+        << result.err;
 }
 
 TEST(BatchProgram, ExplainsItselfAndRejectsUnknownOptions) {
