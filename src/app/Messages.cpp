@@ -85,6 +85,8 @@ std::string problemReason(Problem problem, const Failure& failure) {
         return "no longer in the archive at its position";
     case Problem::Unexpected:
         return detail;
+    case Problem::GzipTrailingGarbage:
+        return "damaged (trailing garbage after the gzip data)";
     case Problem::InWorkFolder:
         return "工作文件夹" + detail + "在每次分析开始时都会被清空";
     case Problem::Stopped:

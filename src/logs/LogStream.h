@@ -2,7 +2,6 @@
 
 #include "logs/LogArchive.h"
 #include "logs/LogFormat.h"
-#include "logs/LogGzipCheck.h"
 
 #include "platform/Failure.h"
 
@@ -75,7 +74,6 @@ private:
     bool m_encrypted = false;
     bool m_hasData = false;
     bool m_ended = false;
-    std::optional<LogGzipCheck> m_gzip;
 };
 
 } // namespace trawlmeter::logs

@@ -68,6 +68,8 @@ public:
             return "unexpected failure";
         case Problem::InWorkFolder:
             return "inside the work folder";
+        case Problem::GzipTrailingGarbage:
+            return "trailing garbage after the gzip data";
         }
         return "unknown problem";
     }

@@ -50,6 +50,8 @@ enum class Problem {
     // A log, a folder of logs or an archive that lies inside the work folder, which every run
     // empties first (the detail names the work folder).
     InWorkFolder,
+    // Bytes after the last member of a gzip file that are neither a member nor zero padding.
+    GzipTrailingGarbage,
 };
 
 const std::error_category& problemCategory();
