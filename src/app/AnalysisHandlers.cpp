@@ -118,7 +118,7 @@ RunStep MainForm::analyseChosenLog() {
         return RunStep::LogUnreadable;
     }
     // Nothing of an archive is counted unless all of it can be read.
-    if (logs->size() > 1) {
+    if (logs->size() > 1 || !logs::membersCheckThemselves(path)) {
         const auto whole = logs::verifyLogs(path, [this] {
             DoEvents();
             return !m_run.stopRequested;

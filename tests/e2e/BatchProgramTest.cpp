@@ -275,6 +275,27 @@ TEST_F(BatchRun, ALogNamedInsideTheWorkFolderRefusesTheBatchAndNothingThereIsDel
     }
 }
 
+TEST_F(BatchRun, AProgramFolderDeeperThanSqlitesPathLimitStillTakesItsRecords) {
+    stdfs::path deep = folder.path();
+    while (deep.native().size() < 600) {
+        deep /= std::string(60, 'd');
+    }
+    stdfs::create_directories(deep);
+    stdfs::copy_file(folder / "rezOve.mdb", deep / "rezOve.mdb");
+    const auto log = writeLog("access.log", 50'000);
+
+    const auto result =
+        runBatchProgram("--folder " + quoted(deep) + " " + quoted(folder / "access.log"));
+
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, countersOf(log));
+    EXPECT_FALSE(stdfs::exists(deep / "temp"));
+    // Read back where SQLite's own path limit does not reach.
+    stdfs::copy_file(deep / "rezOve.mdb", folder / "copy.mdb");
+    EXPECT_EQ(testing::countRows((folder / "copy.mdb").string(), "msn"), log.crawlerLines[4]);
+    EXPECT_FALSE(stdfs::exists(deep / "rezOve.mdb-wal"));
+}
+
 TEST_F(BatchRun, AStaleWriteProtectedChunkIsRemovedAndNotCounted) {
     stdfs::create_directory(folder / "temp");
     folder.writeFile("temp/rezOve.000", "msnbot left by a killed run\n");
