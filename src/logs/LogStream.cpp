@@ -61,9 +61,15 @@ void enableFormat(archive* handle, const LogFormat& format) {
 // most tools outside Windows, and the code page of a Chinese Windows (936) from the tools on
 // it, whose bytes are hardly ever UTF-8 by chance. Bytes of neither are kept as they are: the
 // name is a label, and the messages show odd bytes escaped. Nothing when there is no name.
+// Where libarchive gives no UTF-8 (it does not on Windows) its wide name is the Unicode one.
 std::optional<std::string> memberName(archive_entry* entry) {
     if (const char* unicode = archive_entry_pathname_utf8(entry)) {
         return unicode;
+    }
+    if (const wchar_t* wide = archive_entry_pathname_w(entry)) {
+        if (auto converted = text::utf8FromWide(wide)) {
+            return converted;
+        }
     }
     const char* raw = archive_entry_pathname(entry);
     if (!raw) {

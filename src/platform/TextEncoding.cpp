@@ -72,6 +72,42 @@ bool isUtf8(std::string_view bytes) {
     return true;
 }
 
+std::optional<std::string> utf8FromWide(std::wstring_view wide) {
+    std::string out;
+    out.reserve(wide.size() * 3);
+    for (std::size_t at = 0; at < wide.size(); ++at) {
+        auto code = static_cast<std::uint32_t>(wide[at]);
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (code >= 0xd800 && code <= 0xdbff && at + 1 < wide.size()) {
+                const auto low = static_cast<std::uint32_t>(wide[at + 1]);
+                if (low >= 0xdc00 && low <= 0xdfff) {
+                    code = 0x10000 + ((code - 0xd800) << 10) + (low - 0xdc00);
+                    ++at;
+                }
+            }
+        }
+        if ((code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff) {
+            return std::nullopt;
+        }
+        if (code < 0x80) {
+            out += static_cast<char>(code);
+        } else if (code < 0x800) {
+            out += static_cast<char>(0xc0 | code >> 6);
+            out += static_cast<char>(0x80 | (code & 0x3f));
+        } else if (code < 0x10000) {
+            out += static_cast<char>(0xe0 | code >> 12);
+            out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+            out += static_cast<char>(0x80 | (code & 0x3f));
+        } else {
+            out += static_cast<char>(0xf0 | code >> 18);
+            out += static_cast<char>(0x80 | ((code >> 12) & 0x3f));
+            out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
+            out += static_cast<char>(0x80 | (code & 0x3f));
+        }
+    }
+    return out;
+}
+
 std::optional<std::string> utf8FromCodePage936(std::string_view bytes) {
     const iconv_t converter = iconv_open("UTF-8", "CP936");
     if (converter == reinterpret_cast<iconv_t>(-1)) {

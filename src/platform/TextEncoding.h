@@ -26,6 +26,10 @@ private:
 // Whether `bytes` are well-formed UTF-8 (ASCII is).
 bool isUtf8(std::string_view bytes);
 
+// A wide string of the system (UTF-32 here, UTF-16 where wchar_t has 16 bits) as UTF-8; nothing
+// when it holds no valid character sequence.
+std::optional<std::string> utf8FromWide(std::wstring_view wide);
+
 // `bytes` read as the code page of a Chinese Windows (936, GBK) and written as UTF-8; nothing
 // when they are not text of that code page.
 std::optional<std::string> utf8FromCodePage936(std::string_view bytes);
