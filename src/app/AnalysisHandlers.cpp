@@ -36,11 +36,17 @@ void MainForm::CmdAnalysis_Click() {
     m_run.stopRequested = false;
     m_run.fieldLayout = RunState::standardLayout();
     m_run.itemsCounted = 0;
+    m_run.keepWorkFolder = false;
 
+    // A log in the work folder is refused before anything there is touched.
+    RunStep outcome = refuseInWorkFolder(TxtrezOveFile.Text());
     // One run at a time per program folder, across processes: a second one touches nothing.
-    auto lock = FolderLock::tryLock(programFolder());
-    RunStep outcome = RunStep::Failed;
-    if (!lock) {
+    auto lock = outcome == RunStep::Done ? FolderLock::tryLock(programFolder())
+                                         : Expected<FolderLock>(fail(Problem::InWorkFolder));
+    if (outcome != RunStep::Done) {
+        // Said so already.
+    } else if (!lock) {
+        outcome = RunStep::Failed;
         tell(lock.error().code == std::errc::resource_unavailable_try_again
                  ? messages::kAnotherRun
                  : messages::workFolderUnusable(lock.error()),
@@ -50,10 +56,14 @@ void MainForm::CmdAnalysis_Click() {
         // A run that did not end with its last chunk drops the unfinished line instead of
         // storing half of it.
         m_run.items.reset();
+        m_run.members.reset();
         m_run.fieldLayout = RunState::standardLayout();
-        Label2.setCaption(messages::kChunksDeleted);
-        // What will not go (a write-protected chunk) stays for the next run to remove.
-        (void)CmdDeleteTemp_Click();
+        // A log that turned up in the work folder during a yield stays there with it.
+        if (!m_run.keepWorkFolder) {
+            Label2.setCaption(messages::kChunksDeleted);
+            // What will not go (a write-protected chunk) stays for the next run to remove.
+            (void)CmdDeleteTemp_Click();
+        }
     }
     // A missing log ends the run as the split command reported it, with nothing to analyse.
     const bool finished = outcome == RunStep::Done || outcome == RunStep::LogMissing;
@@ -124,7 +134,7 @@ RunStep MainForm::analyseChosenLog() {
         return RunStep::LogUnreadable;
     }
     // Nothing of an archive is counted unless all of it can be read.
-    if (logs->size() > 1) {
+    if (logs->size() > 1 || !logs::membersCheckThemselves(path)) {
         const auto whole = logs::verifyLogs(path, [this] {
             DoEvents();
             return !m_run.stopRequested;
@@ -137,6 +147,8 @@ RunStep MainForm::analyseChosenLog() {
             return RunStep::Stopped;
         }
     }
+    // Members in the archive's own order are read in one pass.
+    m_run.members.emplace(path);
     for (auto& log : *logs) {
         m_run.log = std::move(log);
         m_run.fieldLayout = RunState::standardLayout();

@@ -105,6 +105,10 @@ public:
                       std::int32_t ChunkSize, std::int32_t BufferSize,
                       FinishMessage ShowFinishMessage);
 
+    // Refuses a log, a folder of logs or an archive that lies inside the work folder, which a
+    // run empties before it splits: the failure names it (app/WorkFolderHandlers.cpp).
+    [[nodiscard]] Expected<void> outsideWorkFolder(const std::string& path) const;
+
     // The analysis run and the chunk scanner (app/AnalysisHandlers.cpp).
     void CmdAnalysis_Click();
     RunStep ScanLogChunk(const std::string& name);
@@ -148,6 +152,8 @@ private:
     // A message box with the run's title and an OK button, made from `failure` when there is
     // one.
     void tell(const std::string& prompt, std::optional<Failure> failure = std::nullopt);
+    // Done, or LogUnreadable after saying that `path` lies inside the work folder.
+    RunStep refuseInWorkFolder(const std::string& path);
     // The visit export of engine `engine` (its place in kCrawlerEngines).
     VisitExport exportVisit(std::size_t engine);
     // Holds the database for the run and hands its writes to a thread of their own.

@@ -2,6 +2,8 @@
 
 #include "platform/Problem.h"
 
+#include <cstdint>
+
 namespace trawlmeter::messages {
 namespace {
 
@@ -12,9 +14,9 @@ constexpr std::string_view kStoppedRecordsKept = "，分析已停止；之前的
 std::string withReason(std::string_view lead, std::string_view what, std::string_view reason,
                        std::string_view tail = "") {
     std::string text(lead);
-    text += what;
+    text += shown(what);
     text += "（";
-    text += reason;
+    text += shown(reason);
     text += "）";
     text += tail;
     return text;
@@ -92,6 +94,10 @@ std::string problemReason(Problem problem, const Failure& failure) {
     case Problem::TextsNotKeptAsRead:
         return "the database keeps its texts as " + detail +
                ", which changes the bytes of a line that is not UTF-8";
+    case Problem::GzipTrailingGarbage:
+        return "damaged (trailing garbage after the gzip data)";
+    case Problem::InWorkFolder:
+        return "工作文件夹" + detail + "在每次分析开始时都会被清空";
     case Problem::Stopped:
         break;
     }
@@ -99,6 +105,64 @@ std::string problemReason(Problem problem, const Failure& failure) {
 }
 
 } // namespace
+
+std::string shown(std::string_view text) {
+    constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    const auto escapeByte = [&](unsigned char byte) {
+        out += "\\x";
+        out += kHex[byte >> 4];
+        out += kHex[byte & 0xf];
+    };
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        if (lead < 0x80) {
+            if (lead < 0x20 || lead == 0x7f) {
+                escapeByte(lead);
+            } else {
+                out += static_cast<char>(lead);
+            }
+            ++at;
+            continue;
+        }
+        const std::size_t length = (lead & 0xe0) == 0xc0   ? 2
+                                   : (lead & 0xf0) == 0xe0 ? 3
+                                   : (lead & 0xf8) == 0xf0 ? 4
+                                                           : 0;
+        std::uint32_t code = length == 2 ? lead & 0x1fU : length == 3 ? lead & 0x0fU : lead & 0x07U;
+        bool whole = length != 0 && at + length <= text.size();
+        for (std::size_t next = 1; whole && next < length; ++next) {
+            const auto part = static_cast<unsigned char>(text[at + next]);
+            whole = (part & 0xc0) == 0x80;
+            code = code << 6 | (part & 0x3fU);
+        }
+        const std::uint32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+        if (!whole || code < least || (code >= 0xd800 && code <= 0xdfff) || code > 0x10ffff) {
+            escapeByte(lead);
+            ++at;
+            continue;
+        }
+        const bool control = code <= 0x9f || code == 0x61c || code == 0x200e || code == 0x200f ||
+                             (code >= 0x202a && code <= 0x202e) ||
+                             (code >= 0x2066 && code <= 0x2069);
+        if (control) {
+            out += "\\u";
+            for (int shift = 12; shift >= 0; shift -= 4) {
+                out += kHex[(code >> shift) & 0xf];
+            }
+        } else {
+            out.append(text.substr(at, length));
+        }
+        at += length;
+    }
+    return out;
+}
+
+std::string logMissing(std::string_view path) {
+    return "日志文件不存在：" + shown(path);
+}
 
 std::string splitDone(std::string_view chunkCount) {
     return "分割完成，共分成 " + std::string(chunkCount) + " 个临时日志文件";
@@ -126,6 +190,11 @@ std::string workFolderUnusable(const Failure& failure) {
 std::string logUnreadable(const Failure& failure, EarlierRecords earlier) {
     return withReason("无法读取日志文件：", failure.subject, reason(failure),
                       earlier == EarlierRecords::Kept ? kStoppedRecordsKept : "");
+}
+
+std::string logInWorkFolder(const Failure& failure) {
+    return withReason("日志位于工作文件夹中，不能分析：", failure.subject, reason(failure),
+                      "，请先把它移到别处，分析未进行");
 }
 
 std::string splitFailed(std::string_view folder, const Failure& failure, EarlierRecords earlier) {
@@ -170,7 +239,7 @@ std::string reportFailed(const Failure& failure, std::string_view database) {
 }
 
 std::string reportNotOpened(std::string_view path) {
-    return "爬虫报告已保存到" + std::string(path) + "，但无法打开浏览器显示它";
+    return "爬虫报告已保存到" + shown(path) + "，但无法打开浏览器显示它";
 }
 
 } // namespace trawlmeter::messages

@@ -38,9 +38,19 @@ std::string reason(const Failure& failure);
 // are kept.
 enum class EarlierRecords { None, Kept };
 
+// A name as a message shows it: control characters (C0, DEL, C1), the controls that turn the
+// direction of text, and bytes that are no UTF-8 are written as \xNN or \uNNNN, so a name can
+// neither move the cursor, clear a terminal, forge a line of its own nor reverse what follows;
+// every other character, Chinese included, stays as it is. Every message goes through it.
+std::string shown(std::string_view text);
+
 // "LEAD SUBJECT（REASON）TAIL": each message names what failed and why.
 std::string workFolderUnusable(const Failure& failure);
 std::string logUnreadable(const Failure& failure, EarlierRecords earlier = EarlierRecords::None);
+// The batch's word for one of several logs that does not exist (the window keeps kLogMissing).
+std::string logMissing(std::string_view path);
+// A log inside the work folder, which every run empties first: nothing is analysed.
+std::string logInWorkFolder(const Failure& failure);
 // Names the work folder the chunks were being written to.
 std::string splitFailed(std::string_view folder, const Failure& failure,
                         EarlierRecords earlier = EarlierRecords::None);

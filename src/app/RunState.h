@@ -2,6 +2,7 @@
 
 #include "analysis/ChunkItems.h"
 #include "logs/LogArchive.h"
+#include "logs/LogReader.h"
 #include "analysis/FieldLayout.h"
 #include "store/VisitWriter.h"
 
@@ -37,6 +38,10 @@ struct RunState {
     // The member of an archive, or the compressed log, that the split reads; nothing for a plain
     // log.
     std::optional<logs::LogEntry> log;
+    // The archive whose members the run reads, opened once for all of them.
+    std::optional<logs::MemberWalk> members;
+    // Set when the log lies inside the work folder: the run leaves the folder where it is.
+    bool keepWorkFolder = false;
 
     static std::shared_ptr<const analysis::FieldLayout> standardLayout() {
         return std::make_shared<const analysis::FieldLayout>(analysis::FieldLayout::standard());

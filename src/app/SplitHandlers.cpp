@@ -36,12 +36,21 @@ RunStep MainForm::prepareSplit() {
         tell(messages::kLogMissing);
         return RunStep::LogMissing;
     }
+    // Emptying the work folder would delete a log that lies in it before it is read.
+    if (const RunStep outside = refuseInWorkFolder(TxtrezOveFile.Text());
+        outside != RunStep::Done) {
+        return outside;
+    }
     Label2.setCaption(messages::kSplitting);
     if (const RunStep prepared = CmdCreateTemp_Click(); prepared != RunStep::Done) {
         return prepared;
     }
     DoEvents();
-    return m_run.stopRequested ? RunStep::Stopped : RunStep::Done;
+    if (m_run.stopRequested) {
+        return RunStep::Stopped;
+    }
+    // A log chosen inside the yield may lie in the work folder the run removes when it ends.
+    return refuseInWorkFolder(TxtrezOveFile.Text());
 }
 
 logs::LogEntry MainForm::logToCut(const std::string& source) const {
@@ -57,7 +66,11 @@ Expected<split::ChunkCutter> MainForm::openCut(const std::string& source,
         return split::ChunkCutter::ofFile(source, destination, m_ports.fileWrites, chunkBuffers,
                                           bufferBytes);
     }
-    auto reader = logs::LogReader::open(logToCut(source));
+    const logs::LogEntry log = logToCut(source);
+    // The members of the archive in hand are read through its one opening.
+    auto reader = m_run.members && m_run.members->path() == log.path && log.memberIndex >= 0
+                      ? m_run.members->open(log)
+                      : logs::LogReader::open(log);
     if (!reader) {
         return tl::unexpected(reader.error());
     }

@@ -37,7 +37,8 @@ constexpr const char* kExitStatuses =
     "\nExit status:\n"
     "  0        every log was analysed\n"
     "  1        a log was missing or could not be read (the others were analysed)\n"
-    "  2        the database is missing or unusable, or the arguments are wrong\n"
+    "  2        the database is missing or unusable, or the arguments are wrong (a log lies\n"
+    "           in the work folder DIR/temp: nothing was analysed)\n"
     "  3        a run stopped on a failure (work folder unusable, another run active in the\n"
     "           folder, disk full, database write failed, out of memory; later logs were not\n"
     "           analysed), the report could not be written, or standard output or standard\n"
@@ -198,6 +199,29 @@ ExpandedLogs expandLogs(const std::vector<std::string>& arguments, MessageBoxPor
     return expanded;
 }
 
+// Every run empties the work folder first, so a log, folder or archive named inside it would be
+// gone before it is read, and emptying it for the others would delete it too: the whole batch is
+// refused before anything is touched, each such name reported.
+bool everyLogOutsideTheWorkFolder(const std::vector<std::string>& arguments,
+                                  const std::vector<std::string>& logs, const MainForm& form,
+                                  MessageBoxPort& messageBox) {
+    // The logs of a folder named are checked only once the folder passed: links among them.
+    for (const auto* names : {&arguments, &logs}) {
+        bool outside = true;
+        for (const auto& name : *names) {
+            if (auto checked = form.outsideWorkFolder(name); !checked) {
+                messageBox.showMessage(messages::logInWorkFolder(checked.error()), kOkOnly,
+                                       messages::kTitle);
+                outside = false;
+            }
+        }
+        if (!outside) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int runBatch(const std::vector<std::string>& arguments, const std::string& defaultFolder,
@@ -231,6 +255,10 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
         return exit_status::kUnusableDatabaseOrArguments;
     }
     const auto [logs, everyFolderRead] = expandLogs(parsed.logs, platform);
+    if (!everyLogOutsideTheWorkFolder(parsed.logs, logs, form, platform)) {
+        (void)form.Form_Unload();
+        return exit_status::kUnusableDatabaseOrArguments;
+    }
     int status = everyFolderRead ? exit_status::kFinished : exit_status::kLogUnreadable;
     progress.setLogCount(logs.size());
     for (std::size_t log = 0; log < logs.size(); ++log) {
@@ -238,6 +266,13 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
         platform.takeStopSignal();
         if (platform.stopSignal() || platform.errorStreamFailure()) {
             break;
+        }
+        // The window's message for a missing log names none; among several logs the batch says
+        // which one.
+        if (!fs::PathExists(logs[log])) {
+            platform.showMessage(messages::logMissing(logs[log]), kOkOnly, messages::kTitle);
+            status = exit_status::kLogUnreadable;
+            continue;
         }
         progress.startLog(log);
         runningForm = &form;

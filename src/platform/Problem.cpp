@@ -70,6 +70,10 @@ public:
             return "the table ignored the record";
         case Problem::TextsNotKeptAsRead:
             return "the database does not keep texts byte for byte";
+        case Problem::InWorkFolder:
+            return "inside the work folder";
+        case Problem::GzipTrailingGarbage:
+            return "trailing garbage after the gzip data";
         }
         return "unknown problem";
     }

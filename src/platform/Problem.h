@@ -52,6 +52,11 @@ enum class Problem {
     // log has them (its texts are UTF-16; the detail names the encoding).
     RecordIgnored,
     TextsNotKeptAsRead,
+    // A log, a folder of logs or an archive that lies inside the work folder, which every run
+    // empties first (the detail names the work folder).
+    InWorkFolder,
+    // Bytes after the last member of a gzip file that are neither a member nor zero padding.
+    GzipTrailingGarbage,
 };
 
 const std::error_category& problemCategory();

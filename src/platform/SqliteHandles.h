@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/Failure.h"
+#include "platform/File.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -52,6 +53,8 @@ public:
 
 private:
     sqlite3* m_handle = nullptr;
+    // The folder of a database whose path is too long for SQLite, opened by its short name.
+    File m_folder;
 };
 
 class Statement {

@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 #include "app/Messages.h"
+#include "platform/Problem.h"
 #include "support/ArchiveWriter.h"
 #include "support/FakePlatform.h"
 #include "support/FaultyVfs.h"
@@ -230,6 +231,42 @@ TEST_F(AnalysisRun, RemovesWhatAnInterruptedRunLeftAndCountsOnlyTheNewLog) {
     EXPECT_FALSE(stdfs::exists(workFolder()));
     EXPECT_EQ(folder.readFile("outside/msn.txt"), "msn msn msn\n");
     EXPECT_EQ(form.lastRunOutcome(), RunStep::Done);
+}
+
+TEST_F(AnalysisRun, ALogInsideTheWorkFolderIsRefusedAndKeptThoughChosenDuringTheYield) {
+    chooseGeneratedLog(20'000);
+    stdfs::create_directory(workFolder());
+    folder.writeFile("temp/mine.log", "msnbot mine\n");
+    stdfs::create_directory_symlink(folder.path(), folder / "above");
+    const std::string inside = (folder / "above/sub/../temp/mine.log").string();
+    stdfs::create_directory(folder / "sub");
+    form.TxtrezOveFile.setText(inside);
+
+    form.CmdAnalysis_Click();
+
+    ASSERT_EQ(platform.messages.size(), 1u);
+    ASSERT_TRUE(form.shownFailure());
+    EXPECT_EQ(form.shownFailure()->code, Problem::InWorkFolder);
+    EXPECT_EQ(form.shownFailure()->subject, inside);
+    EXPECT_EQ(platform.messages[0].prompt, messages::logInWorkFolder(*form.shownFailure()));
+    EXPECT_EQ(form.Label3.Caption(), "分析未完成");
+    EXPECT_EQ(folder.readFile("temp/mine.log"), "msnbot mine\n");
+
+    // Chosen while the split yields, after the work folder was emptied: refused, and the run's
+    // clean-up leaves it where it is.
+    form.TxtrezOveFile.setText((folder / "access.log").string());
+    bool chosen = false;
+    platform.onYield = [&] {
+        if (!chosen) {
+            chosen = true;
+            folder.writeFile("temp/late.log", "msnbot late\n");
+            form.TxtrezOveFile.setText((workFolder() / "late.log").string());
+        }
+    };
+    form.CmdAnalysis_Click();
+    EXPECT_EQ(form.shownFailure()->code, Problem::InWorkFolder);
+    EXPECT_EQ(folder.readFile("temp/late.log"), "msnbot late\n");
+    EXPECT_EQ(form.TxtLineCnt.Text(), "0");
 }
 
 TEST_F(AnalysisRun, ASecondRunOnTheSameFolderStopsAtOnceAndTouchesNothing) {

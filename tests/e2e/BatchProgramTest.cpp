@@ -220,10 +220,15 @@ TEST(BatchProgram, RefusesToRunWithoutADatabase) {
 TEST(BatchProgram, ReportsAMissingLogWithAFailingStatus) {
     testing::TestFolder folder;
     folder.createVisitDatabase();
+    folder.writeFile("there.log", "msnbot\n");
     const auto result =
-        runBatchProgram("--folder " + quoted(folder.path()) + " " + quoted(folder / "no-such.log"));
+        runBatchProgram("--folder " + quoted(folder.path()) + " " + quoted(folder / "no-such.log") +
+                        " " + quoted(folder / "there.log"));
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "Baidu: 0\nGoogle: 0\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 0\n");
+    EXPECT_EQ(result.out, "Baidu: 0\nGoogle: 0\nYahoo: 0\nSogou: 0\nMsn: 1\nAll: 1\n");
+    EXPECT_NE(result.err.find("日志文件不存在：" + (folder / "no-such.log").string()),
+              std::string::npos)
+        << result.err;
 }
 
 TEST(BatchProgram, ExplainsItselfAndRejectsUnknownOptions) {
@@ -269,6 +274,56 @@ TEST_F(BatchRun, ALinkAsTheWorkFolderStopsTheRunAndWhatItPointsToSurvives) {
     EXPECT_EQ(folder.readFile("elsewhere/keep.txt"), "keep");
     EXPECT_TRUE(stdfs::is_symlink(folder / "temp"));
     EXPECT_EQ(storedRecords(), 0);
+}
+
+TEST_F(BatchRun, ALogNamedInsideTheWorkFolderRefusesTheBatchAndNothingThereIsDeleted) {
+    writeLog("access.log", 20'000);
+    stdfs::create_directories(folder / "temp/sub");
+    folder.writeFile("temp/mine.log", "msnbot mine\n");
+    folder.writeFile("temp/sub/other.log", "msnbot other\n");
+    folder.writeFile("temp/rezOve.000", "left by a killed run\n");
+    stdfs::create_directory_symlink(folder.path(), folder / "above");
+    stdfs::create_directory(folder / "links");
+    stdfs::create_symlink(folder / "temp/sub/other.log", folder / "links/linked.log");
+    // Relative to the folder the batch runs in, through "..", through a link to a folder above
+    // the work folder, the work folder itself or one inside it, and a link to a log inside it
+    // among the logs of an ordinary folder.
+    const std::string spellings[] = {"temp/mine.log",
+                                     "sub/../temp/./mine.log",
+                                     quoted(folder / "above/temp/sub/other.log"),
+                                     "temp/",
+                                     quoted(folder / "above/temp/sub"),
+                                     "links"};
+    for (const auto& spelling : spellings) {
+        const auto result = runBatchProgram(arguments("access.log " + spelling), folder.path());
+        EXPECT_EQ(result.status, 2) << spelling;
+        EXPECT_NE(result.err.find("日志位于工作文件夹中"), std::string::npos) << result.err;
+        EXPECT_EQ(folder.readFile("temp/mine.log"), "msnbot mine\n");
+        EXPECT_EQ(folder.readFile("temp/sub/other.log"), "msnbot other\n");
+        EXPECT_EQ(folder.readFile("temp/rezOve.000"), "left by a killed run\n");
+        EXPECT_EQ(storedRecords(), 0) << spelling;
+    }
+}
+
+TEST_F(BatchRun, AProgramFolderDeeperThanSqlitesPathLimitStillTakesItsRecords) {
+    stdfs::path deep = folder.path();
+    while (deep.native().size() < 600) {
+        deep /= std::string(60, 'd');
+    }
+    stdfs::create_directories(deep);
+    stdfs::copy_file(folder / "rezOve.mdb", deep / "rezOve.mdb");
+    const auto log = writeLog("access.log", 50'000);
+
+    const auto result =
+        runBatchProgram("--folder " + quoted(deep) + " " + quoted(folder / "access.log"));
+
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, countersOf(log));
+    EXPECT_FALSE(stdfs::exists(deep / "temp"));
+    // Read back where SQLite's own path limit does not reach.
+    stdfs::copy_file(deep / "rezOve.mdb", folder / "copy.mdb");
+    EXPECT_EQ(testing::countRows((folder / "copy.mdb").string(), "msn"), log.crawlerLines[4]);
+    EXPECT_FALSE(stdfs::exists(deep / "rezOve.mdb-wal"));
 }
 
 TEST_F(BatchRun, AStaleWriteProtectedChunkIsRemovedAndNotCounted) {
