@@ -7,6 +7,7 @@
 #include "platform/FolderLock.h"
 #include "platform/Problem.h"
 #include "split/ChunkNames.h"
+#include "store/OtherCrawlersTable.h"
 
 #include <utility>
 
@@ -63,6 +64,12 @@ RunStep MainForm::analyseWithTheDatabaseHeld() {
     if (!VisitDb) {
         const Failure noDatabase{Problem::NoDatabase, {}, {}};
         tell(messages::databaseWriteFailed(noDatabase), noDatabase);
+        return RunStep::Failed;
+    }
+    // A database of an earlier version gains the other crawlers' table at its first run, in a
+    // commit of its own before the run's writes.
+    if (auto made = store::makeOtherCrawlersTable(*VisitDb); !made) {
+        tell(messages::databaseWriteFailed(made.error()), made.error());
         return RunStep::Failed;
     }
     if (auto locked = VisitDb->beginRunWrites(); !locked) {

@@ -83,6 +83,9 @@ std::string problemReason(Problem problem, const Failure& failure) {
         return "no longer in the archive at its position";
     case Problem::Unexpected:
         return detail;
+    case Problem::NotATable:
+        return quoted(failure.subject) + (detail.starts_with('i') ? " is an " : " is a ") + detail +
+               ", not a table";
     case Problem::Stopped:
         break;
     }

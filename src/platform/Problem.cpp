@@ -66,6 +66,8 @@ public:
             return "no longer at its place in the archive";
         case Problem::Unexpected:
             return "unexpected failure";
+        case Problem::NotATable:
+            return "the name is held by something other than a table";
         }
         return "unknown problem";
     }

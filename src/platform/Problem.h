@@ -47,6 +47,9 @@ enum class Problem {
     EntryMoved,
     // An exception the program did not expect; the detail holds its words.
     Unexpected,
+    // The store: a name a table needs is held by something else (the detail says what: a view,
+    // an index, a trigger).
+    NotATable,
 };
 
 const std::error_category& problemCategory();
