@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 
+#include "analysis/LineCutter.h"
 #include "app/CrawlerEngines.h"
 #include "app/Messages.h"
 #include "logs/LogArchive.h"
@@ -8,6 +9,7 @@
 #include "platform/Problem.h"
 #include "split/ChunkNames.h"
 #include "store/OtherCrawlersTable.h"
+#include "store/VisitColumns.h"
 
 #include <utility>
 
@@ -15,6 +17,9 @@ namespace trawlmeter {
 namespace {
 
 constexpr std::string_view kFieldsDirective = "#Fields:";
+// The field other crawlers are found by.
+constexpr std::size_t kUserAgentField = 10;
+static_assert(analysis::kW3cFields[kUserAgentField] == "cs(User-Agent)");
 
 // A scanned chunk whose records the writer commits while the next chunk is scanned.
 struct CommittingChunk {
@@ -72,12 +77,24 @@ RunStep MainForm::analyseWithTheDatabaseHeld() {
         tell(messages::databaseWriteFailed(made.error()), made.error());
         return RunStep::Failed;
     }
+    if (!m_run.otherCrawlers) {
+        auto catalogue = crawlers::CrawlerCatalogue::shipped();
+        auto matcher = catalogue ? crawlers::CrawlerMatcher::build(std::move(*catalogue))
+                                 : tl::unexpected(catalogue.error());
+        if (!matcher) {
+            tell(messages::crawlerListUnusable(matcher.error()), matcher.error());
+            return RunStep::Failed;
+        }
+        m_run.otherCrawlers = std::move(*matcher);
+    }
     if (auto locked = VisitDb->beginRunWrites(); !locked) {
         tell(messages::databaseWriteFailed(locked.error()), locked.error());
         return RunStep::Failed;
     }
     m_run.tables.clear();
-    for (const auto table : kCrawlerTables) {
+    std::vector<std::string_view> tables(kCrawlerTables.begin(), kCrawlerTables.end());
+    tables.push_back(store::kOtherCrawlersTable);
+    for (const auto table : tables) {
         auto opened = VisitDb->OpenRecordset(table);
         if (!opened) {
             tell(messages::databaseWriteFailed(opened.error()), opened.error());
@@ -250,11 +267,51 @@ RunStep MainForm::scanItem(const analysis::Item& item) {
             }
             return abandonVisits(stored.error());
         }
+    } else if (m_run.writer && !item.text.starts_with('#')) {
+        // Other crawlers are looked for during a run, which holds their table.
+        if (const RunStep other = scanForOtherCrawler(item.text); other != RunStep::Done) {
+            return other;
+        }
     }
     raiseCounter(TxtLineCnt);
     ++m_run.itemsCounted;
     DoEvents();
     return m_run.stopRequested ? RunStep::Stopped : RunStep::Done;
+}
+
+RunStep MainForm::scanForOtherCrawler(std::string_view item) {
+    const auto piece = m_run.fieldLayout->pieceOfField(kUserAgentField);
+    if (!piece) {
+        return RunStep::Done;
+    }
+    std::optional<std::string_view> userAgent;
+    std::size_t at = 0;
+    analysis::forEachPiece(item, [&](std::string_view text) {
+        if (at++ == *piece) {
+            userAgent = text;
+            return false;
+        }
+        return true;
+    });
+    if (!userAgent || userAgent->empty() || *userAgent == "-") {
+        return RunStep::Done;
+    }
+    const auto crawler = m_run.otherCrawlers->match(*userAgent);
+    if (!crawler) {
+        // The line might be a crawler's visit that would go unstored.
+        m_run.items.reset();
+        rollbackVisits();
+        tell(messages::crawlerSearchFailed(crawler.error()), crawler.error());
+        return RunStep::Failed;
+    }
+    if (*crawler == nullptr) {
+        return RunStep::Done;
+    }
+    if (auto stored = exportOtherCrawler(item, (*crawler)->name); !stored) {
+        return abandonVisits(stored.error());
+    }
+    ++m_otherCrawlerVisits;
+    return RunStep::Done;
 }
 
 RunStep MainForm::finishLog() {
@@ -299,7 +356,11 @@ RunStep MainForm::abandonVisits(const Failure& failure) {
     if (const auto lost = m_run.writer ? m_run.writer->lostVisits() : std::nullopt) {
         lowerCounter(TxtLineCnt, m_run.itemsCounted - lost->sequence);
         for (const std::size_t table : lost->droppedTables) {
-            lowerCounter(this->*kCrawlerEngines[table].counter, 1);
+            if (table == kOtherCrawlersPlace) {
+                --m_otherCrawlerVisits;
+            } else {
+                lowerCounter(this->*kCrawlerEngines[table].counter, 1);
+            }
         }
         m_run.itemsCounted = lost->sequence;
         TxtContent.setText(lost->item);

@@ -139,6 +139,17 @@ std::string databaseCloseFailed(const Failure& failure) {
     return withReason("无法写入rezOve.mdb数据库", "", reason(failure), "，最后写入的记录没有保存");
 }
 
+std::string crawlerListUnusable(const Failure& failure) {
+    return withReason("无法使用已知爬虫列表：", failure.subject,
+                      failure.detail.empty() ? reason(failure) : failure.detail, "，分析未进行");
+}
+
+std::string crawlerSearchFailed(const Failure& failure) {
+    return withReason("无法在日志行中查找已知爬虫：", failure.subject,
+                      failure.detail.empty() ? reason(failure) : failure.detail,
+                      "，分析已停止；之前的记录已保存");
+}
+
 std::string reportFailed(const Failure& failure, std::string_view database) {
     std::string why;
     if (failure.code == Problem::NoSuchTable) {
