@@ -10,7 +10,10 @@
 #include "split/ChunkNames.h"
 #include "split/ChunkPlan.h"
 #include "split/CutAhead.h"
+#include "store/OtherCrawlersTable.h"
+#include "store/VisitColumns.h"
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -18,6 +21,9 @@ namespace trawlmeter {
 namespace {
 
 constexpr std::string_view kFieldsDirective = "#Fields:";
+// The field other crawlers are found by.
+constexpr std::size_t kUserAgentField = 10;
+static_assert(analysis::kW3cFields[kUserAgentField] == "cs(User-Agent)");
 
 // A scanned chunk whose records the writer commits while the next chunk is scanned.
 struct CommittingChunk {
@@ -80,12 +86,30 @@ RunStep MainForm::analyseWithTheDatabaseHeld() {
         tell(messages::databaseWriteFailed(noDatabase), noDatabase);
         return RunStep::Failed;
     }
+    // A database of an earlier version gains the other crawlers' table at its first run, in a
+    // commit of its own before the run's writes.
+    if (auto made = store::makeOtherCrawlersTable(*VisitDb); !made) {
+        tell(messages::databaseWriteFailed(made.error()), made.error());
+        return RunStep::Failed;
+    }
+    if (!m_run.otherCrawlers) {
+        auto catalogue = crawlers::CrawlerCatalogue::shipped();
+        auto matcher = catalogue ? crawlers::CrawlerMatcher::build(std::move(*catalogue))
+                                 : tl::unexpected(catalogue.error());
+        if (!matcher) {
+            tell(messages::crawlerListUnusable(matcher.error()), matcher.error());
+            return RunStep::Failed;
+        }
+        m_run.otherCrawlers = std::move(*matcher);
+    }
     if (auto locked = VisitDb->beginRunWrites(); !locked) {
         tell(messages::databaseWriteFailed(locked.error()), locked.error());
         return RunStep::Failed;
     }
     m_run.tables.clear();
-    for (const auto table : kCrawlerTables) {
+    std::vector<std::string_view> tables(kCrawlerTables.begin(), kCrawlerTables.end());
+    tables.push_back(store::kOtherCrawlersTable);
+    for (const auto table : tables) {
         auto opened = VisitDb->OpenRecordset(table);
         if (!opened) {
             tell(messages::databaseWriteFailed(opened.error()), opened.error());
@@ -299,11 +323,63 @@ RunStep MainForm::scanItem(const analysis::Item& item) {
             }
             return abandonVisits(stored.error());
         }
+    } else if (m_run.writer && !item.text.starts_with('#')) {
+        // Other crawlers are looked for during a run, which holds their table.
+        if (const RunStep other = scanForOtherCrawler(item.text); other != RunStep::Done) {
+            return other;
+        }
     }
     raiseCounter(TxtLineCnt);
     ++m_run.itemsCounted;
     DoEvents();
     return m_run.stopRequested ? RunStep::Stopped : RunStep::Done;
+}
+
+RunStep MainForm::scanForOtherCrawler(std::string_view item) {
+    const auto piece = m_run.fieldLayout->pieceOfField(kUserAgentField);
+    if (!piece) {
+        return RunStep::Done;
+    }
+    // The pieces as analysis::forEachPiece cuts them, found by the library's searches for
+    // spaces: nearly every line comes here, and a byte-by-byte walk cost more than the look-up.
+    // The user agent sits near the end of a line, so the spaces after it are fewer to pass.
+    const auto spaces = static_cast<std::size_t>(std::count(item.begin(), item.end(), ' '));
+    if (*piece > spaces) {
+        return RunStep::Done;
+    }
+    std::size_t start = 0;
+    std::size_t end = item.size();
+    if (spaces - *piece < *piece) {
+        for (std::size_t after = 0; after < spaces - *piece; ++after) {
+            end = item.rfind(' ', end - 1);
+        }
+        start = item.rfind(' ', end - 1) + 1;
+    } else {
+        for (std::size_t before = 0; before < *piece; ++before) {
+            start = item.find(' ', start) + 1;
+        }
+        end = std::min(item.find(' ', start), item.size());
+    }
+    const std::string_view userAgent = item.substr(start, end - start);
+    if (userAgent.empty() || userAgent == "-") {
+        return RunStep::Done;
+    }
+    const auto crawler = m_run.otherCrawlers->match(userAgent);
+    if (!crawler) {
+        // The line might be a crawler's visit that would go unstored.
+        m_run.items.reset();
+        rollbackVisits();
+        tell(messages::crawlerSearchFailed(crawler.error()), crawler.error());
+        return RunStep::Failed;
+    }
+    if (*crawler == nullptr) {
+        return RunStep::Done;
+    }
+    if (auto stored = exportOtherCrawler(item, (*crawler)->name); !stored) {
+        return abandonVisits(stored.error());
+    }
+    ++m_otherCrawlerVisits;
+    return RunStep::Done;
 }
 
 RunStep MainForm::finishLog() {
@@ -348,7 +424,11 @@ RunStep MainForm::abandonVisits(const Failure& failure) {
     if (const auto lost = m_run.writer ? m_run.writer->lostVisits() : std::nullopt) {
         lowerCounter(TxtLineCnt, m_run.itemsCounted - lost->sequence);
         for (const std::size_t table : lost->droppedTables) {
-            lowerCounter(this->*kCrawlerEngines[table].counter, 1);
+            if (table == kOtherCrawlersPlace) {
+                --m_otherCrawlerVisits;
+            } else {
+                lowerCounter(this->*kCrawlerEngines[table].counter, 1);
+            }
         }
         m_run.itemsCounted = lost->sequence;
         TxtContent.setText(lost->item);

@@ -57,4 +57,7 @@ inline constexpr analysis::TokenSearch kCrawlerTokenSearch{kCrawlerTokens};
 
 inline constexpr auto kCrawlerTables = engineTexts(&CrawlerEngine::table);
 
+// The table of every other known crawler follows the five engines' among the run's tables.
+inline constexpr std::size_t kOtherCrawlersPlace = kCrawlerEngines.size();
+
 } // namespace trawlmeter

@@ -130,6 +130,10 @@ public:
     // ending; the reason when it cannot, which messages::reportFailed words for the operator.
     [[nodiscard]] Expected<void> writeCrawlerReport(const std::string& target);
 
+    // The visits of other known crawlers stored, added up over every run until the window
+    // closes, as the counters are; the window shows no box for it.
+    std::uint64_t otherCrawlerVisits() const { return m_otherCrawlerVisits; }
+
     // How the last analysis run ended.
     RunStep lastRunOutcome() const { return m_lastRunOutcome; }
     // The failure the last message was made from; nothing when that message named none.
@@ -156,6 +160,12 @@ private:
     RunStep refuseInWorkFolder(const std::string& path);
     // The visit export of engine `engine` (its place in kCrawlerEngines).
     VisitExport exportVisit(std::size_t engine);
+    // The visit of another known crawler, `item`, as one record of the other crawlers' table
+    // with the crawler's name (app/VisitExports.cpp). Only during a run.
+    VisitExport exportOtherCrawler(std::string_view item, std::string_view crawler);
+    // Looks for another known crawler in the user agent of `item`, a line no engine claims,
+    // and stores its visit. A search or a store that fails stops the run.
+    RunStep scanForOtherCrawler(std::string_view item);
     // Holds the database for the run and hands its writes to a thread of their own.
     RunStep analyseWithTheDatabaseHeld();
     // Analyses the chosen log, or each log of the chosen archive in turn.
@@ -197,6 +207,7 @@ private:
     PlatformPorts m_ports;
     RunState m_run;
     RunStep m_lastRunOutcome = RunStep::Done;
+    std::uint64_t m_otherCrawlerVisits = 0;
     std::optional<Failure> m_shownFailure;
 };
 

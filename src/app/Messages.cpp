@@ -98,6 +98,9 @@ std::string problemReason(Problem problem, const Failure& failure) {
         return "damaged (trailing garbage after the gzip data)";
     case Problem::InWorkFolder:
         return "工作文件夹" + detail + "在每次分析开始时都会被清空";
+    case Problem::NotATable:
+        return quoted(failure.subject) + (detail.starts_with('i') ? " is an " : " is a ") + detail +
+               ", not a table";
     case Problem::Stopped:
         break;
     }
@@ -217,6 +220,17 @@ std::string databaseCloseFailed(const Failure& failure) {
 
 std::string analysisFailed(const Failure& failure) {
     return withReason("分析出错", "", reason(failure), "，分析已停止；之前的记录已保存");
+}
+
+std::string crawlerListUnusable(const Failure& failure) {
+    return withReason("无法使用已知爬虫列表：", failure.subject,
+                      failure.detail.empty() ? reason(failure) : failure.detail, "，分析未进行");
+}
+
+std::string crawlerSearchFailed(const Failure& failure) {
+    return withReason("无法在日志行中查找已知爬虫：", failure.subject,
+                      failure.detail.empty() ? reason(failure) : failure.detail,
+                      "，分析已停止；之前的记录已保存");
 }
 
 std::string reportFailed(const Failure& failure, std::string_view database) {

@@ -59,6 +59,10 @@ std::string databaseWriteFailed(const Failure& failure);
 std::string databaseCloseFailed(const Failure& failure);
 // The run itself could not go on: memory or a thread it needed could not be had.
 std::string analysisFailed(const Failure& failure);
+// The list of known crawlers compiled into the program cannot be used.
+std::string crawlerListUnusable(const Failure& failure);
+// A user agent could not be searched for the known crawlers.
+std::string crawlerSearchFailed(const Failure& failure);
 // `database` tells a failure of the visit database itself from one of its tables.
 std::string reportFailed(const Failure& failure, std::string_view database);
 // The report was written but the desktop opened no browser for it: where it lies.

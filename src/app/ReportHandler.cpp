@@ -3,18 +3,26 @@
 #include "app/CrawlerEngines.h"
 #include "app/ProgramFiles.h"
 #include "app/Messages.h"
+#include "crawlers/CrawlerCatalogue.h"
 #include "platform/FileSystem.h"
 #include "report/Report.h"
+#include "store/VisitColumns.h"
 
 #include <array>
+#include <optional>
 
 namespace trawlmeter {
 namespace {
 
+// Microsoft's crawler is found by the list, not by the token: msnbot became bingbot in 2010.
+constexpr std::string_view kMsnNote =
+    "Microsoft 的爬虫自 2010 年起名为 bingbot，用户代理中不再有“msn”：它的访问记在“其他爬虫”中。";
+
 constexpr auto kReportEngines = [] {
     std::array<report::ReportEngine, kCrawlerEngines.size()> engines{};
     for (std::size_t i = 0; i < engines.size(); ++i) {
-        engines[i] = {kCrawlerEngines[i].name, kCrawlerEngines[i].table};
+        engines[i] = {kCrawlerEngines[i].name, kCrawlerEngines[i].table,
+                      i == engineNamed("Msn") ? kMsnNote : std::string_view()};
     }
     return engines;
 }();
@@ -42,7 +50,24 @@ std::string fileUrl(const std::string& path) {
 } // namespace
 
 Expected<void> MainForm::writeCrawlerReport(const std::string& target) {
-    return report::writeReport(programPath(kDatabaseName), kReportEngines, target);
+    // The categories come from the list compiled in: the run's, or one read for the report.
+    std::optional<crawlers::CrawlerCatalogue> read;
+    const crawlers::CrawlerCatalogue* catalogue =
+        m_run.otherCrawlers ? &m_run.otherCrawlers->catalogue() : nullptr;
+    if (!catalogue) {
+        auto shipped = crawlers::CrawlerCatalogue::shipped();
+        if (!shipped) {
+            return tl::unexpected(shipped.error());
+        }
+        catalogue = &read.emplace(std::move(*shipped));
+    }
+    // A name the list no longer has, stored by an earlier version of it, gets none ("other").
+    const report::OtherCrawlersSource others{
+        store::kOtherCrawlersTable, store::kCrawlerColumn, [catalogue](std::string_view name) {
+            const auto category = catalogue->categoryOf(name);
+            return category ? std::string(crawlers::categoryTag(*category)) : std::string();
+        }};
+    return report::writeReport(programPath(kDatabaseName), kReportEngines, target, others);
 }
 
 void MainForm::MnuCrawlerReport_Click() {

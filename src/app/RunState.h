@@ -4,6 +4,7 @@
 #include "logs/LogArchive.h"
 #include "logs/LogReader.h"
 #include "analysis/FieldLayout.h"
+#include "crawlers/CrawlerMatcher.h"
 #include "store/VisitWriter.h"
 
 #include <chrono>
@@ -30,8 +31,12 @@ struct RunState {
     std::shared_ptr<const analysis::FieldLayout> fieldLayout = standardLayout();
     // During a run the visits are written on a thread of their own; outside one, at once.
     std::unique_ptr<store::VisitWriter> writer;
-    // The engines' tables, for the writer and for VisitRs.
+    // The engines' tables, then the other crawlers' (kOtherCrawlersPlace), for the writer and
+    // for VisitRs.
     std::vector<std::shared_ptr<db::Recordset>> tables;
+    // Finds the other known crawlers in the lines no engine claims. Made at the first run and
+    // kept: it remembers the last user agent, as lines come in runs from one client.
+    std::optional<crawlers::CrawlerMatcher> otherCrawlers;
     // How many items of this run have been counted; a visit is numbered with the count that
     // includes it.
     std::uint64_t itemsCounted = 0;

@@ -7,6 +7,7 @@
 #include "app/Messages.h"
 #include "app/ProgramFiles.h"
 #include "platform/FileSystem.h"
+#include "store/OtherCrawlersTable.h"
 #include "store/VisitTableCheck.h"
 
 namespace trawlmeter {
@@ -29,7 +30,8 @@ Expected<void> checkVisitDatabase(db::Database& database) {
             return checked;
         }
     }
-    return {};
+    // Missing, it is made at the first run; there, it must take every visit as well.
+    return store::checkOtherCrawlersTable(database);
 }
 
 } // namespace

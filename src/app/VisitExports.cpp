@@ -32,6 +32,16 @@ MainForm::VisitExport MainForm::exportVisit(std::size_t engine) {
     return written;
 }
 
+MainForm::VisitExport MainForm::exportOtherCrawler(std::string_view item,
+                                                   std::string_view crawler) {
+    if (!m_run.writer) {
+        return fail(Problem::NoDatabase);
+    }
+    VisitRs = m_run.tables[kOtherCrawlersPlace];
+    return m_run.writer->add(kOtherCrawlersPlace, item, m_run.fieldLayout, m_run.itemsCounted,
+                             crawler);
+}
+
 MainForm::VisitExport MainForm::CmdSaveBaidu_Click() {
     return exportVisit(engineNamed("Baidu"));
 }

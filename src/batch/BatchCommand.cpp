@@ -30,8 +30,9 @@ constexpr const char* kDescription =
     "Analyses IIS access logs (W3C extended format) without a window. Each log is cut into\n"
     "chunks in the work folder DIR/temp, every line of the five search engines' crawlers is\n"
     "counted and appended to its engine's table of DIR/rezOve.mdb, and the work folder is\n"
-    "removed. Several logs are several runs, one after another; the six counters add up and\n"
-    "are printed at the end.";
+    "removed. A line of another crawler of the list of known crawlers goes to the table\n"
+    "othercrawlers with the crawler's name. Several logs are several runs, one after another;\n"
+    "the six counters and the other crawlers' visits add up and are printed at the end.";
 
 constexpr const char* kExitStatuses =
     "\nExit status:\n"
@@ -312,6 +313,7 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
             streams.out << engine.name << ": " << (form.*engine.counter).Text() << '\n';
         }
         streams.out << "All: " << form.TxtLineCnt.Text() << '\n';
+        streams.out << "Other crawlers: " << form.otherCrawlerVisits() << '\n';
     }
     // Counters that never reached their reader (a full disk, a closed stream, a pipe nobody
     // reads) are a failure, not a finished batch.

@@ -284,6 +284,60 @@ std::shared_ptr<Recordset> Database::openTable(std::string_view table) {
     return recordset;
 }
 
+Expected<std::string> Database::kindOfName(std::string_view name) {
+    if (!m_connection) {
+        return fail(Problem::DatabaseClosed, std::string(name));
+    }
+    auto query = sqlite::Statement::prepare(
+        m_connection, "SELECT type FROM sqlite_master WHERE lower(name) = lower(?1)");
+    if (!query) {
+        return failAbout(query.error(), std::string(name));
+    }
+    if (auto bound = query->bindText(1, name); !bound) {
+        return failAbout(bound.error(), std::string(name));
+    }
+    auto row = query->step();
+    if (!row) {
+        return failAbout(row.error(), std::string(name));
+    }
+    return *row ? std::string(query->columnText(0)) : std::string();
+}
+
+Expected<void> Database::createTextTable(std::string_view table,
+                                         std::span<const std::string_view> columns) {
+    // IF NOT EXISTS would pass over a view of that name too: what holds the name is asked first,
+    // and a table that is there already costs no write.
+    auto kind = kindOfName(table);
+    if (!kind) {
+        return tl::unexpected(kind.error());
+    }
+    if (*kind == "table") {
+        return {};
+    }
+    if (!kind->empty()) {
+        return fail(Problem::NotATable, std::string(table), *kind);
+    }
+    std::string sql = "CREATE TABLE IF NOT EXISTS " + sqlite::quoteIdentifier(table) + " (";
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        sql += (i == 0 ? "" : ", ") + sqlite::quoteIdentifier(columns[i]) + " TEXT";
+    }
+    sql += ")";
+    if (auto began = beginWriting(); !began) {
+        return began;
+    }
+    if (auto made = m_connection.execute(sql.c_str()); !made) {
+        rollback();
+        return failAbout(made.error(), std::string(table));
+    }
+    if (auto committed = commit(); !committed) {
+        rollback();
+        return committed;
+    }
+    // It was remembered as missing.
+    m_recordsets.erase(asciiLowered(table));
+    return {};
+}
+
 Expected<void> Database::beginWriting() {
     if (!m_connection) {
         return fail(Problem::DatabaseClosed, m_path);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,6 +94,15 @@ public:
     // when there is none or it is a view. A table is read and its insert prepared once, and
     // again only after another program changed the database's tables.
     [[nodiscard]] Expected<std::shared_ptr<Recordset>> OpenRecordset(std::string_view table);
+
+    // What holds that name in the database (ASCII case ignored): "table", "view", "index" or
+    // "trigger"; an empty text when nothing does.
+    [[nodiscard]] Expected<std::string> kindOfName(std::string_view name);
+    // Makes a table of text columns that may stay empty, unless one of that name is there, and
+    // commits it at once with whatever the open transaction holds. The reason when it cannot be
+    // made (a write-protected file, a full disk, the name held by a view or an index).
+    [[nodiscard]] Expected<void> createTextTable(std::string_view table,
+                                                 std::span<const std::string_view> columns);
 
     // How long a write waits for another program's lock before it fails, and what runs every
     // few milliseconds while it waits (the event loop, so the window stays live).

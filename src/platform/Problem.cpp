@@ -74,6 +74,8 @@ public:
             return "inside the work folder";
         case Problem::GzipTrailingGarbage:
             return "trailing garbage after the gzip data";
+        case Problem::NotATable:
+            return "the name is held by something other than a table";
         }
         return "unknown problem";
     }

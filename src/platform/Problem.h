@@ -57,6 +57,9 @@ enum class Problem {
     InWorkFolder,
     // Bytes after the last member of a gzip file that are neither a member nor zero padding.
     GzipTrailingGarbage,
+    // The store: a name a table needs is held by something else (the detail says what: a view,
+    // an index, a trigger).
+    NotATable,
 };
 
 const std::error_category& problemCategory();

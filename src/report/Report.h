@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -19,6 +20,8 @@ namespace trawlmeter::report {
 struct ReportEngine {
     std::string_view name;
     std::string_view table;
+    // Said under the engine's section, where there is one.
+    std::string_view note = {};
 };
 
 // A field value and the number of records that hold it.
@@ -36,6 +39,7 @@ inline constexpr std::size_t kTopClients = 10;
 struct EngineFigures {
     std::string name;
     std::string table;
+    std::string note;
     long long visits = 0;
     // Smallest and largest "sdate stime" of the records with a date; "" when there is none.
     std::string first;
@@ -51,10 +55,38 @@ struct EngineFigures {
     std::vector<Count> topClients;      // at most kTopClients, most visits first, then by address
 };
 
+inline constexpr std::size_t kOtherCrawlerTopUrls = 5;
+
+// The table of the other known crawlers' visits (the visit columns and the crawler's name), and
+// the category of a crawler by its name: the list's tag ("ai-crawler", "search-engine", ...).
+struct OtherCrawlersSource {
+    std::string_view table;
+    std::string_view nameColumn;
+    std::function<std::string(std::string_view name)> categoryOf;
+};
+
+// One crawler of the other crawlers' table.
+struct OtherCrawlerFigures {
+    std::string name;
+    std::string category;
+    long long visits = 0;
+    // As for an engine: "" when none of its records has a date.
+    std::string first;
+    std::string last;
+    std::vector<Count> daily;   // ascending by date, records without one under ""
+    std::vector<Count> topUrls; // at most kOtherCrawlerTopUrls, most visits first, then by URL
+};
+
+// The categories the report sets apart.
+inline constexpr std::string_view kAiCrawlerCategory = "ai-crawler";
+inline constexpr std::string_view kSearchEngineCategory = "search-engine";
+
 struct Report {
     std::string database;
     std::string generated; // local time with its offset, e.g. 2024-05-01T13:45:12+08:00
     std::vector<EngineFigures> engines; // in the order they were asked for
+    // Most visits first, then by name; none where the database has no such table (yet).
+    std::vector<OtherCrawlerFigures> otherCrawlers;
 };
 
 enum class ReportFormat { Html, Json };
@@ -74,9 +106,12 @@ inline constexpr std::size_t kTallyBudget = std::size_t{16} << 20;
 // cannot be read (SQLite's reason, about the database's path), or a table cannot be read
 // (SQLite's reason, about the table), is missing (Problem::NoSuchTable) or lacks columns the
 // report reads (Problem::MissingColumns, the detail listing them).
+// With `others`, also the figures of every crawler of that table, when the database has it
+// (lacking columns the report reads, it fails as an engine's table does).
 [[nodiscard]] Expected<Report> collectReport(const std::string& databasePath,
                                              std::span<const ReportEngine> engines,
-                                             std::size_t tallyBudget = kTallyBudget);
+                                             std::size_t tallyBudget = kTallyBudget,
+                                             const OtherCrawlersSource& others = {});
 
 // The figures as a JSON document in valid UTF-8 (invalid bytes become U+FFFD).
 [[nodiscard]] std::string renderJson(const Report& report);
@@ -91,6 +126,7 @@ inline constexpr std::size_t kTallyBudget = std::size_t{16} << 20;
 // written.
 [[nodiscard]] Expected<void> writeReport(const std::string& databasePath,
                                          std::span<const ReportEngine> engines,
-                                         const std::string& outputPath);
+                                         const std::string& outputPath,
+                                         const OtherCrawlersSource& others = {});
 
 } // namespace trawlmeter::report

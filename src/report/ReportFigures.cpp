@@ -332,6 +332,7 @@ Expected<std::vector<EngineFigures>> readFigures(const std::string& path,
         }
         figures[e].name = engines[e].name;
         figures[e].table = engines[e].table;
+        figures[e].note = engines[e].note;
         tallies.push_back([&, e](Reader& own) -> Expected<void> {
             VisitTally tally(tallyBudget);
             own.tally = &tally;
@@ -367,10 +368,115 @@ Expected<std::vector<EngineFigures>> readFigures(const std::string& path,
     return figures;
 }
 
+// Rows (crawler, date, visits, earliest time, latest time) of the other crawlers' table, and
+// rows (crawler, URL, visits) of each crawler's most crawled URLs. "{name}" is the crawler column.
+constexpr std::string_view kOtherDaysSql = R"(
+SELECT coalesce({name}, ''), coalesce(sdate, ''), count(*),
+       min(coalesce(stime, '')), max(coalesce(stime, ''))
+FROM {table} GROUP BY 1, 2 ORDER BY 1, 2)";
+
+constexpr std::string_view kOtherUrlsSql = R"(
+SELECT c, v, n FROM (
+  SELECT coalesce({name}, '') AS c, coalesce(csuristem, '') AS v, count(*) AS n,
+         row_number() OVER (PARTITION BY coalesce({name}, '')
+                            ORDER BY count(*) DESC, coalesce(csuristem, '')) AS r
+  FROM {table} GROUP BY 1, 2)
+WHERE r <= {top} ORDER BY c, n DESC, v)";
+
+std::string fillName(std::string_view sql, std::string_view column) {
+    std::string filled(sql);
+    for (std::size_t at = filled.find("{name}"); at != std::string::npos;
+         at = filled.find("{name}", at)) {
+        const std::string quoted = sqlite::quoteIdentifier(column);
+        filled.replace(at, 6, quoted);
+        at += quoted.size();
+    }
+    return filled;
+}
+
+// The other crawlers' figures, read by two grouping queries; nothing when the table is missing.
+Expected<std::vector<OtherCrawlerFigures>> readOtherCrawlers(const std::string& path,
+                                                             const OtherCrawlersSource& others) {
+    std::vector<OtherCrawlerFigures> crawlers;
+    auto reader = openForReading(path, kSortCache);
+    if (!reader) {
+        return tl::unexpected(reader.error());
+    }
+    const sqlite::Connection& connection = (*reader)->connection;
+    if (auto checked = checkColumns(connection, others.table); !checked) {
+        if (checked.error().code == Problem::NoSuchTable) {
+            return crawlers;
+        }
+        return tl::unexpected(checked.error());
+    }
+    bool named = false;
+    if (auto listed = forEachRow(
+            connection, others.table, "SELECT name FROM pragma_table_info(?1)", others.table,
+            [&](const sqlite::Statement& row) {
+                named = named || equalsIgnoringAsciiCase(row.columnText(0), others.nameColumn);
+            });
+        !listed) {
+        return tl::unexpected(listed.error());
+    } else if (!named) {
+        return fail(Problem::MissingColumns, std::string(others.table),
+                    std::string(others.nameColumn));
+    }
+    auto days = forEachRow(
+        connection, others.table, fill(fillName(kOtherDaysSql, others.nameColumn), others.table),
+        std::nullopt, [&crawlers](const sqlite::Statement& row) {
+            const std::string_view name = row.columnText(0);
+            if (crawlers.empty() || crawlers.back().name != name) {
+                crawlers.push_back({std::string(name), {}, 0, {}, {}, {}, {}});
+            }
+            OtherCrawlerFigures& crawler = crawlers.back();
+            const std::string_view date = row.columnText(1);
+            crawler.visits += row.columnInt64(2);
+            crawler.daily.push_back({std::string(date), row.columnInt64(2)});
+            if (!date.empty()) {
+                if (crawler.first.empty()) {
+                    crawler.first = std::string(date) + " " + std::string(row.columnText(3));
+                }
+                crawler.last = std::string(date) + " " + std::string(row.columnText(4));
+            }
+        });
+    if (!days) {
+        return tl::unexpected(days.error());
+    }
+    // Both queries give the crawlers in name order.
+    std::size_t at = 0;
+    auto urls = forEachRow(
+        connection, others.table,
+        fill(fillName(kOtherUrlsSql, others.nameColumn), others.table, kOtherCrawlerTopUrls),
+        std::nullopt, [&](const sqlite::Statement& row) {
+            while (at < crawlers.size() && crawlers[at].name != row.columnText(0)) {
+                ++at;
+            }
+            if (at < crawlers.size()) {
+                crawlers[at].topUrls.push_back(
+                    {std::string(row.columnText(1)), row.columnInt64(2)});
+            }
+        });
+    if (!urls) {
+        return tl::unexpected(urls.error());
+    }
+    for (OtherCrawlerFigures& crawler : crawlers) {
+        crawler.category = others.categoryOf ? others.categoryOf(crawler.name) : "";
+        if (crawler.category.empty()) {
+            crawler.category = "other";
+        }
+    }
+    std::stable_sort(crawlers.begin(), crawlers.end(),
+                     [](const OtherCrawlerFigures& a, const OtherCrawlerFigures& b) {
+                         return a.visits > b.visits;
+                     });
+    return crawlers;
+}
+
 } // namespace
 
 Expected<Report> collectReport(const std::string& databasePath,
-                               std::span<const ReportEngine> engines, std::size_t tallyBudget) {
+                               std::span<const ReportEngine> engines, std::size_t tallyBudget,
+                               const OtherCrawlersSource& others) {
     try {
         Report report;
         report.database = databasePath;
@@ -380,6 +486,13 @@ Expected<Report> collectReport(const std::string& databasePath,
             return tl::unexpected(figures.error());
         }
         report.engines = std::move(*figures);
+        if (!others.table.empty()) {
+            auto crawlers = readOtherCrawlers(databasePath, others);
+            if (!crawlers) {
+                return tl::unexpected(crawlers.error());
+            }
+            report.otherCrawlers = std::move(*crawlers);
+        }
         return report;
     } catch (const std::exception& error) {
         return tl::unexpected(failureOf(error));

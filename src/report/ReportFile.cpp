@@ -40,13 +40,13 @@ std::optional<ReportFormat> reportFormatFor(std::string_view outputPath) {
 }
 
 Expected<void> writeReport(const std::string& databasePath, std::span<const ReportEngine> engines,
-                           const std::string& outputPath) {
+                           const std::string& outputPath, const OtherCrawlersSource& others) {
     try {
         const auto format = reportFormatFor(outputPath);
         if (!format) {
             return fail(Problem::NoReportFormat, outputPath);
         }
-        const auto report = collectReport(databasePath, engines);
+        const auto report = collectReport(databasePath, engines, kTallyBudget, others);
         if (!report) {
             return tl::unexpected(report.error());
         }

@@ -18,6 +18,9 @@ namespace {
 // colour-blind readers and in print.
 constexpr std::array<std::string_view, 5> kPalette{"#0072B2", "#D55E00", "#009E73", "#E69F00",
                                                    "#CC79A7"};
+// The search engines and the AI crawlers in the chart of the two: the first two engines' colours.
+constexpr std::string_view kSearchColour = "#0072B2";
+constexpr std::string_view kAiColour = "#D55E00";
 constexpr std::size_t kUrlChars = 64;
 constexpr std::size_t kClientChars = 40;
 constexpr std::size_t kStampChars = 32;
@@ -41,6 +44,7 @@ th { background: #f6f8fa; font-weight: 600; white-space: nowrap; }
 .n { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
 .t { word-break: break-all; }
 .none { color: #57606a; }
+.note { color: #57606a; margin: 0 0 10px; }
 .swatch { display: inline-block; width: 11px; height: 11px; border-radius: 2px; margin-right: 7px;
   background: var(--c); vertical-align: baseline; }
 .engine h2 { border-bottom: 3px solid var(--c); }
@@ -119,15 +123,9 @@ std::string formatDate(std::chrono::sys_days days) {
     return text;
 }
 
-// The dates of the daily chart: every day from the first to the last when all are calendar
+// The dates of a daily chart: every day from the first to the last when all are calendar
 // dates, so gaps show as zero; otherwise the dates that occur, in text order. "" comes first.
-std::vector<std::string> dateCategories(const Report& report) {
-    std::set<std::string> dates;
-    for (const EngineFigures& figures : report.engines) {
-        for (const Count& day : figures.daily) {
-            dates.insert(day.value);
-        }
-    }
+std::vector<std::string> calendarOf(const std::set<std::string>& dates) {
     std::vector<std::string> categories(dates.begin(), dates.end());
     const auto firstDated = dates.count("") ? std::next(dates.begin()) : dates.begin();
     if (firstDated == dates.end()) {
@@ -145,6 +143,16 @@ std::vector<std::string> dateCategories(const Report& report) {
         categories.push_back(formatDate(day));
     }
     return categories;
+}
+
+std::vector<std::string> dateCategories(const Report& report) {
+    std::set<std::string> dates;
+    for (const EngineFigures& figures : report.engines) {
+        for (const Count& day : figures.daily) {
+            dates.insert(day.value);
+        }
+    }
+    return calendarOf(dates);
 }
 
 // Each engine's visits at the given categories of one of its lists; values without a category
@@ -272,11 +280,125 @@ void engineSection(std::string& out, const EngineFigures& figures, std::size_t e
     out += "<section class=\"engine\" style=\"--c:" + std::string(colourOf(e)) +
            "\"><h2><span class=\"swatch\"></span>" + htmlText(figures.name) + "<small>表 " +
            htmlText(figures.table) + " · " + groupThousands(figures.visits) +
-           " 次访问</small></h2>\n<div class=\"lists\">\n";
+           " 次访问</small></h2>\n";
+    if (!figures.note.empty()) {
+        out += "<p class=\"note\">" + htmlText(figures.note) + "</p>\n";
+    }
+    out += "<div class=\"lists\">\n";
     countTable(out, "抓取最多的网址", "网址", figures.topUrls, kUrlChars);
     countTable(out, "返回错误的网址", "网址", figures.errorUrls, kUrlChars);
     countTable(out, "访问最多的客户端地址", "客户端地址", figures.topClients, kClientChars);
     out += "</div></section>\n";
+}
+
+// The search engines (the five and the other crawlers of that category) against the AI crawlers,
+// day by day.
+std::string searchAgainstAiChart(const Report& report) {
+    std::set<std::string> dates;
+    for (const EngineFigures& figures : report.engines) {
+        for (const Count& day : figures.daily) {
+            dates.insert(day.value);
+        }
+    }
+    for (const OtherCrawlerFigures& crawler : report.otherCrawlers) {
+        for (const Count& day : crawler.daily) {
+            dates.insert(day.value);
+        }
+    }
+    ChartData chart;
+    chart.categories = calendarOf(dates);
+    std::map<std::string, std::size_t> position;
+    for (std::size_t i = 0; i < chart.categories.size(); ++i) {
+        position.emplace(chart.categories[i], i);
+    }
+    ChartSeries search{"搜索引擎", kSearchColour, std::vector<long long>(position.size())};
+    ChartSeries ai{"AI 爬虫", kAiColour, std::vector<long long>(position.size())};
+    const auto add = [&position](ChartSeries& series, const std::vector<Count>& daily) {
+        for (const Count& day : daily) {
+            series.values[position.at(day.value)] += day.visits;
+        }
+    };
+    for (const EngineFigures& figures : report.engines) {
+        add(search, figures.daily);
+    }
+    for (const OtherCrawlerFigures& crawler : report.otherCrawlers) {
+        if (crawler.category == kSearchEngineCategory) {
+            add(search, crawler.daily);
+        } else if (crawler.category == kAiCrawlerCategory) {
+            add(ai, crawler.daily);
+        }
+    }
+    chart.series = {std::move(search), std::move(ai)};
+    std::replace(chart.categories.begin(), chart.categories.end(), std::string(),
+                 std::string("无日期"));
+    chart.caption = "搜索引擎与 AI 爬虫的每日访问";
+    chart.xTitle = "日期";
+    chart.yTitle = "访问次数";
+    return svgChart(chart, ChartStyle::Lines);
+}
+
+// The most crawled URLs of a crawler in one cell, each with its visits.
+std::string urlsCell(const std::vector<Count>& urls) {
+    if (urls.empty()) {
+        return "<td class=\"t none\">—</td>";
+    }
+    std::string cell = "<td class=\"t\">";
+    for (std::size_t i = 0; i < urls.size(); ++i) {
+        const std::string shown =
+            urls[i].value.empty() ? "(空)" : htmlShort(urls[i].value, kUrlChars);
+        cell += (i == 0 ? "" : "<br>") + shown + " <span class=\"none\">(" +
+                groupThousands(urls[i].visits) + ")</span>";
+    }
+    return cell + "</td>";
+}
+
+void otherCrawlersSection(std::string& out, const Report& report) {
+    long long engineVisits = 0;
+    for (const EngineFigures& figures : report.engines) {
+        engineVisits += figures.visits;
+    }
+    long long otherVisits = 0;
+    long long aiVisits = 0;
+    for (const OtherCrawlerFigures& crawler : report.otherCrawlers) {
+        otherVisits += crawler.visits;
+        aiVisits += crawler.category == kAiCrawlerCategory ? crawler.visits : 0;
+    }
+    const long long allVisits = engineVisits + otherVisits;
+    out += "<section class=\"others\"><h2>其他爬虫<small>" +
+           groupThousands(static_cast<long long>(report.otherCrawlers.size())) + " 个爬虫 · " +
+           groupThousands(otherVisits) + " 次访问</small></h2>\n";
+    if (report.otherCrawlers.empty()) {
+        out += "<p class=\"none\">数据库中没有其他已知爬虫的访问记录。</p>\n</section>\n";
+        return;
+    }
+    out += "<p>已知爬虫列表中五个搜索引擎以外的爬虫，占全部爬虫访问的 " +
+           errorShare(otherVisits, allVisits) + "。</p>\n";
+    out += "<h3>AI 爬虫</h3>\n<p>共 " + groupThousands(aiVisits) + " 次访问，占全部爬虫访问的 " +
+           errorShare(aiVisits, allVisits) + "。</p>\n";
+    out += "<table><thead><tr><th>爬虫</th><th class=\"n\">访问次数</th>"
+           "<th class=\"n\">占全部爬虫访问</th></tr></thead><tbody>\n";
+    if (aiVisits == 0) {
+        out += "<tr><td colspan=\"3\" class=\"none\">无</td></tr>\n";
+    }
+    for (const OtherCrawlerFigures& crawler : report.otherCrawlers) {
+        if (crawler.category == kAiCrawlerCategory) {
+            out += "<tr>" + textCell(crawler.name, kClientChars, "(空)") +
+                   numberCell(crawler.visits) + "<td class=\"n\">" +
+                   errorShare(crawler.visits, allVisits) + "</td></tr>\n";
+        }
+    }
+    out += "</tbody></table>\n";
+    out += "<h3>搜索引擎与 AI 爬虫（每日）</h3>\n" + searchAgainstAiChart(report) + "\n";
+    out += "<h3>每个爬虫</h3>\n<table><thead><tr><th>爬虫</th><th>类别</th>"
+           "<th class=\"n\">访问次数</th><th>首次访问</th><th>最后访问</th>"
+           "<th>抓取最多的网址</th></tr></thead><tbody>\n";
+    for (const OtherCrawlerFigures& crawler : report.otherCrawlers) {
+        out += "<tr>" + textCell(crawler.name, kClientChars, "(空)") +
+               textCell(crawler.category, kClientChars, "—") + numberCell(crawler.visits) +
+               textCell(crawler.first, kStampChars, "—") +
+               textCell(crawler.last, kStampChars, "—") + urlsCell(crawler.topUrls) + "</tr>\n";
+    }
+    out += "</tbody></table>\n</section>\n";
 }
 
 } // namespace
@@ -296,6 +418,7 @@ std::string renderHtml(const Report& report) {
     for (std::size_t e = 0; e < report.engines.size(); ++e) {
         engineSection(out, report.engines[e], e);
     }
+    otherCrawlersSection(out, report);
     out += "</body>\n</html>\n";
     return out;
 }

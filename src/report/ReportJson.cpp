@@ -34,6 +34,17 @@ Json engineJson(const EngineFigures& figures) {
             {"top_clients", countList(figures.topClients, "client")}};
 }
 
+// A date and time, null where there is none.
+Json stampOrNull(const std::string& stamp) {
+    return stamp.empty() ? Json(nullptr) : Json(validUtf8(stamp));
+}
+
+Json otherCrawlerJson(const OtherCrawlerFigures& crawler) {
+    return {{"name", validUtf8(crawler.name)},   {"category", validUtf8(crawler.category)},
+            {"visits", crawler.visits},          {"first", stampOrNull(crawler.first)},
+            {"last", stampOrNull(crawler.last)}, {"top_urls", countList(crawler.topUrls, "url")}};
+}
+
 } // namespace
 
 std::string renderJson(const Report& report) {
@@ -41,9 +52,14 @@ std::string renderJson(const Report& report) {
     for (const EngineFigures& figures : report.engines) {
         engines.push_back(engineJson(figures));
     }
+    Json others = Json::array();
+    for (const OtherCrawlerFigures& crawler : report.otherCrawlers) {
+        others.push_back(otherCrawlerJson(crawler));
+    }
     const Json document = {{"database", validUtf8(report.database)},
                            {"generated", validUtf8(report.generated)},
-                           {"engines", std::move(engines)}};
+                           {"engines", std::move(engines)},
+                           {"other_crawlers", std::move(others)}};
     // Every text is valid already; the replacing handler only keeps dump from ever throwing.
     return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }

@@ -112,7 +112,7 @@ std::string countersOf(const testing::GeneratedLog& log) {
     for (std::size_t engine = 0; engine < 5; ++engine) {
         text += std::string(names[engine]) + ": " + std::to_string(log.crawlerLines[engine]) + "\n";
     }
-    return text + "All: " + std::to_string(log.lines) + "\n";
+    return text + "All: " + std::to_string(log.lines) + "\nOther crawlers: 0\n";
 }
 
 // A program folder with a fresh database and a generated log beside it.
@@ -165,12 +165,14 @@ TEST_P(BatchOnSamples, PrintsTheCountsOfTheSampleReadme) {
 
 INSTANTIATE_TEST_SUITE_P(
     RealLogs, BatchOnSamples,
-    ::testing::Values(SampleLog{"plaso-iis6.log",
-                                "Baidu: 0\nGoogle: 0\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 16\n"},
-                      SampleLog{"waikolai-u_ex101228.log",
-                                "Baidu: 11\nGoogle: 2\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 58\n"},
-                      SampleLog{"lnav-w3c-big.log",
-                                "Baidu: 0\nGoogle: 2\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 254\n"}),
+    ::testing::Values(
+        SampleLog{"plaso-iis6.log",
+                  "Baidu: 0\nGoogle: 0\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 16\nOther crawlers: 0\n"},
+        SampleLog{"waikolai-u_ex101228.log",
+                  "Baidu: 11\nGoogle: 2\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 58\nOther crawlers: 1\n"},
+        SampleLog{
+            "lnav-w3c-big.log",
+            "Baidu: 0\nGoogle: 2\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 254\nOther crawlers: 11\n"}),
     [](const ::testing::TestParamInfo<SampleLog>& sample) {
         std::string name = stdfs::path(sample.param.file).stem().string();
         for (char& c : name) {
@@ -225,7 +227,8 @@ TEST(BatchProgram, ReportsAMissingLogWithAFailingStatus) {
         runBatchProgram("--folder " + quoted(folder.path()) + " " + quoted(folder / "no-such.log") +
                         " " + quoted(folder / "there.log"));
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "Baidu: 0\nGoogle: 0\nYahoo: 0\nSogou: 0\nMsn: 1\nAll: 1\n");
+    EXPECT_EQ(result.out,
+              "Baidu: 0\nGoogle: 0\nYahoo: 0\nSogou: 0\nMsn: 1\nAll: 1\nOther crawlers: 0\n");
     EXPECT_NE(result.err.find("日志文件不存在：" + (folder / "no-such.log").string()),
               std::string::npos)
         << result.err;
