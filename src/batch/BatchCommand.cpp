@@ -4,7 +4,7 @@
 #include "app/CrawlerEngines.h"
 #include "app/MainForm.h"
 #include "app/Messages.h"
-#include "app/ProgramFiles.h"
+#include "platform/DnsResolver.h"
 #include "platform/FileSystem.h"
 #include "platform/Problem.h"
 #include "platform/StopSignals.h"
@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <optional>
 #include <ostream>
 #include <variant>
 
@@ -37,7 +38,8 @@ constexpr const char* kExitStatuses =
     "  2        the database is missing or unusable, or the arguments are wrong\n"
     "  3        a run stopped on a failure (work folder unusable, another run active in the\n"
     "           folder, disk full, database write failed; later logs were not analysed), or\n"
-    "           the report could not be written\n"
+    "           the report could not be made (a crawler range file beside the program\n"
+    "           missing or damaged) or written\n"
     "  128+N    stopped by signal N (INT, TERM, HUP) after storing what was read so far\n"
     "Every status but 0 comes with a line on standard error that says why.";
 
@@ -45,6 +47,7 @@ struct BatchArguments {
     std::string folder;
     std::vector<std::string> logs;
     std::string report;
+    std::optional<dns::ServerAddress> dnsServer;
     bool yieldGaps = false;
 };
 
@@ -59,6 +62,9 @@ public:
     }
 
     std::string line(const MainForm& form) const {
+        if (form.reportInProgress()) {
+            return reportLine(form.reportProgress());
+        }
         std::string text = "log " + std::to_string(m_log + 1) + "/" + std::to_string(m_logCount);
         const auto chunks = form.LstiisFile.ListCount();
         if (!form.TxtFileName.Text().empty() && chunks > 0) {
@@ -82,6 +88,19 @@ public:
     }
 
 private:
+    static std::string reportLine(const ReportProgress& progress) {
+        switch (progress.stage) {
+        case ReportStage::Counting:
+            break;
+        case ReportStage::Verifying:
+            return "report  verifying crawler addresses " + std::to_string(progress.decided) + "/" +
+                   std::to_string(progress.total);
+        case ReportStage::Writing:
+            return "report  writing";
+        }
+        return "report  counting visits";
+    }
+
     static constexpr double kChunkMegabytes = static_cast<double>(split::kRunChunkBytes) / 1e6;
     std::size_t m_logCount = 0;
     std::size_t m_log = 0;
@@ -92,7 +111,7 @@ private:
 std::variant<BatchArguments, int> parseArguments(const std::vector<std::string>& arguments,
                                                  const std::string& defaultFolder,
                                                  BatchStreams streams) {
-    BatchArguments parsed{defaultFolder, {}, {}, false};
+    BatchArguments parsed{defaultFolder, {}, {}, std::nullopt, false};
     CLI::App app(kDescription, "trawlmeter-batch");
     app.footer(kExitStatuses);
     app.add_option("--folder", parsed.folder,
@@ -106,6 +125,18 @@ std::variant<BatchArguments, int> parseArguments(const std::vector<std::string>&
         ->check([](const std::string& file) {
             return report::reportFormatFor(file) ? std::string()
                                                  : std::string("FILE must end in .html or .json");
+        });
+    std::string dnsServer;
+    app.add_option("--dns-server", dnsServer,
+                   "the DNS server that the report asks whether crawler addresses are the\n"
+                   "engines' own (default: the system's resolvers); ADDR or ADDR:PORT, an IPv6\n"
+                   "ADDR in brackets before a port: [::1]:5353")
+        ->type_name("ADDR[:PORT]")
+        ->needs("--report")
+        ->check([](const std::string& text) {
+            return dns::parseServerAddress(text)
+                       ? std::string()
+                       : std::string("not a DNS server address: give ADDR or ADDR:PORT");
         });
     app.add_flag("--yield-gaps", parsed.yieldGaps,
                  "print the longest time between two yields of the run (for benchmarks)")
@@ -123,6 +154,9 @@ std::variant<BatchArguments, int> parseArguments(const std::vector<std::string>&
         app.parse(static_cast<int>(argv.size()), argv.data());
         if (parsed.logs.empty() && parsed.report.empty()) {
             throw CLI::RequiredError("LOG (or --report FILE)");
+        }
+        if (!dnsServer.empty()) {
+            parsed.dnsServer = *dns::parseServerAddress(dnsServer);
         }
     } catch (const CLI::ParseError& error) {
         const int status = app.exit(error, streams.out, streams.err);
@@ -234,10 +268,14 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
     // A report of what the stored visits say, unless the batch was stopped on the way.
     const bool goOn = status != exit_status::kRunFailed && !platform.stopSignal();
     if (!parsed.report.empty() && goOn) {
-        if (auto written = form.writeCrawlerReport(parsed.report); !written) {
-            platform.showMessage(
-                messages::reportFailed(written.error(), form.programPath(kDatabaseName)), kOkOnly,
-                messages::kTitle);
+        // The published ranges lie beside the program, whichever folder holds the database.
+        form.setRangeFolder(defaultFolder);
+        form.setDnsServer(parsed.dnsServer);
+        runningForm = &form;
+        const RunStep written = form.writeCrawlerReport(parsed.report);
+        runningForm = nullptr;
+        platform.endProgress();
+        if (written == RunStep::Failed) {
             status = exit_status::kRunFailed;
         }
     }

@@ -66,6 +66,14 @@ public:
             return "no longer at its place in the archive";
         case Problem::Unexpected:
             return "unexpected failure";
+        case Problem::BadServerAddress:
+            return "not a DNS server address (ADDR or ADDR:PORT)";
+        case Problem::MalformedRangeFile:
+            return "not a crawler range file";
+        case Problem::RangeFileWithoutPrefixes:
+            return "a crawler range file without prefixes";
+        case Problem::UnusableVerdictTable:
+            return "the verdict table lacks a column";
         }
         return "unknown problem";
     }

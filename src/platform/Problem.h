@@ -47,6 +47,13 @@ enum class Problem {
     EntryMoved,
     // An exception the program did not expect; the detail holds its words.
     Unexpected,
+    // Verifying crawler addresses: a DNS server's address that is none (about the text), a
+    // range file that is not one (the detail says where) or lists no prefix, and a verdict table
+    // that lacks a column (the detail names it).
+    BadServerAddress,
+    MalformedRangeFile,
+    RangeFileWithoutPrefixes,
+    UnusableVerdictTable,
 };
 
 const std::error_category& problemCategory();

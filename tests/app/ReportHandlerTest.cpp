@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 #include "app/Messages.h"
+#include "support/DnsmasqServer.h"
 #include "support/FakePlatform.h"
 #include "support/GeneratedLog.h"
 #include "support/TestFolder.h"
@@ -7,18 +8,23 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 
 namespace trawlmeter {
 namespace {
 namespace stdfs = std::filesystem;
 
-// A program folder whose name needs percent-encoding in an address.
+// A program folder whose name needs percent-encoding in an address, the range files beside
+// the program, and no DNS server to ask.
 struct CrawlerReportEntry : ::testing::Test {
     CrawlerReportEntry() {
         stdfs::create_directory(program);
         folder.createVisitDatabase("程序 folder/rezOve.mdb");
+        folder.copyRangeFiles("程序 folder");
+        form.setDnsServer(testing::closedDnsPort());
     }
 
     testing::TestFolder folder;
