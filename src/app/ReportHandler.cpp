@@ -90,6 +90,12 @@ JobResult runJob(const ReportJob& job, SharedProgress& progress, std::stop_token
             return failed(collected.error(),
                           messages::reportFailed(collected.error(), job.database));
         }
+        std::size_t clients = 0;
+        for (const report::EngineFigures& engine : collected->engines) {
+            clients += engine.clientVisits.size();
+        }
+        // The total first, so that the status line never shows a verification of nothing.
+        progress.total = clients;
         progress.stage = ReportStage::Verifying;
         const auto verified = report::verifyReport(
             *collected, kReportEngines, job.settings,

@@ -1,4 +1,5 @@
 #include "support/ArchiveWriter.h"
+#include "support/DnsmasqServer.h"
 #include "support/GeneratedLog.h"
 #include "support/TestFolder.h"
 #include "support/VisitRecords.h"
@@ -415,12 +416,25 @@ TEST_F(BatchRun, AFolderWithoutALogIsReported) {
 
 TEST_F(BatchRun, WritesTheReportAfterTheLogsAndTakesOnlyHtmlOrJson) {
     const auto log = writeLog("access.log", 50'000);
-    const auto analysed = runBatchProgram(
-        arguments("--report " + quoted(folder / "r.json") + " " + quoted(folder / "access.log")));
+    // A DNS server that is not there: the report says so and comes all the same.
+    const dns::ServerAddress nowhere = testing::closedDnsPort();
+    const std::string dnsServer = " --dns-server 127.0.0.1:" + std::to_string(nowhere.port) + " ";
+    const auto analysed = runBatchProgram(arguments("--report " + quoted(folder / "r.json") +
+                                                    dnsServer + quoted(folder / "access.log")));
     EXPECT_EQ(analysed.status, 0) << analysed.err;
     EXPECT_EQ(analysed.out, countersOf(log));
     const std::string json = folder.readFile("r.json");
     EXPECT_NE(json.find("\"visits\": " + std::to_string(log.crawlerLines[0])), std::string::npos);
+    EXPECT_NE(json.find("\"dns_unavailable\": true"), std::string::npos);
+
+    // A DNS server that is no address, or one without a report to ask it for.
+    for (const char* wrong :
+         {"--dns-server dns.example --report r.html",
+          "--dns-server 127.0.0.1:99999 --report r.html", "--dns-server 127.0.0.1"}) {
+        const auto refused = runBatchProgram(arguments(wrong));
+        EXPECT_EQ(refused.status, 2) << wrong;
+        EXPECT_NE(refused.err.find("--dns-server"), std::string::npos) << refused.err;
+    }
 
     // Without a log only the report is written; nothing is printed.
     const auto alone = runBatchProgram(arguments("--report " + quoted(folder / "r.html")));
