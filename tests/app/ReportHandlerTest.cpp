@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 #include "app/Messages.h"
+#include "platform/Problem.h"
 #include "support/DnsmasqServer.h"
 #include "support/FakePlatform.h"
 #include "support/GeneratedLog.h"
@@ -125,6 +126,22 @@ TEST_F(CrawlerReportEntry, TheWindowStaysLiveWhileItIsMadeAndClosingItStopsTheRe
     EXPECT_FALSE(form.reportInProgress());
     EXPECT_EQ(form.Label3.Caption(), status);
     EXPECT_TRUE(form.CmdAnalysis.Enabled());
+}
+
+TEST_F(CrawlerReportEntry, ABrokenRangeFileBesideTheProgramIsNamedAndNoPageIsWritten) {
+    form.Form_Load();
+    testing::writeWholeFile(program / "bingbot.json", R"({"prefixes": []})");
+
+    form.MnuCrawlerReport_Click();
+
+    ASSERT_EQ(platform.messages.size(), 1u);
+    ASSERT_TRUE(form.shownFailure());
+    EXPECT_EQ(form.shownFailure()->code, Problem::RangeFileWithoutPrefixes);
+    EXPECT_EQ(platform.messages[0].prompt,
+              "无法验证爬虫地址：" + (program / "bingbot.json").string() +
+                  "（爬虫地址段文件中没有任何地址段），爬虫报告没有生成");
+    EXPECT_FALSE(stdfs::exists(program / "report.html"));
+    EXPECT_TRUE(platform.openedUrls.empty());
 }
 
 TEST_F(CrawlerReportEntry, IsOffWithoutADatabaseAndSaysWhyWhenCalledAnyway) {
