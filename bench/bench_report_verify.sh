@@ -3,8 +3,8 @@
 # client addresses (default 10,000), one visit each, every address verified: against a local
 # dnsmasq holding their records (a quarter verified, a quarter with a host outside Baidu's
 # domains, half without a name), first with no verdict kept and then again with the verdicts the
-# first report kept; then with no DNS server reachable (a closed port), and with the system's
-# resolvers (on a machine without a network, none answers). Each case RUNS times (default 3).
+# first report kept; then with a server that never answers, with no DNS server reachable (a closed
+# port), and with the system's resolvers. Each case RUNS times (default 3).
 # Needs dnsmasq (Debian: dnsmasq-base) and sqlite3.
 #   bench/bench_report_verify.sh [N] [RUNS]
 set -euo pipefail
@@ -67,6 +67,13 @@ for run in $(seq "$runs"); do
     echo "local dnsmasq, no verdict kept:       $(report --dns-server "127.0.0.1:$port")"
     echo "local dnsmasq, the verdicts kept:     $(report --dns-server "127.0.0.1:$port")"
 done
+# Stopped, dnsmasq keeps its port and answers nothing: a server that is there but silent.
+kill -STOP "$dnsmasq_pid"
+for run in $(seq "$runs"); do
+    cp "$work/pristine.mdb" "$work/rezOve.mdb"
+    echo "silent server (first try 2 s, 2 tries): $(report --dns-server "127.0.0.1:$port")"
+done
+kill -CONT "$dnsmasq_pid"
 kill "$dnsmasq_pid" && wait "$dnsmasq_pid" 2>/dev/null || true
 dnsmasq_pid=
 for run in $(seq "$runs"); do

@@ -109,10 +109,10 @@ struct VerificationSettings {
 };
 
 // A whole verification: the range files the engines' identities name read from `programFolder`,
-// verdicts kept in the visit
-// database at `databasePath`, the DNS asked through c-ares. Fails when a range file is missing,
-// unreadable, malformed or empty, or when the resolver cannot start. A verdict table that cannot
-// be used is told in `cacheFailure`, and the verification goes on without it.
+// verdicts kept in the visit database at `databasePath`, the DNS asked through c-ares. Fails
+// when a range file is missing, unreadable, malformed or empty, or when the resolver cannot
+// start. A verdict table that cannot be used is told in `cacheFailure`, and the verification
+// goes on without it.
 [[nodiscard]] Expected<Verification>
 verifyCrawlers(const std::string& programFolder, const std::string& databasePath,
                std::span<const EngineClients> engines, const VerificationSettings& settings,
