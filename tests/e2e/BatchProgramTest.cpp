@@ -5,6 +5,7 @@
 #include "support/VisitRecords.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -17,6 +18,8 @@
 #include <ostream>
 #include <functional>
 #include <thread>
+#include <tuple>
+#include <vector>
 
 namespace trawlmeter {
 namespace {
@@ -449,6 +452,58 @@ TEST_F(BatchRun, WritesTheReportAfterTheLogsAndTakesOnlyHtmlOrJson) {
                   .status,
               2);
     EXPECT_FALSE(stdfs::exists(empty / "r.html"));
+}
+
+// Crawler lines as IIS writes them, from addresses whose DNS the fixture server knows: the
+// report verifies them through the server --dns-server names.
+TEST_F(BatchRun, TheReportCountsEachEnginesVisitsByVerdictAsTheDnsServerNamedAnswers) {
+    testing::DnsRecords records;
+    records.localDomains = {"in-addr.arpa", "ip6.arpa", "baidu.com", "googlebot.com", "example"};
+    records.hosts = {{"baiduspider-220-181-108-75.crawl.baidu.com", "220.181.108.75"},
+                     {"crawl-ipv6.googlebot.com", "2001:db8::c1"}};
+    records.ptr = {{"203.0.113.10", "crawl-203-0-113-10.googlebot.com.evil.example"}};
+    const testing::DnsmasqServer server(records);
+    const char* googlebot =
+        "Mozilla/5.0+(compatible;+Googlebot/2.1;++http://www.google.com/bot.html)";
+    const char* baiduspider = "Baiduspider+(+http://www.baidu.com/search/spider.htm)";
+    const char* msnbot = "msnbot/2.0b+(+http://search.msn.com/msnbot.htm)";
+    std::string log = "#Fields: date time s-sitename s-ip cs-method cs-uri-stem cs-uri-query "
+                      "s-port cs-username c-ip cs(User-Agent) sc-status sc-substatus "
+                      "sc-win32-status\n";
+    for (const auto& [client, agent, times] :
+         std::vector<std::tuple<std::string, const char*, int>>{
+             {"66.249.66.1", googlebot, 3},  // in Google's ranges
+             {"203.0.113.10", googlebot, 2}, // a host under googlebot.com.evil.example
+             {"203.0.113.12", googlebot, 1}, // no host
+             {"220.181.108.75", baiduspider, 2},
+             {"2001:db8::c1", baiduspider, 1}, // Google's host, not Baidu's
+             {"157.55.39.1", msnbot, 1},       // in Bing's ranges
+         }) {
+        for (int i = 0; i < times; ++i) {
+            log += "2008-07-15 00:00:0" + std::to_string(i) + " W3SVC1 10.0.0.1 GET /p - 80 - " +
+                   client + " " + agent + " 200 0 0\n";
+        }
+    }
+    folder.writeFile("ex080715.log", log);
+
+    const auto result =
+        runBatchProgram(arguments("--report " + quoted(folder / "r.json") +
+                                  " --dns-server 127.0.0.1:" + std::to_string(server.port()) + " " +
+                                  quoted(folder / "ex080715.log")));
+    ASSERT_EQ(result.status, 0) << result.err;
+
+    const auto engines = nlohmann::ordered_json::parse(folder.readFile("r.json"))["engines"];
+    const auto verdicts = [&](std::size_t engine) {
+        return engines[engine]["verification"].dump() + " " + engines[engine]["impostors"].dump();
+    };
+    EXPECT_EQ(verdicts(0),
+              R"({"verified":2,"impostor":1,"unknown":0} )"
+              R"([{"client":"2001:db8::c1","visits":1,"host":"crawl-ipv6.googlebot.com"}])");
+    EXPECT_EQ(verdicts(1), R"({"verified":3,"impostor":3,"unknown":0} )"
+                           R"([{"client":"203.0.113.10","visits":2,)"
+                           R"("host":"crawl-203-0-113-10.googlebot.com.evil.example"},)"
+                           R"({"client":"203.0.113.12","visits":1,"host":null}])");
+    EXPECT_EQ(verdicts(4), R"({"verified":1,"impostor":0,"unknown":0} [])");
 }
 
 } // namespace
