@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs, builds and runs the whole test suite: the normal build, then the same tests built
 # with AddressSanitizer and UndefinedBehaviorSanitizer, then the programs whose tests run the
-# visit writer's thread and the report's workers built with ThreadSanitizer. Every build fails
+# visit writer's thread, the cut ahead of the scan and the report's workers built with
+# ThreadSanitizer. Every build fails
 # on a warning. Window tests run in a real X server (Xvfb).
 set -euo pipefail
 cd "$(dirname "$0")/.."

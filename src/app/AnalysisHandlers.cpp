@@ -6,8 +6,12 @@
 #include "platform/FileSystem.h"
 #include "platform/FolderLock.h"
 #include "platform/Problem.h"
+#include "split/ChunkCutter.h"
 #include "split/ChunkNames.h"
+#include "split/ChunkPlan.h"
+#include "split/CutAhead.h"
 
+#include <exception>
 #include <utility>
 
 namespace trawlmeter {
@@ -18,6 +22,7 @@ constexpr std::string_view kFieldsDirective = "#Fields:";
 // A scanned chunk whose records the writer commits while the next chunk is scanned.
 struct CommittingChunk {
     std::string name;
+    std::int64_t number = 0;
     std::uint64_t commit = 0;
 };
 
@@ -82,9 +87,20 @@ RunStep MainForm::analyseWithTheDatabaseHeld() {
     // The writer's thread must not run the event loop: while it waits for a lock it only waits,
     // and this thread keeps the window live while it waits for the writer.
     VisitDb->setBusyWait(kDatabaseWait, {});
-    m_run.writer =
-        std::make_unique<store::VisitWriter>(*VisitDb, m_run.tables, [this] { DoEvents(); });
-    RunStep outcome = analyseChosenLog();
+    RunStep outcome = RunStep::Failed;
+    try {
+        m_run.writer =
+            std::make_unique<store::VisitWriter>(*VisitDb, m_run.tables, [this] { DoEvents(); });
+        outcome = analyseChosenLog();
+    } catch (const std::exception& exception) {
+        // Memory that ran out, or a thread that could not start: the run ends as on a refused
+        // record, the chunk in hand rolled back and what earlier chunks committed kept.
+        m_run.items.reset();
+        rollbackVisits();
+        const Failure failure = failureOf(exception);
+        tell(messages::analysisFailed(failure), failure);
+        outcome = RunStep::Failed;
+    }
     m_run.writer.reset();
     VisitDb->setBusyWait(kDatabaseWait, [this] { DoEvents(); });
     if (auto durable = VisitDb->endRunWrites(); !durable && outcome != RunStep::Failed) {
@@ -132,56 +148,80 @@ RunStep MainForm::analyseChosenLog() {
 }
 
 RunStep MainForm::analyseLog() {
-    if (const RunStep split = CmdFileSplit_Click(); split != RunStep::Done) {
-        return split;
+    if (const RunStep prepared = prepareSplit(); prepared != RunStep::Done) {
+        return prepared;
     }
-    (void)LstiisFile.setListIndex(0);
+    // Read again: a log chosen inside the yield is the one analysed.
+    const std::string source = TxtrezOveFile.Text();
+    const std::string destination = split::chunkBasePath(programFolder());
+    auto cutter = openCut(source, destination, split::kRunChunkBuffers, split::kRunBufferBytes);
+    if (!cutter) {
+        return splitStopped(cutter.error(), source, destination);
+    }
+    // The list names the chunks of this run, each as its scan starts; a plain log's count is
+    // known now, a compressed log's grows as it is inflated.
+    LstiisFile.Clear();
+    const auto chunkCount = cutter->chunkCount();
+    if (chunkCount) {
+        TxtLstiisFileCnt.setText(std::to_string(*chunkCount));
+        Label2.setCaption(messages::splitDone(TxtLstiisFileCnt.Text()));
+    }
+    // The cut's thread ends, its chunk in hand removed, before this returns: the work folder is
+    // then the run's alone to remove.
+    split::CutAhead cut(std::move(*cutter), split::kRunChunksAhead);
+    const RunStep scanned = scanChunksOf(cut, source, destination);
+    cut.stop();
+    return scanned != RunStep::Done ? scanned : finishLog();
+}
 
-    // The list names what the work folder holds; only this split's chunks are read, in order.
-    std::int64_t nextChunk = 0;
+RunStep MainForm::scanChunksOf(split::CutAhead& cut, const std::string& source,
+                               const std::string& destination) {
     std::optional<CommittingChunk> committing;
-    const std::int64_t passes = LstiisFile.ListCount();
-    for (std::int64_t pass = 0; pass < passes; ++pass) {
-        Label3.setCaption(messages::analysingChunk(LstiisFile.ListIndex() + 1));
-        TxtFileName.setText(LstiisFile.Text());
-        if (nextChunk < m_run.chunksWritten && TxtFileName.Text() == split::chunkName(nextChunk)) {
-            if (const RunStep scanned = ScanLogChunk(TxtFileName.Text());
-                scanned != RunStep::Done) {
-                return scanned;
-            }
-            ++nextChunk;
-            // This chunk's records are committed while the next chunk is scanned; the chunk
-            // before it goes once its own are. Without the writer they are committed already.
-            const auto previous = std::exchange(
-                committing,
-                CommittingChunk{
-                    TxtFileName.Text(),
-                    m_run.writer ? m_run.writer->handCommit(m_run.itemsCounted, TxtContent.Text())
-                                 : 0});
-            if (previous) {
-                if (const RunStep deleted = deleteOnceCommitted(previous->name, previous->commit);
+    // This chunk's records are committed while the next chunk is scanned; the chunk before it
+    // goes once its own are, and the cut may then go one chunk further.
+    const auto deleteCommitted = [this, &cut](const CommittingChunk& chunk) {
+        const RunStep deleted = deleteOnceCommitted(chunk.name, chunk.commit);
+        cut.letGo(chunk.number);
+        return deleted;
+    };
+    for (std::int64_t number = 0;; ++number) {
+        const auto next = cut.waitFor(number, [this] { DoEvents(); });
+        if (m_run.stopRequested) {
+            return RunStep::Stopped;
+        }
+        if (!next || *next == split::CutAhead::Chunk::PastTheEnd) {
+            // The chunks before a failure of the cut are analysed and their records kept.
+            if (committing) {
+                if (const RunStep deleted = deleteCommitted(*committing);
                     deleted != RunStep::Done) {
                     return deleted;
                 }
             }
+            return next ? RunStep::Done : splitStopped(next.error(), source, destination);
         }
-        // Past the last entry this fails and the selection stays on the last one.
-        (void)LstiisFile.setListIndex(LstiisFile.ListIndex() + 1);
-    }
-    if (committing) {
-        if (const RunStep deleted = deleteOnceCommitted(committing->name, committing->commit);
-            deleted != RunStep::Done) {
-            return deleted;
+        LstiisFile.AddItem(split::chunkName(number));
+        if (!cut.chunkCount()) {
+            TxtLstiisFileCnt.setText(std::to_string(LstiisFile.ListCount()));
+            Label2.setCaption(messages::splitDone(TxtLstiisFileCnt.Text()));
+        }
+        (void)LstiisFile.setListIndex(number);
+        Label3.setCaption(messages::analysingChunk(number + 1));
+        TxtFileName.setText(LstiisFile.Text());
+        if (const RunStep scanned = ScanLogChunk(TxtFileName.Text()); scanned != RunStep::Done) {
+            return scanned;
+        }
+        // Without the writer the records are committed already.
+        const auto previous = std::exchange(
+            committing, CommittingChunk{TxtFileName.Text(), number,
+                                        m_run.writer ? m_run.writer->handCommit(m_run.itemsCounted,
+                                                                                TxtContent.Text())
+                                                     : 0});
+        if (previous) {
+            if (const RunStep deleted = deleteCommitted(*previous); deleted != RunStep::Done) {
+                return deleted;
+            }
         }
     }
-    if (nextChunk < m_run.chunksWritten) {
-        const Failure missing{std::make_error_code(std::errc::no_such_file_or_directory),
-                              split::chunkPath(programFolder(), split::chunkName(nextChunk)),
-                              {}};
-        tell(messages::chunkUnreadable(missing), missing);
-        return RunStep::Failed;
-    }
-    return finishLog();
 }
 
 RunStep MainForm::deleteOnceCommitted(const std::string& name, std::uint64_t commit) {
@@ -236,10 +276,14 @@ RunStep MainForm::scanItem(const analysis::Item& item) {
         raiseCounter(this->*row.counter);
         TxtContent.setText(item.text);
         if (auto stored = (this->*row.visitExport)(); !stored) {
-            // A visit written on the writer's thread failed before this one: this item's count
-            // goes back with those of the visits after it.
             if (m_run.writer) {
+                // A visit written on the writer's thread failed before this one: this item's
+                // count goes back with those of the visits after it.
                 lowerCounter(this->*row.counter, 1);
+            } else {
+                // The refused line was read: the line counter stops on it as its engine's does.
+                raiseCounter(TxtLineCnt);
+                ++m_run.itemsCounted;
             }
             return abandonVisits(stored.error());
         }

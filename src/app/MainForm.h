@@ -16,6 +16,11 @@
 #include <string_view>
 #include <vector>
 
+namespace trawlmeter::split {
+class ChunkCutter;
+class CutAhead;
+} // namespace trawlmeter::split
+
 namespace trawlmeter {
 
 enum class FinishMessage { Hide, Show };
@@ -160,8 +165,25 @@ private:
     RunStep analyseWithTheDatabaseHeld();
     // Analyses the chosen log, or each log of the chosen archive in turn.
     RunStep analyseChosenLog();
-    // Splits one log and scans its chunks in list order.
+    // Cuts one log ahead of the scan and scans its chunks in order.
     RunStep analyseLog();
+    // Scans the chunks of one log as `cut` of `source` into `destination` hands them over, each
+    // deleted once its records are committed.
+    RunStep scanChunksOf(split::CutAhead& cut, const std::string& source,
+                         const std::string& destination);
+    // What the split command and a run do before the first chunk is cut: the log must exist,
+    // the work folder be made empty, the window yield once.
+    RunStep prepareSplit();
+    // The log the split reads for the path `source`: the archive member in hand, or the file.
+    logs::LogEntry logToCut(const std::string& source) const;
+    // A cut of `source` into the chunk files `destination`.000, .001, …
+    [[nodiscard]] Expected<split::ChunkCutter> openCut(const std::string& source,
+                                                       const std::string& destination,
+                                                       std::int32_t chunkBuffers,
+                                                       std::int32_t bufferBytes);
+    // Says why the cut of `source` into `destination` stopped, unless it was asked to.
+    RunStep splitStopped(const Failure& failure, const std::string& source,
+                         const std::string& destination);
     // One item of a chunk: classify, count, export, yield. A visit that cannot be stored stops
     // the run here, as abandonVisits() does.
     RunStep scanItem(const analysis::Item& item);

@@ -5,6 +5,9 @@
 namespace trawlmeter::messages {
 namespace {
 
+// The tail of a message that stops a run after some of it was stored.
+constexpr std::string_view kStoppedRecordsKept = "，分析已停止；之前的记录已保存";
+
 // "LEAD WHAT（REASON）TAIL", the way every message names what failed and why.
 std::string withReason(std::string_view lead, std::string_view what, std::string_view reason,
                        std::string_view tail = "") {
@@ -83,6 +86,12 @@ std::string problemReason(Problem problem, const Failure& failure) {
         return "no longer in the archive at its position";
     case Problem::Unexpected:
         return detail;
+    case Problem::RecordIgnored:
+        return "the table " + quoted(failure.subject) +
+               " ignored the record (a trigger or a conflict clause dropped it)";
+    case Problem::TextsNotKeptAsRead:
+        return "the database keeps its texts as " + detail +
+               ", which changes the bytes of a line that is not UTF-8";
     case Problem::BadServerAddress:
         return "不是 DNS 服务器的地址（应为 地址 或 地址:端口）";
     case Problem::MalformedRangeFile:
@@ -122,26 +131,31 @@ std::string workFolderUnusable(const Failure& failure) {
     return withReason("工作文件夹不可用：", failure.subject, reason(failure));
 }
 
-std::string logUnreadable(const Failure& failure) {
-    return withReason("无法读取日志文件：", failure.subject, reason(failure));
+std::string logUnreadable(const Failure& failure, EarlierRecords earlier) {
+    return withReason("无法读取日志文件：", failure.subject, reason(failure),
+                      earlier == EarlierRecords::Kept ? kStoppedRecordsKept : "");
 }
 
-std::string splitFailed(std::string_view folder, const Failure& failure) {
-    return withReason("切分日志文件失败：", folder, reason(failure), "，分析未进行");
+std::string splitFailed(std::string_view folder, const Failure& failure, EarlierRecords earlier) {
+    return withReason("切分日志文件失败：", folder, reason(failure),
+                      earlier == EarlierRecords::Kept ? kStoppedRecordsKept : "，分析未进行");
 }
 
 std::string chunkUnreadable(const Failure& failure) {
     return withReason("无法读取临时日志文件：", failure.subject, reason(failure),
-                      "，分析已停止；之前的记录已保存");
+                      kStoppedRecordsKept);
 }
 
 std::string databaseWriteFailed(const Failure& failure) {
-    return withReason("无法写入rezOve.mdb数据库", "", reason(failure),
-                      "，分析已停止；之前的记录已保存");
+    return withReason("无法写入rezOve.mdb数据库", "", reason(failure), kStoppedRecordsKept);
 }
 
 std::string databaseCloseFailed(const Failure& failure) {
     return withReason("无法写入rezOve.mdb数据库", "", reason(failure), "，最后写入的记录没有保存");
+}
+
+std::string analysisFailed(const Failure& failure) {
+    return withReason("分析出错", "", reason(failure), "，分析已停止；之前的记录已保存");
 }
 
 std::string reportFailed(const Failure& failure, std::string_view database) {

@@ -35,14 +35,21 @@ std::string analysingChunk(std::int64_t number);
 // Why something failed, in the operator's words.
 std::string reason(const Failure& failure);
 
+// Whether a run that stops had stored records of its log before: a message then says that they
+// are kept.
+enum class EarlierRecords { None, Kept };
+
 // "LEAD SUBJECT（REASON）TAIL": each message names what failed and why.
 std::string workFolderUnusable(const Failure& failure);
-std::string logUnreadable(const Failure& failure);
+std::string logUnreadable(const Failure& failure, EarlierRecords earlier = EarlierRecords::None);
 // Names the work folder the chunks were being written to.
-std::string splitFailed(std::string_view folder, const Failure& failure);
+std::string splitFailed(std::string_view folder, const Failure& failure,
+                        EarlierRecords earlier = EarlierRecords::None);
 std::string chunkUnreadable(const Failure& failure);
 std::string databaseWriteFailed(const Failure& failure);
 std::string databaseCloseFailed(const Failure& failure);
+// The run itself could not go on: memory or a thread it needed could not be had.
+std::string analysisFailed(const Failure& failure);
 // `database` tells a failure of the visit database itself from one of its tables.
 std::string reportFailed(const Failure& failure, std::string_view database);
 // The crawler addresses could not be verified (a range file, the resolver), so no report.

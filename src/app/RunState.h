@@ -31,13 +31,12 @@ struct RunState {
     std::unique_ptr<store::VisitWriter> writer;
     // The engines' tables, for the writer and for VisitRs.
     std::vector<std::shared_ptr<db::Recordset>> tables;
-    // How many items of this run have been counted; a visit is numbered with it.
+    // How many items of this run have been counted; a visit is numbered with the count that
+    // includes it.
     std::uint64_t itemsCounted = 0;
     // The member of an archive, or the compressed log, that the split reads; nothing for a plain
     // log.
     std::optional<logs::LogEntry> log;
-    // How many chunks the last split wrote, numbered from 0: the only files a run scans.
-    std::int64_t chunksWritten = 0;
 
     static std::shared_ptr<const analysis::FieldLayout> standardLayout() {
         return std::make_shared<const analysis::FieldLayout>(analysis::FieldLayout::standard());

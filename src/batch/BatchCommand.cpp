@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Problem.h"
 #include "platform/StopSignals.h"
+#include "platform/WriteFailures.h"
 #include "report/Report.h"
 #include "split/ChunkPlan.h"
 #include "logs/LogFormat.h"
@@ -15,6 +16,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <optional>
@@ -37,9 +39,10 @@ constexpr const char* kExitStatuses =
     "  1        a log was missing or could not be read (the others were analysed)\n"
     "  2        the database is missing or unusable, or the arguments are wrong\n"
     "  3        a run stopped on a failure (work folder unusable, another run active in the\n"
-    "           folder, disk full, database write failed; later logs were not analysed), or\n"
-    "           the report could not be made (a crawler range file beside the program\n"
-    "           missing or damaged) or written\n"
+    "           folder, disk full, database write failed, out of memory; later logs were not\n"
+    "           analysed), the report could not be made (a crawler range file beside the\n"
+    "           program missing or damaged) or written, or standard output or standard error\n"
+    "           could not be written (the run stops then, as on a signal)\n"
     "  128+N    stopped by signal N (INT, TERM, HUP) after storing what was read so far\n"
     "Every status but 0 comes with a line on standard error that says why.";
 
@@ -66,10 +69,16 @@ public:
             return reportLine(form.reportProgress());
         }
         std::string text = "log " + std::to_string(m_log + 1) + "/" + std::to_string(m_logCount);
-        const auto chunks = form.LstiisFile.ListCount();
-        if (!form.TxtFileName.Text().empty() && chunks > 0) {
+        const auto listed = form.LstiisFile.ListCount();
+        if (!form.TxtFileName.Text().empty() && listed > 0) {
             const auto done = form.LstiisFile.ListIndex();
-            text += "  chunk " + std::to_string(done + 1) + "/" + std::to_string(chunks);
+            // A plain log's chunks are counted before they are cut; a compressed log's count
+            // grows as it is inflated, so its end is not known.
+            const auto chunks = plannedChunks(form);
+            text += "  chunk " + std::to_string(done + 1);
+            if (chunks) {
+                text += "/" + std::to_string(*chunks);
+            }
             const double seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - m_logStart)
                     .count();
@@ -77,9 +86,12 @@ public:
             text += "  " + std::to_string(static_cast<long long>(megabytes)) + " MB";
             if (seconds > 0 && done > 0) {
                 const double rate = megabytes / seconds;
-                const double left = static_cast<double>(chunks - done) * kChunkMegabytes / rate;
-                text += "  " + std::to_string(static_cast<long long>(rate)) + " MB/s  " +
-                        std::to_string(std::llround(left)) + " s left";
+                text += "  " + std::to_string(static_cast<long long>(rate)) + " MB/s";
+                if (chunks) {
+                    const double left =
+                        static_cast<double>(*chunks - done) * kChunkMegabytes / rate;
+                    text += "  " + std::to_string(std::llround(left)) + " s left";
+                }
             }
         } else {
             text += "  splitting";
@@ -99,6 +111,20 @@ private:
             return "report  writing";
         }
         return "report  counting visits";
+    }
+
+    // The chunk count of a plain log, which its run shows before the first chunk is cut.
+    static std::optional<std::int64_t> plannedChunks(const MainForm& form) {
+        if (logs::logKindOf(form.TxtrezOveFile.Text()) != logs::LogKind::Plain) {
+            return std::nullopt;
+        }
+        const std::string& text = form.TxtLstiisFileCnt.Text();
+        std::int64_t count = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+        if (error != std::errc() || end != text.data() + text.size()) {
+            return std::nullopt;
+        }
+        return std::max(count, form.LstiisFile.ListCount());
     }
 
     static constexpr double kChunkMegabytes = static_cast<double>(split::kRunChunkBytes) / 1e6;
@@ -243,7 +269,7 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
     for (std::size_t log = 0; log < logs.size(); ++log) {
         // A signal that came before this run stops the batch as one inside it would.
         platform.takeStopSignal();
-        if (platform.stopSignal()) {
+        if (platform.stopSignal() || platform.errorStreamFailure()) {
             break;
         }
         progress.startLog(log);
@@ -263,6 +289,9 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
     }
     platform.endProgress();
     if (!form.Form_Unload()) {
+        status = exit_status::kRunFailed;
+    }
+    if (platform.errorStreamFailure()) {
         status = exit_status::kRunFailed;
     }
     // A report of what the stored visits say, unless the batch was stopped on the way.
@@ -285,6 +314,14 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
             streams.out << engine.name << ": " << (form.*engine.counter).Text() << '\n';
         }
         streams.out << "All: " << form.TxtLineCnt.Text() << '\n';
+    }
+    // Counters that never reached their reader (a full disk, a closed stream, a pipe nobody
+    // reads) are a failure, not a finished batch.
+    if (const auto failed = flushStandardStream(streams.out)) {
+        streams.err << "trawlmeter-batch: cannot write to standard output ("
+                    << messages::reason(Failure{failed, {}, {}}) << ")\n";
+        (void)flushStandardStream(streams.err);
+        status = exit_status::kRunFailed;
     }
     if (parsed.yieldGaps) {
         streams.err << "longest yield gap: "

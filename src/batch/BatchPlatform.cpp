@@ -1,6 +1,7 @@
 #include "batch/BatchPlatform.h"
 
 #include "platform/StopSignals.h"
+#include "platform/WriteFailures.h"
 
 #include <algorithm>
 #include <ostream>
@@ -25,6 +26,21 @@ PlatformPorts BatchPlatform::ports(std::string programFolder) {
 void BatchPlatform::showMessage(const std::string& prompt, int, const std::string& title) {
     endProgress();
     m_err << title << ": " << prompt << '\n';
+    flushErrorStream();
+}
+
+void BatchPlatform::flushErrorStream() {
+    if (m_errorStreamFailure) {
+        return;
+    }
+    if (const auto failed = flushStandardStream(m_err)) {
+        m_errorStreamFailure = Failure{failed, "standard error", {}};
+        // A run whose messages nobody can read any more ends as a closed window ends it, as
+        // a program whose reader has gone is expected to.
+        if (m_onStop) {
+            m_onStop();
+        }
+    }
 }
 
 void BatchPlatform::yieldToEvents() {
@@ -84,13 +100,13 @@ void BatchPlatform::drawProgress() {
         m_err << std::string(m_drawnWidth - line.size(), ' ');
     }
     m_drawnWidth = std::max(m_drawnWidth, line.size());
-    m_err.flush();
+    flushErrorStream();
 }
 
 void BatchPlatform::endProgress() {
     if (m_drawnWidth > 0) {
         m_err << '\r' << std::string(m_drawnWidth, ' ') << '\r';
-        m_err.flush();
+        flushErrorStream();
         m_drawnWidth = 0;
     }
 }

@@ -104,6 +104,11 @@ Expected<void> Recordset::Update() {
     if (!written) {
         return failAbout(written.error(), m_table);
     }
+    // A trigger's RAISE(IGNORE) ends the insert as done with no row written: a record lost
+    // without a word unless it is counted here.
+    if (m_database->m_connection.changes() != 1) {
+        return fail(Problem::RecordIgnored, m_table);
+    }
     return {};
 }
 
@@ -165,6 +170,14 @@ Expected<std::unique_ptr<Database>> Database::open(const std::string& path) {
     return std::unique_ptr<Database>(new Database(std::move(*connection), path));
 }
 
+Expected<std::string> Database::textEncoding() const {
+    auto encoding = m_connection.queryValue("PRAGMA encoding");
+    if (!encoding) {
+        return failAbout(std::move(encoding.error()), m_path);
+    }
+    return encoding;
+}
+
 Expected<std::vector<ColumnInfo>> Database::tableColumns(std::string_view table) {
     auto query =
         sqlite::Statement::prepare(m_connection, "SELECT name, \"notnull\", dflt_value IS NOT NULL,"
@@ -207,7 +220,7 @@ Expected<sqlite::Statement> Database::prepareInsert(const std::string& table,
                                                     const std::vector<ColumnInfo>& columns,
                                                     const std::vector<bool>& assigned) {
     // OR ABORT overrides a table's own conflict clause: a refused record must neither roll back
-    // the records written before it nor replace an existing one.
+    // the records written before it, nor replace an existing one, nor be ignored.
     std::string sql = "INSERT OR ABORT INTO " + sqlite::quoteIdentifier(table);
     std::string names;
     std::string values;

@@ -43,8 +43,9 @@ public:
     bool setField(std::string_view field, std::string_view value);
     // Appends the new record; fields left unassigned take the table's default (NULL unless the
     // table says otherwise). When the store refuses the record (a constraint, a full disk, a
-    // lock held too long) the reason; the record is then lost while the records written before
-    // it stay. Never replaces an existing record.
+    // lock held too long, a trigger that ignores it: Problem::RecordIgnored) the reason; the
+    // record is then lost while the records written before it stay. Never replaces an existing
+    // record.
     [[nodiscard]] Expected<void> Update();
     // Ends work on the record; the table stays prepared for the next one.
     void Close();
@@ -115,6 +116,9 @@ public:
     // when the last commit was refused and its records were lost.
     [[nodiscard]] Expected<void> Close();
     bool isOpen() const { return static_cast<bool>(m_connection); }
+    const std::string& path() const { return m_path; }
+    // How the database keeps its texts: "UTF-8", "UTF-16le" or "UTF-16be".
+    [[nodiscard]] Expected<std::string> textEncoding() const;
 
 private:
     friend class Recordset;

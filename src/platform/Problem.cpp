@@ -66,6 +66,10 @@ public:
             return "no longer at its place in the archive";
         case Problem::Unexpected:
             return "unexpected failure";
+        case Problem::RecordIgnored:
+            return "the table ignored the record";
+        case Problem::TextsNotKeptAsRead:
+            return "the database does not keep texts byte for byte";
         case Problem::BadServerAddress:
             return "not a DNS server address (ADDR or ADDR:PORT)";
         case Problem::MalformedRangeFile:

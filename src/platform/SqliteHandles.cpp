@@ -70,6 +70,10 @@ bool Connection::inTransaction() const {
     return m_handle && sqlite3_get_autocommit(m_handle) == 0;
 }
 
+long long Connection::changes() const {
+    return m_handle ? sqlite3_changes64(m_handle) : 0;
+}
+
 bool Connection::isReadOnly() const {
     return m_handle && sqlite3_db_readonly(m_handle, "main") != 0;
 }

@@ -34,6 +34,9 @@ public:
     // Why the last call on this connection failed, about `subject`.
     [[nodiscard]] Failure lastFailure(std::string subject = {}) const;
     bool inTransaction() const;
+    // How many rows the last INSERT, UPDATE or DELETE that ran to its end changed itself; the
+    // changes of its triggers are not counted.
+    long long changes() const;
     // True when the main database could only be opened for reading.
     bool isReadOnly() const;
     // Runs a statement that answers with one value, such as a pragma that sets a mode and

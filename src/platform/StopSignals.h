@@ -8,7 +8,8 @@ namespace trawlmeter {
 
 // Holds SIGINT, SIGTERM and SIGHUP back while the object lives, so that they reach the program
 // as requests it takes when it is ready (a run then ends as a closed window ends it) instead
-// of ending the process on the spot. One per process, on its only thread.
+// of ending the process on the spot. One per process, made before any other thread starts:
+// the threads started later hold them back too, and the one that made it takes them.
 class StopSignals {
 public:
     StopSignals();

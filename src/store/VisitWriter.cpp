@@ -3,6 +3,7 @@
 #include "store/VisitRecord.h"
 
 #include <chrono>
+#include <exception>
 #include <utility>
 
 namespace trawlmeter::store {
@@ -164,7 +165,19 @@ void VisitWriter::work() {
         m_busy = true;
         // After a failure the queue is empty: fail() counted what waited in it as dropped.
         lock.unlock();
-        store(batch);
+        try {
+            store(batch);
+        } catch (const std::exception& exception) {
+            // Memory that ran out while a record was made: the batch is lost from its start,
+            // which the window is put back to, as for a refused visit.
+            const bool visits = !batch.entries.empty();
+            const std::uint64_t sequence =
+                visits ? batch.entries.front().sequence : batch.commitSequence;
+            std::string item = visits ? batch.texts.substr(batch.entries.front().offset,
+                                                           batch.entries.front().length)
+                                      : batch.commitItem;
+            fail(failureOf(exception), {sequence, std::move(item), {}}, batch, visits ? 1 : 0);
+        }
         // Its buffers take the next batch without growing again.
         batch.layout.reset();
         batch.texts.clear();

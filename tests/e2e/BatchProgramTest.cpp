@@ -5,8 +5,10 @@
 #include "support/VisitRecords.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <nlohmann/json.hpp>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -66,6 +68,34 @@ pid_t startBatchProgram(const std::string& arguments, const stdfs::path& outputs
         _exit(127);
     }
     return pid;
+}
+
+// Runs the built trawlmeter-batch with `arguments`, its standard output on `out` and its
+// errors on `err`, in a child that `prepare` sets up (a limit) and that has SIGPIPE and SIGXFSZ
+// at their defaults, as a shell leaves them. The status it exited with; -1 when a signal
+// killed it.
+int runBatchOn(
+    const std::vector<std::string>& arguments, int out, int err,
+    const std::function<void()>& prepare = [] {}) {
+    const std::string program = std::string(TRAWLMETER_PROGRAM_DIR) + "/trawlmeter-batch";
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const auto& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        signal(SIGPIPE, SIG_DFL);
+        signal(SIGXFSZ, SIG_DFL);
+        prepare();
+        dup2(out, STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // Waits until `done` holds, for a few seconds at most.
@@ -307,6 +337,56 @@ TEST_F(BatchRun, SigtermStopsTheRunWithWhatItReadStoredThenTheNextRunCountsExact
     EXPECT_EQ(storedRecords() - storedBefore, small.crawlerLines[0] + small.crawlerLines[1] +
                                                   small.crawlerLines[2] + small.crawlerLines[3] +
                                                   small.crawlerLines[4]);
+}
+
+TEST_F(BatchRun, APipeWhoseReaderHasGoneStopsTheBatchCleanlyWithAFailingStatus) {
+    const auto first = writeLog("first.log", 300'000);
+    writeLog("second.log", 300'000);
+    // Both streams into a pipe nobody reads, as `2>&1 | head -c 5` leaves them once head has
+    // its bytes: the message about the missing log is the first write.
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    const int status =
+        runBatchOn({"--folder", folder.str(), (folder / "first.log").string(),
+                    (folder / "missing.log").string(), (folder / "second.log").string()},
+                   ends[1], ends[1]);
+    close(ends[1]);
+
+    EXPECT_EQ(status, 3);
+    EXPECT_FALSE(stdfs::exists(folder / "temp"));
+    EXPECT_FALSE(stdfs::exists(folder / "rezOve.mdb-wal")) << "the database was closed";
+    EXPECT_EQ(storedRecords(), first.crawlerLines[0] + first.crawlerLines[1] +
+                                   first.crawlerLines[2] + first.crawlerLines[3] +
+                                   first.crawlerLines[4])
+        << "the first log stored, the second not begun";
+}
+
+TEST_F(BatchRun, TheFileSizeLimitStopsTheRunWithItsReasonAndCleansUp) {
+    writeLog("access.log", 5'000'000);
+    const testing::TestFolder streams;
+    const auto write = [&](const char* name) {
+        return open((streams / name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    };
+    const int out = write("out");
+    const int err = write("err");
+    // A chunk is 2 MiB; the limit lets the split write half of one.
+    const int status =
+        runBatchOn({"--folder", folder.str(), (folder / "access.log").string()}, out, err, [] {
+            const rlimit limit{1 << 20, 1 << 20};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    close(out);
+    close(err);
+
+    EXPECT_EQ(status, 3);
+    const std::string said = testing::readWholeFile(streams / "err");
+    EXPECT_NE(said.find("切分日志文件失败"), std::string::npos) << said;
+    EXPECT_NE(said.find(std::make_error_code(std::errc::file_too_large).message()),
+              std::string::npos)
+        << said;
+    EXPECT_FALSE(stdfs::exists(folder / "temp"));
+    EXPECT_EQ(storedRecords(), 0);
 }
 
 // Daily logs as operators keep them: two logs, the first without a final line end, beside a

@@ -1,6 +1,8 @@
 #include "WindowTestSupport.h"
 
+#include "platform/StopSignals.h"
 #include "ui/QtMessageBox.h"
+#include "ui/StopSignalWatch.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,6 +14,7 @@
 #include <QTimer>
 #include <sqlite3.h>
 
+#include <csignal>
 #include <filesystem>
 
 namespace trawlmeter::ui::testing {
@@ -84,17 +87,31 @@ TEST_F(Closing, UnloadsTheFormOnceWithoutAMessageAndSoDoesDestroyingTheWindow) {
     EXPECT_EQ(other.VisitDb, nullptr);
 }
 
-TEST_F(Closing, DuringARunStopsTheRunAndUnloadsOnlyOnceItHasReturned) {
-    std::string log = "#Fields: date time s-sitename s-ip cs-method cs-uri-stem cs-uri-query "
-                      "s-port cs-username c-ip cs(User-Agent) sc-status sc-substatus "
-                      "sc-win32-status\n";
-    for (int i = 0; i < 20000; ++i) {
-        log += "2008-07-15 00:00:01 W3SVC1 10.0.0.1 GET /p" + std::to_string(i) +
-               " - 80 - 10.0.0.2 Baiduspider+(+http://www.baidu.com/search/spider.htm) 200 0 0\n";
+struct ClosingARun : ShownWindow {
+    ClosingARun() {
+        std::string log = "#Fields: date time s-sitename s-ip cs-method cs-uri-stem cs-uri-query "
+                          "s-port cs-username c-ip cs(User-Agent) sc-status sc-substatus "
+                          "sc-win32-status\n";
+        for (int i = 0; i < 20000; ++i) {
+            log += "2008-07-15 00:00:01 W3SVC1 10.0.0.1 GET /p" + std::to_string(i) +
+                   " - 80 - 10.0.0.2 Baiduspider+(+http://www.baidu.com/search/spider.htm) 200 0 "
+                   "0\n";
+        }
+        folder.writeFile("ex080715.log", log);
+        form->TxtrezOveFile.setText((folder / "ex080715.log").string());
     }
-    folder.writeFile("ex080715.log", log);
-    form->TxtrezOveFile.setText((folder / "ex080715.log").string());
 
+    // The run ended early, the window closed and unloaded, its work folder removed.
+    void expectStoppedAndClosed() const {
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_EQ(form->VisitDb, nullptr);
+        EXPECT_FALSE(std::filesystem::exists(folder / "temp"));
+        EXPECT_LT(std::stoll(form->TxtBaiduCnt.Text()), 20000) << "the run was not stopped";
+        EXPECT_TRUE(platform.messages.empty());
+    }
+};
+
+TEST_F(ClosingARun, StopsTheRunAndUnloadsOnlyOnceItHasReturned) {
     // Runs inside the run's yields, as the operator's close would.
     bool analysisShownDisabled = true;
     bool stayedOpen = false;
@@ -117,12 +134,40 @@ TEST_F(Closing, DuringARunStopsTheRunAndUnloadsOnlyOnceItHasReturned) {
 
     EXPECT_TRUE(analysisShownDisabled);
     EXPECT_TRUE(stayedOpen);
-    EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(runOverAtUnload);
+    expectStoppedAndClosed();
+}
+
+TEST_F(ClosingARun, ByAStopSignalEndsTheRunAsTheOperatorsCloseDoes) {
+    StopSignals held;
+    const StopSignalWatch watch(held, *window);
+    QTimer sender;
+    QObject::connect(&sender, &QTimer::timeout, [&] {
+        if (widgetOf<QLineEdit>(*window, "TxtBaiduCnt")->text().toLongLong() >= 100) {
+            sender.stop();
+            // To this thread, which holds it back as every thread of the program does.
+            raise(SIGTERM);
+        }
+    });
+    sender.start(1);
+    widgetOf<QPushButton>(*window, "CmdAnalysis")->click();
+    EXPECT_FALSE(sender.isActive()) << "the run ended before the signal came";
+
+    EXPECT_TRUE(waitUntil([&] { return !window->isVisible(); }));
+    EXPECT_EQ(watch.stopSignal(), SIGTERM);
+    expectStoppedAndClosed();
+}
+
+TEST_F(Closing, ByAStopSignalWhileIdleClosesAnOpenDialogAndThenTheWindow) {
+    StopSignals held;
+    const StopSignalWatch watch(held, *window);
+    QTimer::singleShot(0, [] { raise(SIGHUP); });
+    QMessageBox box(QMessageBox::NoIcon, "提示", "...", QMessageBox::Ok, window.get());
+    box.exec();
+
+    EXPECT_TRUE(waitUntil([&] { return !window->isVisible(); }));
+    EXPECT_EQ(watch.stopSignal(), SIGHUP);
     EXPECT_EQ(form->VisitDb, nullptr);
-    EXPECT_FALSE(std::filesystem::exists(folder / "temp"));
-    EXPECT_LT(std::stoll(form->TxtBaiduCnt.Text()), 20000) << "the run was not stopped";
-    EXPECT_TRUE(platform.messages.empty());
 }
 
 TEST_F(Closing, DuringAReportStopsTheReportAndUnloadsOnlyOnceItHasReturned) {
