@@ -520,7 +520,8 @@ TEST_F(BatchRun, WritesTheReportAfterTheLogsAndTakesOnlyHtmlOrJson) {
     }
 
     // Without a log only the report is written; nothing is printed.
-    const auto alone = runBatchProgram(arguments("--report " + quoted(folder / "r.html")));
+    const auto alone =
+        runBatchProgram(arguments("--report " + quoted(folder / "r.html") + dnsServer));
     EXPECT_EQ(alone.status, 0) << alone.err;
     EXPECT_EQ(alone.out, "");
     EXPECT_NE(folder.readFile("r.html").find("<svg"), std::string::npos);
