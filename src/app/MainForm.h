@@ -1,9 +1,11 @@
 #pragma once
 
 #include "app/Controls.h"
+#include "app/ReportProgress.h"
 #include "app/RunState.h"
 #include "app/RunStep.h"
 #include "platform/Database.h"
+#include "platform/DnsResolver.h"
 #include "platform/Failure.h"
 #include "platform/Ports.h"
 
@@ -122,13 +124,22 @@ public:
     [[nodiscard]] VisitExport CmdSaveSogou_Click();
     [[nodiscard]] VisitExport CmdSaveMsn_Click();
 
-    // The crawler report of the visit database: written as report.html into the program
-    // folder (into the user's temporary folder when that cannot be written) and opened in the
-    // browser (app/ReportHandler.cpp).
+    // The crawler report of the visit database, the addresses of its crawlers verified:
+    // written as report.html into the program folder (into the user's temporary folder when
+    // that cannot be written) and opened in the browser (app/ReportHandler.cpp). It is made on
+    // a thread of its own while the window stays live, its progress in Label3 and the analysis
+    // off; closing the window meanwhile stops it.
     void MnuCrawlerReport_Click();
-    // Writes the crawler report of the visit database to `target`, as a page or as JSON by its
-    // ending; the reason when it cannot, which messages::reportFailed words for the operator.
-    [[nodiscard]] Expected<void> writeCrawlerReport(const std::string& target);
+    // Makes the crawler report as the menu entry does and writes it to `target`, as a page or
+    // as JSON by its ending: Done, Failed (its message shown) or Stopped.
+    RunStep writeCrawlerReport(const std::string& target);
+    // Where the report reads the crawlers' published ranges: the program folder unless set.
+    void setRangeFolder(std::string folder) { m_rangeFolder = std::move(folder); }
+    // The DNS server the report asks: the system's resolvers unless set.
+    void setDnsServer(std::optional<dns::ServerAddress> server) { m_dnsServer = server; }
+    // While a report is made, and how far it has come.
+    bool reportInProgress() const { return m_reportInProgress; }
+    const ReportProgress& reportProgress() const { return m_reportProgress; }
 
     // The visits of other known crawlers stored, added up over every run until the window
     // closes, as the counters are; the window shows no box for it.
@@ -139,8 +150,8 @@ public:
     // The failure the last message was made from; nothing when that message named none.
     const std::optional<Failure>& shownFailure() const { return m_shownFailure; }
 
-    // Closing the window while a run is inside a yield: the run stops at its next yield and
-    // cleans up; the front end unloads once CmdAnalysis_Click has returned.
+    // Closing the window while a run or a report is inside a yield: it stops at its next yield
+    // and cleans up; the front end unloads once its handler has returned.
     bool runInProgress() const { return m_run.inProgress; }
     void requestStop() { m_run.stopRequested = true; }
     bool stopRequested() const { return m_run.stopRequested; }
@@ -203,12 +214,24 @@ private:
     // Drops the records stored since the last commit and says why the run stops.
     RunStep abandonVisits(const Failure& failure);
     void rollbackVisits();
+    // Makes the crawler report on a thread of its own, the window kept live, and writes it to
+    // the first of `targets` that takes it: which one, or nothing when it failed (its message
+    // shown) or was stopped.
+    struct ReportOutcome {
+        RunStep step = RunStep::Done;
+        std::string written;
+    };
+    ReportOutcome makeCrawlerReport(std::vector<std::string> targets);
 
     PlatformPorts m_ports;
     RunState m_run;
     RunStep m_lastRunOutcome = RunStep::Done;
     std::uint64_t m_otherCrawlerVisits = 0;
     std::optional<Failure> m_shownFailure;
+    std::optional<std::string> m_rangeFolder;
+    std::optional<dns::ServerAddress> m_dnsServer;
+    bool m_reportInProgress = false;
+    ReportProgress m_reportProgress;
 };
 
 } // namespace trawlmeter

@@ -101,6 +101,14 @@ std::string problemReason(Problem problem, const Failure& failure) {
     case Problem::NotATable:
         return quoted(failure.subject) + (detail.starts_with('i') ? " is an " : " is a ") + detail +
                ", not a table";
+    case Problem::BadServerAddress:
+        return "不是 DNS 服务器的地址（应为 地址 或 地址:端口）";
+    case Problem::MalformedRangeFile:
+        return "不是有效的爬虫地址段文件：" + detail;
+    case Problem::RangeFileWithoutPrefixes:
+        return "爬虫地址段文件中没有任何地址段";
+    case Problem::UnusableVerdictTable:
+        return "验证结果表缺少列 " + detail;
     case Problem::Stopped:
         break;
     }
@@ -252,8 +260,25 @@ std::string reportFailed(const Failure& failure, std::string_view database) {
     return withReason("无法生成爬虫报告", "", why);
 }
 
+std::string reportNotVerified(const Failure& failure) {
+    return withReason("无法验证爬虫地址：", failure.subject, reason(failure), "，爬虫报告没有生成");
+}
+
 std::string reportNotOpened(std::string_view path) {
     return "爬虫报告已保存到" + shown(path) + "，但无法打开浏览器显示它";
+}
+
+std::string reportProgress(const ReportProgress& progress) {
+    switch (progress.stage) {
+    case ReportStage::Counting:
+        break;
+    case ReportStage::Verifying:
+        return "正在验证爬虫地址 " + std::to_string(progress.decided) + "/" +
+               std::to_string(progress.total);
+    case ReportStage::Writing:
+        return "正在写入爬虫报告...";
+    }
+    return "正在统计爬虫访问...";
 }
 
 } // namespace trawlmeter::messages

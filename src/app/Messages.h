@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/ReportProgress.h"
 #include "platform/Failure.h"
 
 // Every text the operator reads that the program makes as it runs, in one place: the message
@@ -65,7 +66,11 @@ std::string crawlerListUnusable(const Failure& failure);
 std::string crawlerSearchFailed(const Failure& failure);
 // `database` tells a failure of the visit database itself from one of its tables.
 std::string reportFailed(const Failure& failure, std::string_view database);
+// The crawler addresses could not be verified (a range file, the resolver), so no report.
+std::string reportNotVerified(const Failure& failure);
 // The report was written but the desktop opened no browser for it: where it lies.
 std::string reportNotOpened(std::string_view path);
+// The status line while a report is made.
+std::string reportProgress(const ReportProgress& progress);
 
 } // namespace trawlmeter::messages

@@ -4,7 +4,7 @@
 #include "app/CrawlerEngines.h"
 #include "app/MainForm.h"
 #include "app/Messages.h"
-#include "app/ProgramFiles.h"
+#include "platform/DnsResolver.h"
 #include "platform/FileSystem.h"
 #include "platform/Problem.h"
 #include "platform/StopSignals.h"
@@ -42,8 +42,9 @@ constexpr const char* kExitStatuses =
     "           in the work folder DIR/temp: nothing was analysed)\n"
     "  3        a run stopped on a failure (work folder unusable, another run active in the\n"
     "           folder, disk full, database write failed, out of memory; later logs were not\n"
-    "           analysed), the report could not be written, or standard output or standard\n"
-    "           error could not be written (the run stops then, as on a signal)\n"
+    "           analysed), the report could not be made (a crawler range file beside the\n"
+    "           program missing or damaged) or written, or standard output or standard error\n"
+    "           could not be written (the run stops then, as on a signal)\n"
     "  128+N    stopped by signal N (INT, TERM, HUP) after storing what was read so far\n"
     "Every status but 0 comes with a line on standard error that says why.";
 
@@ -51,6 +52,7 @@ struct BatchArguments {
     std::string folder;
     std::vector<std::string> logs;
     std::string report;
+    std::optional<dns::ServerAddress> dnsServer;
     bool yieldGaps = false;
 };
 
@@ -65,6 +67,9 @@ public:
     }
 
     std::string line(const MainForm& form) const {
+        if (form.reportInProgress()) {
+            return reportLine(form.reportProgress());
+        }
         std::string text = "log " + std::to_string(m_log + 1) + "/" + std::to_string(m_logCount);
         const auto listed = form.LstiisFile.ListCount();
         if (!form.TxtFileName.Text().empty() && listed > 0) {
@@ -97,6 +102,19 @@ public:
     }
 
 private:
+    static std::string reportLine(const ReportProgress& progress) {
+        switch (progress.stage) {
+        case ReportStage::Counting:
+            break;
+        case ReportStage::Verifying:
+            return "report  verifying crawler addresses " + std::to_string(progress.decided) + "/" +
+                   std::to_string(progress.total);
+        case ReportStage::Writing:
+            return "report  writing";
+        }
+        return "report  counting visits";
+    }
+
     // The chunk count of a plain log, which its run shows before the first chunk is cut.
     static std::optional<std::int64_t> plannedChunks(const MainForm& form) {
         if (logs::logKindOf(form.TxtrezOveFile.Text()) != logs::LogKind::Plain) {
@@ -121,7 +139,7 @@ private:
 std::variant<BatchArguments, int> parseArguments(const std::vector<std::string>& arguments,
                                                  const std::string& defaultFolder,
                                                  BatchStreams streams) {
-    BatchArguments parsed{defaultFolder, {}, {}, false};
+    BatchArguments parsed{defaultFolder, {}, {}, std::nullopt, false};
     CLI::App app(kDescription, "trawlmeter-batch");
     app.footer(kExitStatuses);
     app.add_option("--folder", parsed.folder,
@@ -135,6 +153,18 @@ std::variant<BatchArguments, int> parseArguments(const std::vector<std::string>&
         ->check([](const std::string& file) {
             return report::reportFormatFor(file) ? std::string()
                                                  : std::string("FILE must end in .html or .json");
+        });
+    std::string dnsServer;
+    app.add_option("--dns-server", dnsServer,
+                   "the DNS server that the report asks whether crawler addresses are the\n"
+                   "engines' own (default: the system's resolvers); ADDR or ADDR:PORT, an IPv6\n"
+                   "ADDR in brackets before a port: [::1]:5353")
+        ->type_name("ADDR[:PORT]")
+        ->needs("--report")
+        ->check([](const std::string& text) {
+            return dns::parseServerAddress(text)
+                       ? std::string()
+                       : std::string("not a DNS server address: give ADDR or ADDR:PORT");
         });
     app.add_flag("--yield-gaps", parsed.yieldGaps,
                  "print the longest time between two yields of the run (for benchmarks)")
@@ -152,6 +182,9 @@ std::variant<BatchArguments, int> parseArguments(const std::vector<std::string>&
         app.parse(static_cast<int>(argv.size()), argv.data());
         if (parsed.logs.empty() && parsed.report.empty()) {
             throw CLI::RequiredError("LOG (or --report FILE)");
+        }
+        if (!dnsServer.empty()) {
+            parsed.dnsServer = *dns::parseServerAddress(dnsServer);
         }
     } catch (const CLI::ParseError& error) {
         const int status = app.exit(error, streams.out, streams.err);
@@ -300,10 +333,14 @@ int runBatch(const std::vector<std::string>& arguments, const std::string& defau
     // A report of what the stored visits say, unless the batch was stopped on the way.
     const bool goOn = status != exit_status::kRunFailed && !platform.stopSignal();
     if (!parsed.report.empty() && goOn) {
-        if (auto written = form.writeCrawlerReport(parsed.report); !written) {
-            platform.showMessage(
-                messages::reportFailed(written.error(), form.programPath(kDatabaseName)), kOkOnly,
-                messages::kTitle);
+        // The published ranges lie beside the program, whichever folder holds the database.
+        form.setRangeFolder(defaultFolder);
+        form.setDnsServer(parsed.dnsServer);
+        runningForm = &form;
+        const RunStep written = form.writeCrawlerReport(parsed.report);
+        runningForm = nullptr;
+        platform.endProgress();
+        if (written == RunStep::Failed) {
             status = exit_status::kRunFailed;
         }
     }

@@ -70,6 +70,19 @@ void BatchPlatform::yieldToEvents() {
     }
 }
 
+void BatchPlatform::yieldWhileWaiting() {
+    // The yields of a scan come so fast that the clock is read only every so many; these come
+    // a hundred a second, and the count left from a scan would put a signal off for minutes.
+    m_yieldsPerCheck = 1;
+    m_yieldsSinceCheck = 0;
+    m_lastCheck = std::chrono::steady_clock::now();
+    takeStopSignal();
+    if (m_progress && m_lastCheck - m_lastDraw >= kRedrawInterval) {
+        m_lastDraw = m_lastCheck;
+        drawProgress();
+    }
+}
+
 void BatchPlatform::takeStopSignal() {
     if (m_signals == nullptr || m_stopSignal) {
         return;

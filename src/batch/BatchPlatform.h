@@ -33,6 +33,9 @@ public:
 
     void showMessage(const std::string& prompt, int style, const std::string& title) override;
     void yieldToEvents() override;
+    // Looks for a stop signal and redraws the progress line at every call, however long it
+    // was since the last yield.
+    void yieldWhileWaiting() override;
     std::optional<std::string> chooseFileToOpen(const std::string&) override {
         return std::nullopt;
     }

@@ -76,6 +76,14 @@ public:
             return "trailing garbage after the gzip data";
         case Problem::NotATable:
             return "the name is held by something other than a table";
+        case Problem::BadServerAddress:
+            return "not a DNS server address (ADDR or ADDR:PORT)";
+        case Problem::MalformedRangeFile:
+            return "not a crawler range file";
+        case Problem::RangeFileWithoutPrefixes:
+            return "a crawler range file without prefixes";
+        case Problem::UnusableVerdictTable:
+            return "the verdict table lacks a column";
         }
         return "unknown problem";
     }

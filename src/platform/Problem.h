@@ -60,6 +60,13 @@ enum class Problem {
     // The store: a name a table needs is held by something else (the detail says what: a view,
     // an index, a trigger).
     NotATable,
+    // Verifying crawler addresses: a DNS server's address that is none (about the text), a
+    // range file that is not one (the detail says where) or lists no prefix, and a verdict table
+    // that lacks a column (the detail names it).
+    BadServerAddress,
+    MalformedRangeFile,
+    RangeFileWithoutPrefixes,
+    UnusableVerdictTable,
 };
 
 const std::error_category& problemCategory();

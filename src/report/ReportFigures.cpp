@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <stop_token>
 #include <system_error>
 #include <thread>
 
@@ -78,7 +79,7 @@ UNION ALL SELECT * FROM (SELECT 1, v, n FROM g ORDER BY n DESC, v LIMIT {top})
 UNION ALL SELECT * FROM (SELECT 2, v, e FROM g WHERE e > 0 ORDER BY e DESC, v LIMIT {top})
 ORDER BY 1, 3 DESC, 2)";
 
-// Rows (list, address, visits): list 0 holds the number of clients, 1 the most frequent.
+// Rows (list, address, visits): list 0 holds the number of clients, 1 those with most visits.
 constexpr std::string_view kClientsSql = R"(
 WITH g AS MATERIALIZED (SELECT coalesce(cip, '') AS v, count(*) AS n FROM {table} GROUP BY 1)
 SELECT 0, NULL, count(*) FROM g
@@ -139,8 +140,8 @@ Query sortingQuery(std::string_view table, TalliedList list, EngineFigures& figu
     case TalliedList::Clients:
         break;
     }
-    return {table, fill(kClientsSql, table, kTopClients),
-            intoRanking(figures.clients, figures.topClients)};
+    return {table, fill(kClientsSql, table, kCheckedClients),
+            intoRanking(figures.clients, figures.clientVisits)};
 }
 
 // Runs `sql`, its first parameter bound to `parameter` when there is one, and hands each row to
@@ -200,11 +201,20 @@ Expected<void> run(const sqlite::Connection& connection, const Query& query) {
 }
 
 // A read-only connection with the tally as an aggregate function: `visit_tally` feeds every row
-// it sees to the tally that `tally` points to.
+// it sees to the tally that `tally` points to. A stop request interrupts its statements.
 struct Reader {
     sqlite::Connection connection;
     VisitTally* tally = nullptr;
+    std::stop_token stop;
 };
+
+// How many of SQLite's steps a statement takes between two looks at the stop request: some
+// thousand a millisecond.
+constexpr int kStepsBetweenStopChecks = 10000;
+
+int interruptOnStop(void* reader) noexcept {
+    return static_cast<const Reader*>(reader)->stop.stop_requested() ? 1 : 0;
+}
 
 std::string_view textOf(sqlite3_value* value) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
@@ -239,15 +249,19 @@ using OpenedReader = Expected<std::unique_ptr<Reader>>;
 constexpr const char* kTallyCache = "PRAGMA cache_size=-256";
 constexpr const char* kSortCache = "PRAGMA cache_size=-8192";
 
-OpenedReader openForReading(const std::string& path, const char* cacheSize) {
+OpenedReader openForReading(const std::string& path, const char* cacheSize, std::stop_token stop) {
     auto connection = sqlite::Connection::openExisting(path, sqlite::Connection::Access::ReadOnly);
     if (!connection) {
         return tl::unexpected(connection.error());
     }
     auto reader = std::make_unique<Reader>();
     reader->connection = std::move(*connection);
+    reader->stop = std::move(stop);
     sqlite3* handle = reader->connection.get();
     sqlite3_busy_timeout(handle, 5000);
+    if (reader->stop.stop_possible()) {
+        sqlite3_progress_handler(handle, kStepsBetweenStopChecks, interruptOnStop, reader.get());
+    }
     // Pages are read, not mapped: each is read about once, and mapping the file costs a page fault
     // per few pages in each connection, which on a virtual machine takes longer than the read.
     // Sorts spill to temporary files once they outgrow the cache instead of growing in memory.
@@ -293,7 +307,7 @@ Expected<void> runJobs(const std::string& path, Reader& reader, const std::vecto
             // A helper that cannot read leaves its share to the others.
             helpers.emplace_back([&]() noexcept {
                 try {
-                    if (const auto own = openForReading(path, cacheSize)) {
+                    if (const auto own = openForReading(path, cacheSize, reader.stop)) {
                         work(**own);
                     }
                 } catch (const std::exception&) {
@@ -318,8 +332,8 @@ Expected<void> runJobs(const std::string& path, Reader& reader, const std::vecto
 // stays within one budget per worker.
 Expected<std::vector<EngineFigures>> readFigures(const std::string& path,
                                                  std::span<const ReportEngine> engines,
-                                                 std::size_t tallyBudget) {
-    auto reader = openForReading(path, kTallyCache);
+                                                 std::size_t tallyBudget, std::stop_token stop) {
+    auto reader = openForReading(path, kTallyCache, std::move(stop));
     if (!reader) {
         return tl::unexpected(reader.error());
     }
@@ -476,12 +490,17 @@ Expected<std::vector<OtherCrawlerFigures>> readOtherCrawlers(const std::string& 
 
 Expected<Report> collectReport(const std::string& databasePath,
                                std::span<const ReportEngine> engines, std::size_t tallyBudget,
-                               const OtherCrawlersSource& others) {
+                               const OtherCrawlersSource& others,
+                               std::stop_token stop) {
     try {
         Report report;
         report.database = databasePath;
         report.generated = localIsoTime(std::time(nullptr));
-        auto figures = readFigures(databasePath, engines, tallyBudget);
+        auto figures = readFigures(databasePath, engines, tallyBudget, stop);
+        if (stop.stop_requested()) {
+            // Whatever an interrupted statement said, the report was stopped.
+            return fail(Problem::Stopped);
+        }
         if (!figures) {
             return tl::unexpected(figures.error());
         }

@@ -1,8 +1,7 @@
 #include "verify/CrawlerRanges.h"
 
 #include "platform/File.h"
-#include "platform/VerificationProblem.h"
-#include "verify/CrawlerIdentities.h"
+#include "platform/Problem.h"
 
 #include <nlohmann/json.hpp>
 
@@ -16,7 +15,7 @@ namespace {
 constexpr std::int64_t kLargestFile = std::int64_t{16} << 20;
 
 tl::unexpected<Failure> malformed(std::string detail) {
-    return fail(VerificationProblem::MalformedRangeFile, {}, std::move(detail));
+    return fail(Problem::MalformedRangeFile, {}, std::move(detail));
 }
 
 } // namespace
@@ -36,7 +35,7 @@ Expected<std::vector<IpPrefix>> parseRangeFile(std::string_view text) {
         return malformed("no \"prefixes\" list");
     }
     if (list->empty()) {
-        return fail(VerificationProblem::RangeFileWithoutPrefixes);
+        return fail(Problem::RangeFileWithoutPrefixes);
     }
     std::vector<IpPrefix> prefixes;
     prefixes.reserve(list->size());
@@ -87,9 +86,10 @@ Expected<std::vector<IpPrefix>> readRangeFile(const std::string& path) {
     return prefixes;
 }
 
-Expected<CrawlerRanges> CrawlerRanges::load(const std::string& folder) {
+Expected<CrawlerRanges> CrawlerRanges::load(const std::string& folder,
+                                            std::span<const CrawlerIdentity> identities) {
     ByTable byTable;
-    for (const auto& identity : crawlerIdentities()) {
+    for (const auto& identity : identities) {
         for (const auto file : identity.rangeFiles) {
             auto prefixes = readRangeFile(folder + "/" + std::string(file));
             if (!prefixes) {

@@ -1,10 +1,12 @@
 #include "support/ArchiveWriter.h"
+#include "support/DnsmasqServer.h"
 #include "support/GeneratedLog.h"
 #include "support/TestFolder.h"
 #include "support/VisitRecords.h"
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <nlohmann/json.hpp>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -18,6 +20,8 @@
 #include <ostream>
 #include <functional>
 #include <thread>
+#include <tuple>
+#include <vector>
 
 namespace trawlmeter {
 namespace {
@@ -553,15 +557,29 @@ TEST_F(BatchRun, AFolderWithoutALogIsReported) {
 
 TEST_F(BatchRun, WritesTheReportAfterTheLogsAndTakesOnlyHtmlOrJson) {
     const auto log = writeLog("access.log", 50'000);
-    const auto analysed = runBatchProgram(
-        arguments("--report " + quoted(folder / "r.json") + " " + quoted(folder / "access.log")));
+    // A DNS server that is not there: the report says so and comes all the same.
+    const dns::ServerAddress nowhere = testing::closedDnsPort();
+    const std::string dnsServer = " --dns-server 127.0.0.1:" + std::to_string(nowhere.port) + " ";
+    const auto analysed = runBatchProgram(arguments("--report " + quoted(folder / "r.json") +
+                                                    dnsServer + quoted(folder / "access.log")));
     EXPECT_EQ(analysed.status, 0) << analysed.err;
     EXPECT_EQ(analysed.out, countersOf(log));
     const std::string json = folder.readFile("r.json");
     EXPECT_NE(json.find("\"visits\": " + std::to_string(log.crawlerLines[0])), std::string::npos);
+    EXPECT_NE(json.find("\"dns_unavailable\": true"), std::string::npos);
+
+    // A DNS server that is no address, or one without a report to ask it for.
+    for (const char* wrong :
+         {"--dns-server dns.example --report r.html",
+          "--dns-server 127.0.0.1:99999 --report r.html", "--dns-server 127.0.0.1"}) {
+        const auto refused = runBatchProgram(arguments(wrong));
+        EXPECT_EQ(refused.status, 2) << wrong;
+        EXPECT_NE(refused.err.find("--dns-server"), std::string::npos) << refused.err;
+    }
 
     // Without a log only the report is written; nothing is printed.
-    const auto alone = runBatchProgram(arguments("--report " + quoted(folder / "r.html")));
+    const auto alone =
+        runBatchProgram(arguments("--report " + quoted(folder / "r.html") + dnsServer));
     EXPECT_EQ(alone.status, 0) << alone.err;
     EXPECT_EQ(alone.out, "");
     EXPECT_NE(folder.readFile("r.html").find("<svg"), std::string::npos);
@@ -573,6 +591,58 @@ TEST_F(BatchRun, WritesTheReportAfterTheLogsAndTakesOnlyHtmlOrJson) {
                   .status,
               2);
     EXPECT_FALSE(stdfs::exists(empty / "r.html"));
+}
+
+// Crawler lines as IIS writes them, from addresses whose DNS the fixture server knows: the
+// report verifies them through the server --dns-server names.
+TEST_F(BatchRun, TheReportCountsEachEnginesVisitsByVerdictAsTheDnsServerNamedAnswers) {
+    testing::DnsRecords records;
+    records.localDomains = {"in-addr.arpa", "ip6.arpa", "baidu.com", "googlebot.com", "example"};
+    records.hosts = {{"baiduspider-220-181-108-75.crawl.baidu.com", "220.181.108.75"},
+                     {"crawl-ipv6.googlebot.com", "2001:db8::c1"}};
+    records.ptr = {{"203.0.113.10", "crawl-203-0-113-10.googlebot.com.evil.example"}};
+    const testing::DnsmasqServer server(records);
+    const char* googlebot =
+        "Mozilla/5.0+(compatible;+Googlebot/2.1;++http://www.google.com/bot.html)";
+    const char* baiduspider = "Baiduspider+(+http://www.baidu.com/search/spider.htm)";
+    const char* msnbot = "msnbot/2.0b+(+http://search.msn.com/msnbot.htm)";
+    std::string log = "#Fields: date time s-sitename s-ip cs-method cs-uri-stem cs-uri-query "
+                      "s-port cs-username c-ip cs(User-Agent) sc-status sc-substatus "
+                      "sc-win32-status\n";
+    for (const auto& [client, agent, times] :
+         std::vector<std::tuple<std::string, const char*, int>>{
+             {"66.249.66.1", googlebot, 3},  // in Google's ranges
+             {"203.0.113.10", googlebot, 2}, // a host under googlebot.com.evil.example
+             {"203.0.113.12", googlebot, 1}, // no host
+             {"220.181.108.75", baiduspider, 2},
+             {"2001:db8::c1", baiduspider, 1}, // Google's host, not Baidu's
+             {"157.55.39.1", msnbot, 1},       // in Bing's ranges
+         }) {
+        for (int i = 0; i < times; ++i) {
+            log += "2008-07-15 00:00:0" + std::to_string(i) + " W3SVC1 10.0.0.1 GET /p - 80 - " +
+                   client + " " + agent + " 200 0 0\n";
+        }
+    }
+    folder.writeFile("ex080715.log", log);
+
+    const auto result =
+        runBatchProgram(arguments("--report " + quoted(folder / "r.json") +
+                                  " --dns-server 127.0.0.1:" + std::to_string(server.port()) + " " +
+                                  quoted(folder / "ex080715.log")));
+    ASSERT_EQ(result.status, 0) << result.err;
+
+    const auto engines = nlohmann::ordered_json::parse(folder.readFile("r.json"))["engines"];
+    const auto verdicts = [&](std::size_t engine) {
+        return engines[engine]["verification"].dump() + " " + engines[engine]["impostors"].dump();
+    };
+    EXPECT_EQ(verdicts(0),
+              R"({"verified":2,"impostor":1,"unknown":0} )"
+              R"([{"client":"2001:db8::c1","visits":1,"host":"crawl-ipv6.googlebot.com"}])");
+    EXPECT_EQ(verdicts(1), R"({"verified":3,"impostor":3,"unknown":0} )"
+                           R"([{"client":"203.0.113.10","visits":2,)"
+                           R"("host":"crawl-203-0-113-10.googlebot.com.evil.example"},)"
+                           R"({"client":"203.0.113.12","visits":1,"host":null}])");
+    EXPECT_EQ(verdicts(4), R"({"verified":1,"impostor":0,"unknown":0} [])");
 }
 
 } // namespace

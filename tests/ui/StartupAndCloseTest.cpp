@@ -4,11 +4,15 @@
 #include "ui/QtMessageBox.h"
 #include "ui/StopSignalWatch.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <sqlite3.h>
 
 #include <csignal>
 #include <filesystem>
@@ -164,6 +168,56 @@ TEST_F(Closing, ByAStopSignalWhileIdleClosesAnOpenDialogAndThenTheWindow) {
     EXPECT_TRUE(waitUntil([&] { return !window->isVisible(); }));
     EXPECT_EQ(watch.stopSignal(), SIGHUP);
     EXPECT_EQ(form->VisitDb, nullptr);
+}
+
+TEST_F(Closing, DuringAReportStopsTheReportAndUnloadsOnlyOnceItHasReturned) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((folder / "rezOve.mdb").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                           "WHERE i < 200) INSERT INTO sogou (sdate, stime, csuristem, cip, "
+                           "scstatus) SELECT '2024-05-01', '10:00:00', '/', '198.51.100.' || i, "
+                           "'200' FROM n",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    // Its questions are never answered: the report would wait for them a minute.
+    const trawlmeter::testing::SilentDnsPort silent;
+    form->setDnsServer(silent.server());
+    QAction* report = nullptr;
+    for (QAction* action : window->findChildren<QAction*>()) {
+        if (action->text() == "查看爬虫报告") {
+            report = action;
+        }
+    }
+    ASSERT_NE(report, nullptr);
+
+    bool stayedOpen = false;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (widgetOf<QLabel>(*window, "Label3")->text().startsWith("正在验证爬虫地址")) {
+            closer.stop();
+            window->close();
+            stayedOpen = window->isVisible();
+        }
+    });
+    bool reportOverAtUnload = false;
+    QObject::connect(window.get(), &MainWindow::unloaded,
+                     [&] { reportOverAtUnload = !form->reportInProgress(); });
+    closer.start(1);
+    QElapsedTimer clock;
+    clock.start();
+    report->trigger();
+
+    EXPECT_FALSE(closer.isActive()) << "the report ended before the close came";
+    EXPECT_LT(clock.elapsed(), 10000);
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(reportOverAtUnload);
+    EXPECT_EQ(form->VisitDb, nullptr);
+    EXPECT_FALSE(std::filesystem::exists(folder / "report.html"));
+    EXPECT_TRUE(platform.openedUrls.empty());
+    EXPECT_TRUE(platform.messages.empty());
 }
 
 } // namespace
