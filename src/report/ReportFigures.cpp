@@ -410,9 +410,10 @@ std::string fillName(std::string_view sql, std::string_view column) {
 
 // The other crawlers' figures, read by two grouping queries; nothing when the table is missing.
 Expected<std::vector<OtherCrawlerFigures>> readOtherCrawlers(const std::string& path,
-                                                             const OtherCrawlersSource& others) {
+                                                             const OtherCrawlersSource& others,
+                                                             std::stop_token stop) {
     std::vector<OtherCrawlerFigures> crawlers;
-    auto reader = openForReading(path, kSortCache);
+    auto reader = openForReading(path, kSortCache, std::move(stop));
     if (!reader) {
         return tl::unexpected(reader.error());
     }
@@ -506,7 +507,7 @@ Expected<Report> collectReport(const std::string& databasePath,
         }
         report.engines = std::move(*figures);
         if (!others.table.empty()) {
-            auto crawlers = readOtherCrawlers(databasePath, others);
+            auto crawlers = readOtherCrawlers(databasePath, others, stop);
             if (!crawlers) {
                 return tl::unexpected(crawlers.error());
             }

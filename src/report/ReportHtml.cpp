@@ -51,7 +51,7 @@ th { background: #f6f8fa; font-weight: 600; white-space: nowrap; }
 .n { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
 .t { word-break: break-all; }
 .none { color: #57606a; }
-.note { color: #57606a; margin: 0 0 10px; }
+.engine-note { color: #57606a; margin: 0 0 10px; }
 .swatch { display: inline-block; width: 11px; height: 11px; border-radius: 2px; margin-right: 7px;
   background: var(--c); vertical-align: baseline; }
 .note { color: #57606a; margin: 8px 0 0; }
@@ -413,7 +413,7 @@ void engineSection(std::string& out, const EngineFigures& figures, std::size_t e
            htmlText(figures.table) + " · " + groupThousands(figures.visits) +
            " 次访问</small></h2>\n";
     if (!figures.note.empty()) {
-        out += "<p class=\"note\">" + htmlText(figures.note) + "</p>\n";
+        out += "<p class=\"engine-note\">" + htmlText(figures.note) + "</p>\n";
     }
     out += "<div class=\"lists\">\n";
     countTable(out, "抓取最多的网址", "网址", figures.topUrls, kUrlChars);
@@ -511,9 +511,9 @@ void otherCrawlersSection(std::string& out, const Report& report) {
         return;
     }
     out += "<p>已知爬虫列表中五个搜索引擎以外的爬虫，占全部爬虫访问的 " +
-           errorShare(otherVisits, allVisits) + "。</p>\n";
+           share(otherVisits, allVisits) + "。</p>\n";
     out += "<h3>AI 爬虫</h3>\n<p>共 " + groupThousands(aiVisits) + " 次访问，占全部爬虫访问的 " +
-           errorShare(aiVisits, allVisits) + "。</p>\n";
+           share(aiVisits, allVisits) + "。</p>\n";
     out += "<table><thead><tr><th>爬虫</th><th class=\"n\">访问次数</th>"
            "<th class=\"n\">占全部爬虫访问</th></tr></thead><tbody>\n";
     if (aiVisits == 0) {
@@ -523,7 +523,7 @@ void otherCrawlersSection(std::string& out, const Report& report) {
         if (crawler.category == kAiCrawlerCategory) {
             out += "<tr>" + textCell(crawler.name, kClientChars, "(空)") +
                    numberCell(crawler.visits) + "<td class=\"n\">" +
-                   errorShare(crawler.visits, allVisits) + "</td></tr>\n";
+                   share(crawler.visits, allVisits) + "</td></tr>\n";
         }
     }
     out += "</tbody></table>\n";

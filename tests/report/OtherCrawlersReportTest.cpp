@@ -106,7 +106,7 @@ TEST_F(OtherCrawlersReport, HostileNamesAndUrlsAreEscapedAndTheMsnSectionNamesBi
     EXPECT_EQ(page.find("<script>"), std::string::npos);
     EXPECT_EQ(page.find("<img"), std::string::npos);
     EXPECT_NE(page.find("&lt;script&gt;"), std::string::npos);
-    EXPECT_NE(page.find("<p class=\"note\">bingbot &lt;b&gt;</p>"), std::string::npos);
+    EXPECT_NE(page.find("<p class=\"engine-note\">bingbot &lt;b&gt;</p>"), std::string::npos);
 }
 
 TEST_F(OtherCrawlersReport, ADatabaseWithoutTheTableHasNoneAndOneWithoutItsNameColumnFails) {
