@@ -1,12 +1,22 @@
 #include "BenchSupport.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <string_view>
+#include <vector>
+
+#include "crawlers/CrawlerList.h"
 
 namespace trawlmeter::bench {
+namespace {
+
+constexpr std::string_view kTokens[] = {"baiduspider", "googlebot", "yahoo", "sogou", "msn"};
+
+} // namespace
 
 void QuietPlatform::showMessage(const std::string& prompt, int, const std::string& title) {
     std::fprintf(stderr, "%s: %s\n", title.c_str(), prompt.c_str());
@@ -16,8 +26,35 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+namespace {
+
+// The list's own examples as IIS writes them, but those an engine's token claims.
+std::vector<std::string> otherCrawlerAgents() {
+    std::vector<std::string> agents;
+    const auto list = crawlers::parseCrawlerList(crawlers::shippedListJson());
+    if (!list) {
+        return agents;
+    }
+    for (const auto& entry : *list) {
+        for (std::string agent : entry.instances) {
+            std::string lowered = agent;
+            std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            if (std::none_of(std::begin(kTokens), std::end(kTokens), [&](std::string_view token) {
+                    return lowered.find(token) != std::string::npos;
+                })) {
+                std::replace(agent.begin(), agent.end(), ' ', '+');
+                agents.push_back(std::move(agent));
+            }
+        }
+    }
+    return agents;
+}
+
+} // namespace
+
 std::int64_t writeGeneratedLog(const std::string& path, std::int64_t bytes, int crawlerPercent,
-                               std::uint32_t seed) {
+                               int otherPercent, std::uint32_t seed) {
     static constexpr std::string_view kBrowsers[] = {
         "Mozilla/5.0+(Windows+NT+10.0;+Win64;+x64)+AppleWebKit/537.36+(KHTML,+like+Gecko)+Chrome/"
         "120.0+Safari/537.36",
@@ -36,6 +73,8 @@ std::int64_t writeGeneratedLog(const std::string& path, std::int64_t bytes, int 
                                                   "/images/logo.gif",
                                                   "/products/item.aspx",
                                                   "/css/site.css"};
+    const std::vector<std::string> others =
+        otherPercent > 0 ? otherCrawlerAgents() : std::vector<std::string>{};
     std::mt19937 engine(seed);
     auto random = [&engine] { return static_cast<unsigned>(engine()); };
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -47,8 +86,12 @@ std::int64_t writeGeneratedLog(const std::string& path, std::int64_t bytes, int 
     std::int64_t lines = 4;
     char line[512];
     while (written < bytes) {
-        const bool crawler = static_cast<int>(random() % 100) < crawlerPercent;
-        const auto agent = crawler ? kCrawlers[random() % 5] : kBrowsers[random() % 3];
+        const int draw = static_cast<int>(random() % 100);
+        const bool other =
+            draw >= crawlerPercent && draw < crawlerPercent + otherPercent && !others.empty();
+        const std::string_view agent = draw < crawlerPercent ? kCrawlers[random() % 5]
+                                       : other ? std::string_view(others[random() % others.size()])
+                                               : kBrowsers[random() % 3];
         const unsigned seconds = random() % 86400;
         const int length = std::snprintf(
             line, sizeof line,

@@ -31,10 +31,11 @@ private:
 // Seconds since `start`.
 double secondsSince(std::chrono::steady_clock::time_point start);
 
-// Writes `bytes` bytes of IIS log lines, about `crawlerPercent` of them from crawlers,
-// deterministically from `seed`. Returns the number of lines.
+// Writes `bytes` bytes of IIS log lines, about `crawlerPercent` of them from the five engines'
+// crawlers and `otherPercent` from the other crawlers of the list (its own examples that hold
+// no engine's token, all alike), deterministically from `seed`. Returns the number of lines.
 std::int64_t writeGeneratedLog(const std::string& path, std::int64_t bytes, int crawlerPercent,
-                               std::uint32_t seed = 1);
+                               int otherPercent = 0, std::uint32_t seed = 1);
 
 // Runs a shell command and returns its wall time in seconds (negative when it failed).
 double timeShellCommand(const std::string& command);

@@ -4,7 +4,8 @@
 # alternating after one run of each that is not counted, then the median ratio and the peak
 # memory of each. A further batch run, not timed, samples the work folder temp/ every 20 ms for
 # its peak size and measures the longest time between two yields.
-#   bench/bench_pipeline.sh [MIB (default 1024)] [CRAWLER_PERCENT (default 10)]
+#   bench/bench_pipeline.sh [MIB (default 1024)] [CRAWLER_PERCENT (default 10)] [OTHER_PERCENT]
+#       OTHER_PERCENT (default 0): lines of the other crawlers of the list, from its own examples
 #   bench/bench_pipeline.sh --gzip [MIB (default 1024)]   the log gzip'd: batch LOG.gz against
 #                                                         zcat LOG.gz | pipeline.sh /dev/stdin
 #   bench/bench_pipeline.sh --window [MIB (default 1024)] the window program against the batch:
@@ -19,6 +20,7 @@ case "${1:-}" in
 esac
 mib="${1:-1024}"
 percent="${2:-10}"
+other_percent="${3:-0}"
 pipeline="$(cd .. && pwd)/shared/bench/pipeline.sh"
 [[ -f "$pipeline" ]] || { echo "no pipeline at $pipeline" >&2; exit 1; }
 needs=(mawk sqlite3 /usr/bin/time)
@@ -41,7 +43,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-"$build/bench/bench-generate-log" "$work/access.log" "$mib" "$percent" >/dev/null
+"$build/bench/bench-generate-log" "$work/access.log" "$mib" "$percent" "$other_percent" >/dev/null
 log="$work/access.log"
 if [[ $mode == gzip ]]; then
     gzip -6 "$log"
@@ -129,7 +131,8 @@ sample_temp() {
 case $mode in
 gzip) printf "log: %s bytes gzip'd (%s MiB plain), about %s %% crawler lines\n" \
     "$(stat -c %s "$log")" "$mib" "$percent" ;;
-*) printf 'log: %s bytes, about %s %% crawler lines\n' "$(stat -c %s "$log")" "$percent" ;;
+*) printf 'log: %s bytes, about %s %% crawler lines, %s %% other crawlers\n' \
+    "$(stat -c %s "$log")" "$percent" "$other_percent" ;;
 esac
 if [[ $mode == window ]]; then
     first=window first_name=window second=batch second_name=batch target=1.2
@@ -160,7 +163,7 @@ awk -v k="$peak_kib" 'BEGIN { printf "peak memory of the batch: %.1f MiB (target
 echo "batch counters:"
 sed 's/^/  /' "$work/batch.out"
 if [[ $mode == window ]]; then
-    batch_records=$(awk -F': ' '$1 != "All" { s += $2 } END { print s }' "$work/batch.out")
+    batch_records=$(awk -F': ' '$1 != "All" && $1 != "Other crawlers" { s += $2 } END { print s }' "$work/batch.out")
     [[ "$(cat "$work/window.records")" == "$batch_records" ]] ||
         echo "the window stored $(cat "$work/window.records") records, the batch $batch_records"
 fi

@@ -4,6 +4,7 @@
 //   bench-verify SERVER N [FIRST_TRY_MS (2000)] [TRIES (2)] [TOTAL_MS (60000)] [IN_FLIGHT (100)]
 // SERVER is ADDR[:PORT], or "silent" for a port of this program's own that never answers.
 #include "BenchSupport.h"
+#include "app/CrawlerEngines.h"
 #include "verify/CrawlerVerifier.h"
 
 #include <netinet/in.h>
@@ -60,7 +61,8 @@ int main(int argc, char** argv) {
     settings.limits.totalTime = std::chrono::milliseconds(argument(argc, argv, 5, 60000));
     settings.limits.inFlight = static_cast<std::size_t>(argument(argc, argv, 6, 100));
 
-    std::vector<verify::EngineClients> engines{{"baidu", {}}};
+    const CrawlerEngine& baidu = kCrawlerEngines[engineNamed("Baidu")];
+    std::vector<verify::EngineClients> engines{{{baidu.table, baidu.domains, {}}, {}}};
     for (long i = 1; i <= count; ++i) {
         engines[0].clients.push_back("10." + std::to_string((i >> 16) & 255) + "." +
                                      std::to_string((i >> 8) & 255) + "." +

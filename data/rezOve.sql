@@ -7,3 +7,5 @@ CREATE TABLE google (sdate TEXT, stime TEXT, sitename TEXT, sip TEXT, csmethod T
 CREATE TABLE yahoo (sdate TEXT, stime TEXT, sitename TEXT, sip TEXT, csmethod TEXT, csuristem TEXT, csuriquery TEXT, sport TEXT, csusername TEXT, cip TEXT, UserAgent TEXT, scstatus TEXT, scsubstatus TEXT, scwin32status TEXT);
 CREATE TABLE sogou (sdate TEXT, stime TEXT, sitename TEXT, sip TEXT, csmethod TEXT, csuristem TEXT, csuriquery TEXT, sport TEXT, csusername TEXT, cip TEXT, UserAgent TEXT, scstatus TEXT, scsubstatus TEXT, scwin32status TEXT);
 CREATE TABLE msn (sdate TEXT, stime TEXT, sitename TEXT, sip TEXT, csmethod TEXT, csuristem TEXT, csuriquery TEXT, sport TEXT, csusername TEXT, cip TEXT, UserAgent TEXT, scstatus TEXT, scsubstatus TEXT, scwin32status TEXT);
+-- Every other known crawler's visits: the same fourteen fields, then the crawler's name.
+CREATE TABLE othercrawlers (sdate TEXT, stime TEXT, sitename TEXT, sip TEXT, csmethod TEXT, csuristem TEXT, csuriquery TEXT, sport TEXT, csusername TEXT, cip TEXT, UserAgent TEXT, scstatus TEXT, scsubstatus TEXT, scwin32status TEXT, crawler TEXT);

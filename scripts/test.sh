@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Installs, builds and runs the whole test suite: the normal build, then the same tests built
 # with AddressSanitizer and UndefinedBehaviorSanitizer, then the programs whose tests run the
-# visit writer's thread and the report's workers built with ThreadSanitizer. Every build fails
-# on a warning. Window tests run in a real X server (Xvfb). Last, the Windows build: the batch
-# program and every test that needs no window, cross-built with MinGW-w64 (the Windows libraries
-# once into build/windows-deps/) and run under Wine.
+# visit writer's thread, the cut ahead of the scan and the report's workers built with
+# ThreadSanitizer. Every build fails on a warning. Window tests run in a real X server (Xvfb).
+# Last, the Windows build: the batch program and every test that needs no window, cross-built
+# with MinGW-w64 (the Windows libraries once into build/windows-deps/) and run under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test

@@ -34,6 +34,15 @@ public:
         return m_fields[piece];
     }
     std::size_t pieceCount() const { return m_fields.size(); }
+    // The piece that holds field `field` (a position in kW3cFields); nothing when no piece does.
+    std::optional<std::size_t> pieceOfField(std::size_t field) const {
+        for (std::size_t piece = 0; piece < m_fields.size(); ++piece) {
+            if (m_fields[piece] == field) {
+                return piece;
+            }
+        }
+        return std::nullopt;
+    }
 
 private:
     static constexpr std::uint8_t kDropped = 0xff;

@@ -6,18 +6,29 @@
 #include "platform/FileSystem.h"
 #include "platform/FolderLock.h"
 #include "platform/Problem.h"
+#include "split/ChunkCutter.h"
 #include "split/ChunkNames.h"
+#include "split/ChunkPlan.h"
+#include "split/CutAhead.h"
+#include "store/OtherCrawlersTable.h"
+#include "store/VisitColumns.h"
 
+#include <algorithm>
+#include <exception>
 #include <utility>
 
 namespace trawlmeter {
 namespace {
 
 constexpr std::string_view kFieldsDirective = "#Fields:";
+// The field other crawlers are found by.
+constexpr std::size_t kUserAgentField = 10;
+static_assert(analysis::kW3cFields[kUserAgentField] == "cs(User-Agent)");
 
 // A scanned chunk whose records the writer commits while the next chunk is scanned.
 struct CommittingChunk {
     std::string name;
+    std::int64_t number = 0;
     std::uint64_t commit = 0;
 };
 
@@ -31,11 +42,17 @@ void MainForm::CmdAnalysis_Click() {
     m_run.stopRequested = false;
     m_run.fieldLayout = RunState::standardLayout();
     m_run.itemsCounted = 0;
+    m_run.keepWorkFolder = false;
 
+    // A log in the work folder is refused before anything there is touched.
+    RunStep outcome = refuseInWorkFolder(TxtrezOveFile.Text());
     // One run at a time per program folder, across processes: a second one touches nothing.
-    auto lock = FolderLock::tryLock(programFolder());
-    RunStep outcome = RunStep::Failed;
-    if (!lock) {
+    auto lock = outcome == RunStep::Done ? FolderLock::tryLock(programFolder())
+                                         : Expected<FolderLock>(fail(Problem::InWorkFolder));
+    if (outcome != RunStep::Done) {
+        // Said so already.
+    } else if (!lock) {
+        outcome = RunStep::Failed;
         tell(lock.error().code == std::errc::resource_unavailable_try_again
                  ? messages::kAnotherRun
                  : messages::workFolderUnusable(lock.error()),
@@ -45,10 +62,14 @@ void MainForm::CmdAnalysis_Click() {
         // A run that did not end with its last chunk drops the unfinished line instead of
         // storing half of it.
         m_run.items.reset();
+        m_run.members.reset();
         m_run.fieldLayout = RunState::standardLayout();
-        Label2.setCaption(messages::kChunksDeleted);
-        // What will not go (a write-protected chunk) stays for the next run to remove.
-        (void)CmdDeleteTemp_Click();
+        // A log that turned up in the work folder during a yield stays there with it.
+        if (!m_run.keepWorkFolder) {
+            Label2.setCaption(messages::kChunksDeleted);
+            // What will not go (a write-protected chunk) stays for the next run to remove.
+            (void)CmdDeleteTemp_Click();
+        }
     }
     // A missing log ends the run as the split command reported it, with nothing to analyse.
     const bool finished = outcome == RunStep::Done || outcome == RunStep::LogMissing;
@@ -65,12 +86,30 @@ RunStep MainForm::analyseWithTheDatabaseHeld() {
         tell(messages::databaseWriteFailed(noDatabase), noDatabase);
         return RunStep::Failed;
     }
+    // A database of an earlier version gains the other crawlers' table at its first run, in a
+    // commit of its own before the run's writes.
+    if (auto made = store::makeOtherCrawlersTable(*VisitDb); !made) {
+        tell(messages::databaseWriteFailed(made.error()), made.error());
+        return RunStep::Failed;
+    }
+    if (!m_run.otherCrawlers) {
+        auto catalogue = crawlers::CrawlerCatalogue::shipped();
+        auto matcher = catalogue ? crawlers::CrawlerMatcher::build(std::move(*catalogue))
+                                 : tl::unexpected(catalogue.error());
+        if (!matcher) {
+            tell(messages::crawlerListUnusable(matcher.error()), matcher.error());
+            return RunStep::Failed;
+        }
+        m_run.otherCrawlers = std::move(*matcher);
+    }
     if (auto locked = VisitDb->beginRunWrites(); !locked) {
         tell(messages::databaseWriteFailed(locked.error()), locked.error());
         return RunStep::Failed;
     }
     m_run.tables.clear();
-    for (const auto table : kCrawlerTables) {
+    std::vector<std::string_view> tables(kCrawlerTables.begin(), kCrawlerTables.end());
+    tables.push_back(store::kOtherCrawlersTable);
+    for (const auto table : tables) {
         auto opened = VisitDb->OpenRecordset(table);
         if (!opened) {
             tell(messages::databaseWriteFailed(opened.error()), opened.error());
@@ -82,9 +121,20 @@ RunStep MainForm::analyseWithTheDatabaseHeld() {
     // The writer's thread must not run the event loop: while it waits for a lock it only waits,
     // and this thread keeps the window live while it waits for the writer.
     VisitDb->setBusyWait(kDatabaseWait, {});
-    m_run.writer =
-        std::make_unique<store::VisitWriter>(*VisitDb, m_run.tables, [this] { DoEvents(); });
-    RunStep outcome = analyseChosenLog();
+    RunStep outcome = RunStep::Failed;
+    try {
+        m_run.writer =
+            std::make_unique<store::VisitWriter>(*VisitDb, m_run.tables, [this] { DoEvents(); });
+        outcome = analyseChosenLog();
+    } catch (const std::exception& exception) {
+        // Memory that ran out, or a thread that could not start: the run ends as on a refused
+        // record, the chunk in hand rolled back and what earlier chunks committed kept.
+        m_run.items.reset();
+        rollbackVisits();
+        const Failure failure = failureOf(exception);
+        tell(messages::analysisFailed(failure), failure);
+        outcome = RunStep::Failed;
+    }
     m_run.writer.reset();
     VisitDb->setBusyWait(kDatabaseWait, [this] { DoEvents(); });
     if (auto durable = VisitDb->endRunWrites(); !durable && outcome != RunStep::Failed) {
@@ -108,7 +158,7 @@ RunStep MainForm::analyseChosenLog() {
         return RunStep::LogUnreadable;
     }
     // Nothing of an archive is counted unless all of it can be read.
-    if (logs->size() > 1) {
+    if (logs->size() > 1 || !logs::membersCheckThemselves(path)) {
         const auto whole = logs::verifyLogs(path, [this] {
             DoEvents();
             return !m_run.stopRequested;
@@ -121,6 +171,8 @@ RunStep MainForm::analyseChosenLog() {
             return RunStep::Stopped;
         }
     }
+    // Members in the archive's own order are read in one pass.
+    m_run.members.emplace(path);
     for (auto& log : *logs) {
         m_run.log = std::move(log);
         m_run.fieldLayout = RunState::standardLayout();
@@ -132,56 +184,80 @@ RunStep MainForm::analyseChosenLog() {
 }
 
 RunStep MainForm::analyseLog() {
-    if (const RunStep split = CmdFileSplit_Click(); split != RunStep::Done) {
-        return split;
+    if (const RunStep prepared = prepareSplit(); prepared != RunStep::Done) {
+        return prepared;
     }
-    (void)LstiisFile.setListIndex(0);
+    // Read again: a log chosen inside the yield is the one analysed.
+    const std::string source = TxtrezOveFile.Text();
+    const std::string destination = split::chunkBasePath(programFolder());
+    auto cutter = openCut(source, destination, split::kRunChunkBuffers, split::kRunBufferBytes);
+    if (!cutter) {
+        return splitStopped(cutter.error(), source, destination);
+    }
+    // The list names the chunks of this run, each as its scan starts; a plain log's count is
+    // known now, a compressed log's grows as it is inflated.
+    LstiisFile.Clear();
+    const auto chunkCount = cutter->chunkCount();
+    if (chunkCount) {
+        TxtLstiisFileCnt.setText(std::to_string(*chunkCount));
+        Label2.setCaption(messages::splitDone(TxtLstiisFileCnt.Text()));
+    }
+    // The cut's thread ends, its chunk in hand removed, before this returns: the work folder is
+    // then the run's alone to remove.
+    split::CutAhead cut(std::move(*cutter), split::kRunChunksAhead);
+    const RunStep scanned = scanChunksOf(cut, source, destination);
+    cut.stop();
+    return scanned != RunStep::Done ? scanned : finishLog();
+}
 
-    // The list names what the work folder holds; only this split's chunks are read, in order.
-    std::int64_t nextChunk = 0;
+RunStep MainForm::scanChunksOf(split::CutAhead& cut, const std::string& source,
+                               const std::string& destination) {
     std::optional<CommittingChunk> committing;
-    const std::int64_t passes = LstiisFile.ListCount();
-    for (std::int64_t pass = 0; pass < passes; ++pass) {
-        Label3.setCaption(messages::analysingChunk(LstiisFile.ListIndex() + 1));
-        TxtFileName.setText(LstiisFile.Text());
-        if (nextChunk < m_run.chunksWritten && TxtFileName.Text() == split::chunkName(nextChunk)) {
-            if (const RunStep scanned = ScanLogChunk(TxtFileName.Text());
-                scanned != RunStep::Done) {
-                return scanned;
-            }
-            ++nextChunk;
-            // This chunk's records are committed while the next chunk is scanned; the chunk
-            // before it goes once its own are. Without the writer they are committed already.
-            const auto previous = std::exchange(
-                committing,
-                CommittingChunk{
-                    TxtFileName.Text(),
-                    m_run.writer ? m_run.writer->handCommit(m_run.itemsCounted, TxtContent.Text())
-                                 : 0});
-            if (previous) {
-                if (const RunStep deleted = deleteOnceCommitted(previous->name, previous->commit);
+    // This chunk's records are committed while the next chunk is scanned; the chunk before it
+    // goes once its own are, and the cut may then go one chunk further.
+    const auto deleteCommitted = [this, &cut](const CommittingChunk& chunk) {
+        const RunStep deleted = deleteOnceCommitted(chunk.name, chunk.commit);
+        cut.letGo(chunk.number);
+        return deleted;
+    };
+    for (std::int64_t number = 0;; ++number) {
+        const auto next = cut.waitFor(number, [this] { DoEvents(); });
+        if (m_run.stopRequested) {
+            return RunStep::Stopped;
+        }
+        if (!next || *next == split::CutAhead::Chunk::PastTheEnd) {
+            // The chunks before a failure of the cut are analysed and their records kept.
+            if (committing) {
+                if (const RunStep deleted = deleteCommitted(*committing);
                     deleted != RunStep::Done) {
                     return deleted;
                 }
             }
+            return next ? RunStep::Done : splitStopped(next.error(), source, destination);
         }
-        // Past the last entry this fails and the selection stays on the last one.
-        (void)LstiisFile.setListIndex(LstiisFile.ListIndex() + 1);
-    }
-    if (committing) {
-        if (const RunStep deleted = deleteOnceCommitted(committing->name, committing->commit);
-            deleted != RunStep::Done) {
-            return deleted;
+        LstiisFile.AddItem(split::chunkName(number));
+        if (!cut.chunkCount()) {
+            TxtLstiisFileCnt.setText(std::to_string(LstiisFile.ListCount()));
+            Label2.setCaption(messages::splitDone(TxtLstiisFileCnt.Text()));
+        }
+        (void)LstiisFile.setListIndex(number);
+        Label3.setCaption(messages::analysingChunk(number + 1));
+        TxtFileName.setText(LstiisFile.Text());
+        if (const RunStep scanned = ScanLogChunk(TxtFileName.Text()); scanned != RunStep::Done) {
+            return scanned;
+        }
+        // Without the writer the records are committed already.
+        const auto previous = std::exchange(
+            committing, CommittingChunk{TxtFileName.Text(), number,
+                                        m_run.writer ? m_run.writer->handCommit(m_run.itemsCounted,
+                                                                                TxtContent.Text())
+                                                     : 0});
+        if (previous) {
+            if (const RunStep deleted = deleteCommitted(*previous); deleted != RunStep::Done) {
+                return deleted;
+            }
         }
     }
-    if (nextChunk < m_run.chunksWritten) {
-        const Failure missing{std::make_error_code(std::errc::no_such_file_or_directory),
-                              split::chunkPath(programFolder(), split::chunkName(nextChunk)),
-                              {}};
-        tell(messages::chunkUnreadable(missing), missing);
-        return RunStep::Failed;
-    }
-    return finishLog();
 }
 
 RunStep MainForm::deleteOnceCommitted(const std::string& name, std::uint64_t commit) {
@@ -236,18 +312,74 @@ RunStep MainForm::scanItem(const analysis::Item& item) {
         raiseCounter(this->*row.counter);
         TxtContent.setText(item.text);
         if (auto stored = (this->*row.visitExport)(); !stored) {
-            // A visit written on the writer's thread failed before this one: this item's count
-            // goes back with those of the visits after it.
             if (m_run.writer) {
+                // A visit written on the writer's thread failed before this one: this item's
+                // count goes back with those of the visits after it.
                 lowerCounter(this->*row.counter, 1);
+            } else {
+                // The refused line was read: the line counter stops on it as its engine's does.
+                raiseCounter(TxtLineCnt);
+                ++m_run.itemsCounted;
             }
             return abandonVisits(stored.error());
+        }
+    } else if (m_run.writer && !item.text.starts_with('#')) {
+        // Other crawlers are looked for during a run, which holds their table.
+        if (const RunStep other = scanForOtherCrawler(item.text); other != RunStep::Done) {
+            return other;
         }
     }
     raiseCounter(TxtLineCnt);
     ++m_run.itemsCounted;
     DoEvents();
     return m_run.stopRequested ? RunStep::Stopped : RunStep::Done;
+}
+
+RunStep MainForm::scanForOtherCrawler(std::string_view item) {
+    const auto piece = m_run.fieldLayout->pieceOfField(kUserAgentField);
+    if (!piece) {
+        return RunStep::Done;
+    }
+    // The pieces as analysis::forEachPiece cuts them, found by the library's searches for
+    // spaces: nearly every line comes here, and a byte-by-byte walk cost more than the look-up.
+    // The user agent sits near the end of a line, so the spaces after it are fewer to pass.
+    const auto spaces = static_cast<std::size_t>(std::count(item.begin(), item.end(), ' '));
+    if (*piece > spaces) {
+        return RunStep::Done;
+    }
+    std::size_t start = 0;
+    std::size_t end = item.size();
+    if (spaces - *piece < *piece) {
+        for (std::size_t after = 0; after < spaces - *piece; ++after) {
+            end = item.rfind(' ', end - 1);
+        }
+        start = item.rfind(' ', end - 1) + 1;
+    } else {
+        for (std::size_t before = 0; before < *piece; ++before) {
+            start = item.find(' ', start) + 1;
+        }
+        end = std::min(item.find(' ', start), item.size());
+    }
+    const std::string_view userAgent = item.substr(start, end - start);
+    if (userAgent.empty() || userAgent == "-") {
+        return RunStep::Done;
+    }
+    const auto crawler = m_run.otherCrawlers->match(userAgent);
+    if (!crawler) {
+        // The line might be a crawler's visit that would go unstored.
+        m_run.items.reset();
+        rollbackVisits();
+        tell(messages::crawlerSearchFailed(crawler.error()), crawler.error());
+        return RunStep::Failed;
+    }
+    if (*crawler == nullptr) {
+        return RunStep::Done;
+    }
+    if (auto stored = exportOtherCrawler(item, (*crawler)->name); !stored) {
+        return abandonVisits(stored.error());
+    }
+    ++m_otherCrawlerVisits;
+    return RunStep::Done;
 }
 
 RunStep MainForm::finishLog() {
@@ -292,7 +424,11 @@ RunStep MainForm::abandonVisits(const Failure& failure) {
     if (const auto lost = m_run.writer ? m_run.writer->lostVisits() : std::nullopt) {
         lowerCounter(TxtLineCnt, m_run.itemsCounted - lost->sequence);
         for (const std::size_t table : lost->droppedTables) {
-            lowerCounter(this->*kCrawlerEngines[table].counter, 1);
+            if (table == kOtherCrawlersPlace) {
+                --m_otherCrawlerVisits;
+            } else {
+                lowerCounter(this->*kCrawlerEngines[table].counter, 1);
+            }
         }
         m_run.itemsCounted = lost->sequence;
         TxtContent.setText(lost->item);

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/ReportProgress.h"
 #include "platform/Failure.h"
 
 // Every text the operator reads that the program makes as it runs, in one place: the message
@@ -34,17 +35,42 @@ std::string analysingChunk(std::int64_t number);
 // Why something failed, in the operator's words.
 std::string reason(const Failure& failure);
 
+// Whether a run that stops had stored records of its log before: a message then says that they
+// are kept.
+enum class EarlierRecords { None, Kept };
+
+// A name as a message shows it: control characters (C0, DEL, C1), the controls that turn the
+// direction of text, and bytes that are no UTF-8 are written as \xNN or \uNNNN, so a name can
+// neither move the cursor, clear a terminal, forge a line of its own nor reverse what follows;
+// every other character, Chinese included, stays as it is. Every message goes through it.
+std::string shown(std::string_view text);
+
 // "LEAD SUBJECT（REASON）TAIL": each message names what failed and why.
 std::string workFolderUnusable(const Failure& failure);
-std::string logUnreadable(const Failure& failure);
+std::string logUnreadable(const Failure& failure, EarlierRecords earlier = EarlierRecords::None);
+// The batch's word for one of several logs that does not exist (the window keeps kLogMissing).
+std::string logMissing(std::string_view path);
+// A log inside the work folder, which every run empties first: nothing is analysed.
+std::string logInWorkFolder(const Failure& failure);
 // Names the work folder the chunks were being written to.
-std::string splitFailed(std::string_view folder, const Failure& failure);
+std::string splitFailed(std::string_view folder, const Failure& failure,
+                        EarlierRecords earlier = EarlierRecords::None);
 std::string chunkUnreadable(const Failure& failure);
 std::string databaseWriteFailed(const Failure& failure);
 std::string databaseCloseFailed(const Failure& failure);
+// The run itself could not go on: memory or a thread it needed could not be had.
+std::string analysisFailed(const Failure& failure);
+// The list of known crawlers compiled into the program cannot be used.
+std::string crawlerListUnusable(const Failure& failure);
+// A user agent could not be searched for the known crawlers.
+std::string crawlerSearchFailed(const Failure& failure);
 // `database` tells a failure of the visit database itself from one of its tables.
 std::string reportFailed(const Failure& failure, std::string_view database);
+// The crawler addresses could not be verified (a range file, the resolver), so no report.
+std::string reportNotVerified(const Failure& failure);
 // The report was written but the desktop opened no browser for it: where it lies.
 std::string reportNotOpened(std::string_view path);
+// The status line while a report is made.
+std::string reportProgress(const ReportProgress& progress);
 
 } // namespace trawlmeter::messages

@@ -2,7 +2,9 @@
 
 #include "analysis/ChunkItems.h"
 #include "logs/LogArchive.h"
+#include "logs/LogReader.h"
 #include "analysis/FieldLayout.h"
+#include "crawlers/CrawlerMatcher.h"
 #include "store/VisitWriter.h"
 
 #include <chrono>
@@ -29,15 +31,22 @@ struct RunState {
     std::shared_ptr<const analysis::FieldLayout> fieldLayout = standardLayout();
     // During a run the visits are written on a thread of their own; outside one, at once.
     std::unique_ptr<store::VisitWriter> writer;
-    // The engines' tables, for the writer and for VisitRs.
+    // The engines' tables, then the other crawlers' (kOtherCrawlersPlace), for the writer and
+    // for VisitRs.
     std::vector<std::shared_ptr<db::Recordset>> tables;
-    // How many items of this run have been counted; a visit is numbered with it.
+    // Finds the other known crawlers in the lines no engine claims. Made at the first run and
+    // kept: it remembers the last user agent, as lines come in runs from one client.
+    std::optional<crawlers::CrawlerMatcher> otherCrawlers;
+    // How many items of this run have been counted; a visit is numbered with the count that
+    // includes it.
     std::uint64_t itemsCounted = 0;
     // The member of an archive, or the compressed log, that the split reads; nothing for a plain
     // log.
     std::optional<logs::LogEntry> log;
-    // How many chunks the last split wrote, numbered from 0: the only files a run scans.
-    std::int64_t chunksWritten = 0;
+    // The archive whose members the run reads, opened once for all of them.
+    std::optional<logs::MemberWalk> members;
+    // Set when the log lies inside the work folder: the run leaves the folder where it is.
+    bool keepWorkFolder = false;
 
     static std::shared_ptr<const analysis::FieldLayout> standardLayout() {
         return std::make_shared<const analysis::FieldLayout>(analysis::FieldLayout::standard());

@@ -14,18 +14,8 @@
 namespace trawlmeter {
 
 RunStep MainForm::CmdFileSplit_Click() {
-    // A folder, a device or a fifo exists but is no log: the split says why it cannot read it.
-    if (!fs::PathExists(TxtrezOveFile.Text())) {
-        tell(messages::kLogMissing);
-        return RunStep::LogMissing;
-    }
-    Label2.setCaption(messages::kSplitting);
-    if (const RunStep prepared = CmdCreateTemp_Click(); prepared != RunStep::Done) {
+    if (const RunStep prepared = prepareSplit(); prepared != RunStep::Done) {
         return prepared;
-    }
-    DoEvents();
-    if (m_run.stopRequested) {
-        return RunStep::Stopped;
     }
     // Read again: a log chosen inside the yield is the one split. Copied, because the path box
     // may change again while the split yields.
@@ -41,40 +31,87 @@ RunStep MainForm::CmdFileSplit_Click() {
     return RunStep::Done;
 }
 
+RunStep MainForm::prepareSplit() {
+    // A folder, a device or a fifo exists but is no log: the split says why it cannot read it.
+    if (!fs::PathExists(TxtrezOveFile.Text())) {
+        tell(messages::kLogMissing);
+        return RunStep::LogMissing;
+    }
+    // Emptying the work folder would delete a log that lies in it before it is read.
+    if (const RunStep outside = refuseInWorkFolder(TxtrezOveFile.Text());
+        outside != RunStep::Done) {
+        return outside;
+    }
+    Label2.setCaption(messages::kSplitting);
+    if (const RunStep prepared = CmdCreateTemp_Click(); prepared != RunStep::Done) {
+        return prepared;
+    }
+    DoEvents();
+    if (m_run.stopRequested) {
+        return RunStep::Stopped;
+    }
+    // A log chosen inside the yield may lie in the work folder the run removes when it ends.
+    return refuseInWorkFolder(TxtrezOveFile.Text());
+}
+
+logs::LogEntry MainForm::logToCut(const std::string& source) const {
+    // A compressed log, or the archive member the run has in hand, is cut as it is inflated.
+    return m_run.log && m_run.log->path == source ? *m_run.log : logs::LogEntry{source, {}, -1};
+}
+
+Expected<split::ChunkCutter> MainForm::openCut(const std::string& source,
+                                               const std::string& destination,
+                                               std::int32_t chunkBuffers,
+                                               std::int32_t bufferBytes) {
+    if (logs::logKindOf(source) == logs::LogKind::Plain) {
+        return split::ChunkCutter::ofFile(source, destination, m_ports.fileWrites, chunkBuffers,
+                                          bufferBytes);
+    }
+    const logs::LogEntry log = logToCut(source);
+    // The members of the archive in hand are read through its one opening.
+    auto reader = m_run.members && m_run.members->path() == log.path && log.memberIndex >= 0
+                      ? m_run.members->open(log)
+                      : logs::LogReader::open(log);
+    if (!reader) {
+        return tl::unexpected(reader.error());
+    }
+    return split::ChunkCutter::ofLog(std::move(*reader), destination, m_ports.fileWrites,
+                                     chunkBuffers, bufferBytes);
+}
+
+RunStep MainForm::splitStopped(const Failure& failure, const std::string& source,
+                               const std::string& destination) {
+    if (failure.code == Problem::Stopped) {
+        return RunStep::Stopped;
+    }
+    // Some of the run was analysed and committed before the cut failed: the message says so.
+    const auto earlier = m_run.inProgress && m_run.itemsCounted > 0
+                             ? messages::EarlierRecords::Kept
+                             : messages::EarlierRecords::None;
+    // A failure that concerns the log is the log's; any other is the work folder's.
+    if (failure.subject == logToCut(source).label()) {
+        tell(messages::logUnreadable(failure, earlier), failure);
+        return RunStep::LogUnreadable;
+    }
+    tell(messages::splitFailed(utf8FromPath(pathFromUtf8(destination).parent_path()), failure,
+                               earlier),
+         failure);
+    return RunStep::Failed;
+}
+
 RunStep MainForm::FileSplit(const std::string& SourceFile, const std::string& DestinationFile,
                             std::int32_t ChunkSize, std::int32_t BufferSize,
                             FinishMessage ShowFinishMessage) {
-    split::ChunkSplitter splitter(DestinationFile, m_ports.fileWrites, [this] {
+    split::ChunkSplitter splitter([this] {
         DoEvents();
         return !m_run.stopRequested;
     });
-    // A compressed log, or the archive member the run has in hand, is cut as it is inflated.
-    const logs::LogEntry log = m_run.log && m_run.log->path == SourceFile
-                                   ? *m_run.log
-                                   : logs::LogEntry{SourceFile, {}, -1};
-    Expected<std::int64_t> chunks;
-    if (logs::logKindOf(SourceFile) == logs::LogKind::Plain) {
-        chunks = splitter.split(SourceFile, ChunkSize, BufferSize);
-    } else if (auto reader = logs::LogReader::open(log)) {
-        chunks = splitter.split(*reader, ChunkSize, BufferSize);
-    } else {
-        chunks = tl::unexpected(reader.error());
+    auto cutter = openCut(SourceFile, DestinationFile, ChunkSize, BufferSize);
+    if (!cutter) {
+        return splitStopped(cutter.error(), SourceFile, DestinationFile);
     }
-    m_run.chunksWritten = chunks.value_or(0);
-    if (!chunks) {
-        const Failure& failure = chunks.error();
-        if (failure.code == Problem::Stopped) {
-            return RunStep::Stopped;
-        }
-        // A failure that concerns the log is the log's; any other is the work folder's.
-        if (failure.subject == log.label()) {
-            tell(messages::logUnreadable(failure), failure);
-            return RunStep::LogUnreadable;
-        }
-        tell(messages::splitFailed(utf8FromPath(pathFromUtf8(DestinationFile).parent_path()),
-                                   failure),
-             failure);
-        return RunStep::Failed;
+    if (auto chunks = splitter.split(*cutter); !chunks) {
+        return splitStopped(chunks.error(), SourceFile, DestinationFile);
     }
     if (ShowFinishMessage == FinishMessage::Show) {
         CmdGetiisFile_Click();

@@ -7,15 +7,20 @@
 #include "app/Messages.h"
 #include "app/ProgramFiles.h"
 #include "platform/FileSystem.h"
+#include "store/OtherCrawlersTable.h"
 #include "store/VisitTableCheck.h"
 
 namespace trawlmeter {
 namespace {
 
 // A file that opens but lacks an engine table, or a field of one, would count crawlers and
-// store nothing, so it is refused like a damaged one. Each table is read here once; the run and
-// the exports take it as it was read.
+// store nothing, and one that keeps texts as UTF-16 would store other bytes than the log's, so
+// each is refused like a damaged one. Each table is read here once; the run and the exports
+// take it as it was read.
 Expected<void> checkVisitDatabase(db::Database& database) {
+    if (auto kept = store::checkTextEncoding(database); !kept) {
+        return kept;
+    }
     for (const auto table : kCrawlerTables) {
         auto recordset = database.OpenRecordset(table);
         if (!recordset) {
@@ -25,7 +30,8 @@ Expected<void> checkVisitDatabase(db::Database& database) {
             return checked;
         }
     }
-    return {};
+    // Missing, it is made at the first run; there, it must take every visit as well.
+    return store::checkOtherCrawlersTable(database);
 }
 
 } // namespace

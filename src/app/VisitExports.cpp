@@ -9,7 +9,10 @@ namespace trawlmeter {
 MainForm::VisitExport MainForm::exportVisit(std::size_t engine) {
     if (m_run.writer) {
         VisitRs = m_run.tables[engine];
-        return m_run.writer->add(engine, TxtContent.Text(), m_run.fieldLayout, m_run.itemsCounted);
+        // Numbered with the count of items that includes it, so that a refusal puts the line
+        // counter back to this line, as the engine's counter stands.
+        return m_run.writer->add(engine, TxtContent.Text(), m_run.fieldLayout,
+                                 m_run.itemsCounted + 1);
     }
     if (!VisitDb) {
         return fail(Problem::NoDatabase);
@@ -27,6 +30,16 @@ MainForm::VisitExport MainForm::exportVisit(std::size_t engine) {
     auto written = table.Update();
     table.Close();
     return written;
+}
+
+MainForm::VisitExport MainForm::exportOtherCrawler(std::string_view item,
+                                                   std::string_view crawler) {
+    if (!m_run.writer) {
+        return fail(Problem::NoDatabase);
+    }
+    VisitRs = m_run.tables[kOtherCrawlersPlace];
+    return m_run.writer->add(kOtherCrawlersPlace, item, m_run.fieldLayout, m_run.itemsCounted,
+                             crawler);
 }
 
 MainForm::VisitExport MainForm::CmdSaveBaidu_Click() {

@@ -2,6 +2,7 @@
 
 #include "app/Messages.h"
 #include "platform/FileSystem.h"
+#include "platform/Problem.h"
 #include "split/ChunkNames.h"
 
 namespace trawlmeter {
@@ -23,6 +24,23 @@ Expected<void> MainForm::CmdDeleteTemp_Click() {
     }
     // What cannot be deleted (a write-protected file) stays for the next run to remove.
     return fs::DeleteFolder(folder);
+}
+
+Expected<void> MainForm::outsideWorkFolder(const std::string& path) const {
+    const std::string folder = split::workFolderPath(programFolder());
+    if (fs::LiesWithin(path, folder)) {
+        return fail(Problem::InWorkFolder, path, folder);
+    }
+    return {};
+}
+
+RunStep MainForm::refuseInWorkFolder(const std::string& path) {
+    if (auto outside = outsideWorkFolder(path); !outside) {
+        m_run.keepWorkFolder = true;
+        tell(messages::logInWorkFolder(outside.error()), outside.error());
+        return RunStep::LogUnreadable;
+    }
+    return RunStep::Done;
 }
 
 } // namespace trawlmeter

@@ -1,6 +1,7 @@
 #include "batch/BatchPlatform.h"
 
 #include "platform/StopSignals.h"
+#include "platform/WriteFailures.h"
 
 #include <algorithm>
 #include <ostream>
@@ -25,6 +26,21 @@ PlatformPorts BatchPlatform::ports(std::string programFolder) {
 void BatchPlatform::showMessage(const std::string& prompt, int, const std::string& title) {
     endProgress();
     m_err << title << ": " << prompt << '\n';
+    flushErrorStream();
+}
+
+void BatchPlatform::flushErrorStream() {
+    if (m_errorStreamFailure) {
+        return;
+    }
+    if (const auto failed = flushStandardStream(m_err)) {
+        m_errorStreamFailure = Failure{failed, "standard error", {}};
+        // A run whose messages nobody can read any more ends as a closed window ends it, as
+        // a program whose reader has gone is expected to.
+        if (m_onStop) {
+            m_onStop();
+        }
+    }
 }
 
 void BatchPlatform::yieldToEvents() {
@@ -54,6 +70,19 @@ void BatchPlatform::yieldToEvents() {
     }
 }
 
+void BatchPlatform::yieldWhileWaiting() {
+    // The yields of a scan come so fast that the clock is read only every so many; these come
+    // a hundred a second, and the count left from a scan would put a signal off for minutes.
+    m_yieldsPerCheck = 1;
+    m_yieldsSinceCheck = 0;
+    m_lastCheck = std::chrono::steady_clock::now();
+    takeStopSignal();
+    if (m_progress && m_lastCheck - m_lastDraw >= kRedrawInterval) {
+        m_lastDraw = m_lastCheck;
+        drawProgress();
+    }
+}
+
 void BatchPlatform::takeStopSignal() {
     if (m_signals == nullptr || m_stopSignal) {
         return;
@@ -71,13 +100,13 @@ void BatchPlatform::drawProgress() {
         m_err << std::string(m_drawnWidth - line.size(), ' ');
     }
     m_drawnWidth = std::max(m_drawnWidth, line.size());
-    m_err.flush();
+    flushErrorStream();
 }
 
 void BatchPlatform::endProgress() {
     if (m_drawnWidth > 0) {
         m_err << '\r' << std::string(m_drawnWidth, ' ') << '\r';
-        m_err.flush();
+        flushErrorStream();
         m_drawnWidth = 0;
     }
 }

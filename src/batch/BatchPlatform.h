@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Failure.h"
 #include "platform/FileWrites.h"
 #include "platform/Ports.h"
 
@@ -32,6 +33,9 @@ public:
 
     void showMessage(const std::string& prompt, int style, const std::string& title) override;
     void yieldToEvents() override;
+    // Looks for a stop signal and redraws the progress line at every call, however long it
+    // was since the last yield.
+    void yieldWhileWaiting() override;
     std::optional<std::string> chooseFileToOpen(const std::string&) override {
         return std::nullopt;
     }
@@ -40,6 +44,10 @@ public:
 
     // The stop signal taken so far, if any.
     std::optional<int> stopSignal() const { return m_stopSignal; }
+    // Why the error stream took no more output, once a write to it failed (a pipe nobody
+    // reads, a full disk, a closed stream); the run in hand was then asked to stop, as no
+    // message of it could be read.
+    const std::optional<Failure>& errorStreamFailure() const { return m_errorStreamFailure; }
     // Looks for a stop signal now, as a yield would.
     void takeStopSignal();
     // Clears the progress line so that normal output starts on a clean line.
@@ -50,6 +58,8 @@ public:
 
 private:
     void drawProgress();
+    // Flushes the error stream; a first failure is kept and stops the run.
+    void flushErrorStream();
 
     std::ostream& m_err;
     ProgressText m_progress;
@@ -57,6 +67,7 @@ private:
     StopRequest m_onStop;
     SystemFileWrites m_fileWrites;
     std::optional<int> m_stopSignal;
+    std::optional<Failure> m_errorStreamFailure;
     std::chrono::steady_clock::time_point m_lastCheck{};
     std::chrono::steady_clock::time_point m_lastDraw{};
     std::size_t m_drawnWidth = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <unordered_map>
 #include <system_error>
 #include <utility>
 
@@ -39,6 +40,16 @@ struct Span {
     std::size_t size;
 };
 
+struct AgentHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view agent) const {
+        return std::hash<std::string_view>{}(agent);
+    }
+};
+
+// How many answers are remembered before they are forgotten all at once; about 1 MiB.
+constexpr std::size_t kRememberedAgents = 4096;
+
 } // namespace
 
 struct CrawlerMatcher::Engine {
@@ -56,6 +67,9 @@ struct CrawlerMatcher::Engine {
     std::string lastAgent;
     const Crawler* lastCrawler = nullptr;
     bool hasLast = false;
+    // The answers for the fields seen lately: a site's visitors send a few thousand user agents
+    // over and over, and a look-up costs a fraction of a search.
+    std::unordered_map<std::string, const Crawler*, AgentHash, std::equal_to<>> seen;
 
     const Crawler* pick();
     Span spanOf(std::size_t crawler) const;
@@ -148,6 +162,12 @@ Expected<const Crawler*> CrawlerMatcher::match(std::string_view iisUserAgent) {
     if (engine.hasLast && iisUserAgent == engine.lastAgent) {
         return engine.lastCrawler;
     }
+    if (const auto seen = engine.seen.find(iisUserAgent); seen != engine.seen.end()) {
+        engine.lastAgent.assign(iisUserAgent);
+        engine.lastCrawler = seen->second;
+        engine.hasLast = true;
+        return seen->second;
+    }
     // The list's patterns and examples have spaces where IIS writes "+".
     engine.text.assign(iisUserAgent);
     std::replace(engine.text.begin(), engine.text.end(), '+', ' ');
@@ -163,6 +183,10 @@ Expected<const Crawler*> CrawlerMatcher::match(std::string_view iisUserAgent) {
     engine.lastAgent.assign(iisUserAgent);
     engine.lastCrawler = crawler;
     engine.hasLast = true;
+    if (engine.seen.size() >= kRememberedAgents) {
+        engine.seen.clear();
+    }
+    engine.seen.emplace(engine.lastAgent, crawler);
     return crawler;
 }
 

@@ -22,7 +22,8 @@ namespace trawlmeter::crawlers {
 //    significance; of those starting at the same place the longest;
 // 4. the earlier in the list.
 //
-// Not for use by several threads at once.
+// It remembers its answers for the last few thousand user agents it was given, as a site hears
+// from the same clients again and again. Not for use by several threads at once.
 class CrawlerMatcher {
 public:
     // What the patterns may take: the compiled set and the states of its automaton, which it

@@ -2,6 +2,8 @@
 
 #include "logs/LogStream.h"
 
+#include <archive.h>
+
 #include <algorithm>
 
 namespace trawlmeter::logs {
@@ -34,6 +36,10 @@ Expected<std::vector<LogEntry>> listLogs(const std::string& path) {
     std::stable_sort(logs.begin(), logs.end(),
                      [](const LogEntry& a, const LogEntry& b) { return a.member < b.member; });
     return logs;
+}
+
+bool membersCheckThemselves(const std::string& path) {
+    return logFormatOf(path).archive != ARCHIVE_FORMAT_TAR;
 }
 
 Expected<bool> verifyLogs(const std::string& path, const std::function<bool()>& keepGoing) {

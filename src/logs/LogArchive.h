@@ -28,6 +28,11 @@ struct LogEntry {
 // libarchive's words where it said any ("ZIP bad CRC: 0x6b699fe6 should be …").
 [[nodiscard]] Expected<std::vector<LogEntry>> listLogs(const std::string& path);
 
+// Whether reading one member of the archive at `path` to its end also checks it, as a zip's and
+// a 7z's CRC does. A tar's members are checked only as a whole: the compression around it ends
+// after the last member.
+[[nodiscard]] bool membersCheckThemselves(const std::string& path);
+
 // Reads every log of a compressed file or archive to its end and keeps nothing, so a caller can
 // make sure an archive decompresses in full before it uses any member. Costs one full
 // decompression, in one pass in the archive's own order; a plain file passes unread.

@@ -6,6 +6,7 @@
 #include "platform/Failure.h"
 
 #include <cstddef>
+#include <memory>
 #include <span>
 #include <utility>
 
@@ -30,10 +31,35 @@ public:
     [[nodiscard]] Expected<std::span<const char>> nextBlock();
 
 private:
-    explicit LogReader(LogStream stream) : m_stream(std::move(stream)) {}
+    friend class MemberWalk;
+    explicit LogReader(std::unique_ptr<LogStream> stream)
+        : m_owned(std::move(stream)), m_stream(m_owned.get()) {}
+    // Reads through a stream another owns.
+    explicit LogReader(LogStream& stream) : m_stream(&stream) {}
 
-    LogStream m_stream;
+    std::unique_ptr<LogStream> m_owned;
+    LogStream* m_stream;
     std::span<const char> m_pending;
+};
+
+// The members of one archive read one after another through a single opening of it: asked for
+// in the archive's own order (the usual case, as tools write members in name order), every
+// member is found by going on from the one before, so the whole archive is one pass however
+// many members it has. A member that lies before the one last asked for opens the archive
+// afresh and is found from its start.
+class MemberWalk {
+public:
+    explicit MemberWalk(std::string path) : m_path(std::move(path)) {}
+
+    // A reader of `entry`, a member of this archive, that reads through the walk: valid until
+    // the next call. Fails as LogReader::open does.
+    [[nodiscard]] Expected<LogReader> open(const LogEntry& entry);
+
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+    std::unique_ptr<LogStream> m_stream;
 };
 
 } // namespace trawlmeter::logs

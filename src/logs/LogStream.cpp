@@ -8,8 +8,10 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include "logs/GzipInflater.h"
 #include "platform/File.h"
 #include "platform/Problem.h"
+#include "platform/TextEncoding.h"
 
 namespace trawlmeter::logs {
 namespace {
@@ -28,32 +30,55 @@ std::string libarchiveWords(archive* handle) {
 }
 
 void enableFormat(archive* handle, const LogFormat& format) {
+    // gzip is inflated before libarchive reads (GzipInflater), which checks what libarchive
+    // does not: each member's CRC-32 and length.
+    if (format.filter != ARCHIVE_FILTER_NONE && format.filter != ARCHIVE_FILTER_GZIP) {
+        archive_read_support_filter_by_code(handle, format.filter);
+    }
     switch (format.kind) {
     case LogKind::Compressed:
-        archive_read_support_filter_by_code(handle, format.code);
-        [[fallthrough]];
     case LogKind::Plain:
         archive_read_support_format_raw(handle);
         // The raw format takes no empty input; an empty log is an archive of no entries.
         archive_read_support_format_empty(handle);
         break;
     case LogKind::Archive:
-        if (format.code == ARCHIVE_FORMAT_ZIP) {
+        if (format.archive == ARCHIVE_FORMAT_ZIP) {
             // Seeks to a member through the central directory instead of inflating those before.
             archive_read_support_format_zip_seekable(handle);
-        } else {
+        } else if (format.archive == ARCHIVE_FORMAT_7ZIP) {
             archive_read_support_format_7zip(handle);
+        } else {
+            archive_read_support_format_tar(handle);
         }
         break;
     }
 }
 
-std::string memberName(archive_entry* entry) {
-    const char* name = archive_entry_pathname_utf8(entry);
-    if (!name) {
-        name = archive_entry_pathname(entry);
+// A member's name as UTF-8, the one place where names are decoded. libarchive gives as UTF-8
+// what the archive says is Unicode (a 7z's names, a zip's with the UTF-8 flag, a pax header's).
+// Without that flag a zip's names are in the code page of the system that made it: UTF-8 from
+// most tools outside Windows, and the code page of a Chinese Windows (936) from the tools on
+// it, whose bytes are hardly ever UTF-8 by chance. Bytes of neither are kept as they are: the
+// name is a label, and the messages show odd bytes escaped. Nothing when there is no name.
+// Where libarchive gives no UTF-8 (it does not on Windows) its wide name is the Unicode one.
+std::optional<std::string> memberName(archive_entry* entry) {
+    if (const char* unicode = archive_entry_pathname_utf8(entry)) {
+        return unicode;
     }
-    return name ? name : "";
+    if (const wchar_t* wide = archive_entry_pathname_w(entry)) {
+        if (auto converted = text::utf8FromWide(wide)) {
+            return converted;
+        }
+    }
+    const char* raw = archive_entry_pathname(entry);
+    if (!raw) {
+        return std::nullopt;
+    }
+    if (text::isUtf8(raw)) {
+        return raw;
+    }
+    return text::utf8FromCodePage936(raw).value_or(raw);
 }
 
 } // namespace
@@ -65,6 +90,8 @@ struct LogSource {
 
     File file;
     std::vector<char> block = std::vector<char>(kBlockBytes);
+    // For a gzip file or a tar in one: what libarchive reads is inflated here first.
+    std::optional<GzipInflater> gunzip;
     // Why reading the file failed, which says more than libarchive's account of it.
     std::optional<Failure> failure;
 
@@ -88,7 +115,7 @@ struct LogSource {
 
     static la_ssize_t read(archive* handle, void* source, const void** block) {
         auto& self = *static_cast<LogSource*>(source);
-        const auto got = self.file.read(self.block);
+        const auto got = self.gunzip ? self.gunzip->read(self.block) : self.file.read(self.block);
         if (!got) {
             self.failRead(handle, got.error());
             return ARCHIVE_FATAL;
@@ -100,6 +127,9 @@ struct LogSource {
     // Skips whole blocks forward, as libarchive's own reader of a descriptor does.
     static la_int64_t skip(archive*, void* source, la_int64_t request) {
         auto& self = *static_cast<LogSource*>(source);
+        if (self.gunzip) {
+            return 0;
+        }
         const auto whole =
             request / static_cast<la_int64_t>(kBlockBytes) * static_cast<la_int64_t>(kBlockBytes);
         if (whole == 0) {
@@ -138,6 +168,8 @@ LogStream::LogStream(LogStream&&) noexcept = default;
 LogStream::~LogStream() = default;
 
 Expected<LogStream> LogStream::open(const std::string& path) {
+    // Some formats read their first names as they open.
+    const text::Utf8Locale utf8Names;
     const LogFormat format = logFormatOf(path);
     // A pipe with a log's name must not hang the open.
     auto file = File::openRegularForReading(path);
@@ -145,6 +177,9 @@ Expected<LogStream> LogStream::open(const std::string& path) {
         return tl::unexpected(file.error());
     }
     auto source = std::make_unique<LogSource>(std::move(*file));
+    if (format.filter == ARCHIVE_FILTER_GZIP) {
+        source->gunzip.emplace(source->file);
+    }
     std::unique_ptr<archive, ArchiveFree> handle(archive_read_new());
     if (!handle) {
         return fail(std::make_error_code(std::errc::not_enough_memory), path);
@@ -153,16 +188,18 @@ Expected<LogStream> LogStream::open(const std::string& path) {
     archive_read_set_callback_data(handle.get(), source.get());
     archive_read_set_read_callback(handle.get(), &LogSource::read);
     archive_read_set_skip_callback(handle.get(), &LogSource::skip);
-    archive_read_set_seek_callback(handle.get(), &LogSource::seek);
+    if (!source->gunzip) {
+        archive_read_set_seek_callback(handle.get(), &LogSource::seek);
+    }
     if (archive_read_open1(handle.get()) != ARCHIVE_OK) {
         Failure failure = source->failureOf(handle.get());
         failure.subject = path;
         return tl::unexpected(std::move(failure));
     }
-    if (format.kind == LogKind::Compressed) {
+    if (format.filter != ARCHIVE_FILTER_NONE && !source->gunzip) {
         // Without the filter's signature libarchive reads the file as it is.
         const int filters = archive_filter_count(handle.get());
-        if (filters < 2 || archive_filter_code(handle.get(), 0) != format.code) {
+        if (filters < 2 || archive_filter_code(handle.get(), 0) != format.filter) {
             return fail(Problem::WrongFormat, path, std::string(format.name));
         }
         if (filters > 2) {
@@ -196,11 +233,9 @@ Expected<std::optional<LogStream::Member>> LogStream::nextMember() {
     m_delivered = 0;
     m_encrypted = false;
     m_ended = false;
-    m_gzip.reset();
-    if (m_format.code == ARCHIVE_FILTER_GZIP && m_format.kind == LogKind::Compressed) {
-        m_gzip.emplace();
-    }
 
+    // Names come as UTF-8 whatever the process locale.
+    const text::Utf8Locale utf8Names;
     archive_entry* entry = nullptr;
     const int status = archive_read_next_header(m_archive.get(), &entry);
     // A warning on a header (a name in an unknown character set) leaves the data readable.
@@ -214,7 +249,16 @@ Expected<std::optional<LogStream::Member>> LogStream::nextMember() {
     if (status == ARCHIVE_EOF) {
         return std::nullopt;
     }
-    Member member{m_index, memberName(entry), false};
+    auto name = memberName(entry);
+    if (!name) {
+        // Left out, it would be a log missing without a word.
+        const std::string words = libarchiveWords(m_archive.get());
+        return failWith({Problem::DamagedLog,
+                         {},
+                         "member " + std::to_string(m_index + 1) + " has no readable name" +
+                             (words.empty() ? "" : ": " + words)});
+    }
+    Member member{m_index, std::move(*name), false};
     member.isLog = archive_entry_filetype(entry) == AE_IFREG && !archive_entry_hardlink(entry) &&
                    hasLogEnding(member.name);
     m_label = m_path + ":" + member.name;
@@ -251,10 +295,12 @@ Expected<std::span<const char>> LogStream::nextBlock() {
             continue;
         }
         const std::span<const char> block(static_cast<const char*>(data), size);
-        m_delivered += static_cast<std::int64_t>(size);
-        if (m_gzip) {
-            m_gzip->add(block);
+        // libarchive would have taken a stream inside its own for the stream it is.
+        if (m_delivered == 0 && m_source->gunzip && m_format.kind == LogKind::Compressed &&
+            size >= 2 && block[0] == '\x1f' && block[1] == '\x8b') {
+            return failWith({Problem::StreamInStream, {}, std::string(m_format.name)});
         }
+        m_delivered += static_cast<std::int64_t>(size);
         return block;
     }
     return finishEntry();
@@ -269,11 +315,6 @@ Expected<std::span<const char>> LogStream::finishEntry() {
                          {},
                          std::to_string(m_delivered) + " of the " + std::to_string(m_declaredSize) +
                              " bytes its header gives"});
-    }
-    if (m_gzip) {
-        if (auto checked = m_gzip->verify(m_source->file); !checked) {
-            return failWith(std::move(checked.error()));
-        }
     }
     m_ended = true;
     return std::span<const char>();

@@ -2,7 +2,6 @@
 
 #include "logs/LogArchive.h"
 #include "logs/LogFormat.h"
-#include "logs/LogGzipCheck.h"
 
 #include "platform/Failure.h"
 
@@ -35,6 +34,11 @@ public:
     LogStream(LogStream&& other) noexcept;
     LogStream& operator=(LogStream&& other) = delete;
     ~LogStream();
+
+    // The place of the entry in hand among all entries; -1 before the first.
+    std::int64_t index() const { return m_index; }
+    // Whether the stream failed for good.
+    bool failed() const { return m_failure.has_value(); }
 
     // The next entry, ready to be read, or nothing after the last.
     [[nodiscard]] Expected<std::optional<Member>> nextMember();
@@ -70,7 +74,6 @@ private:
     bool m_encrypted = false;
     bool m_hasData = false;
     bool m_ended = false;
-    std::optional<LogGzipCheck> m_gzip;
 };
 
 } // namespace trawlmeter::logs

@@ -104,6 +104,11 @@ Expected<void> Recordset::Update() {
     if (!written) {
         return failAbout(written.error(), m_table);
     }
+    // A trigger's RAISE(IGNORE) ends the insert as done with no row written: a record lost
+    // without a word unless it is counted here.
+    if (m_database->m_connection.changes() != 1) {
+        return fail(Problem::RecordIgnored, m_table);
+    }
     return {};
 }
 
@@ -165,6 +170,14 @@ Expected<std::unique_ptr<Database>> Database::open(const std::string& path) {
     return std::unique_ptr<Database>(new Database(std::move(*connection), path));
 }
 
+Expected<std::string> Database::textEncoding() const {
+    auto encoding = m_connection.queryValue("PRAGMA encoding");
+    if (!encoding) {
+        return failAbout(std::move(encoding.error()), m_path);
+    }
+    return encoding;
+}
+
 Expected<std::vector<ColumnInfo>> Database::tableColumns(std::string_view table) {
     auto query =
         sqlite::Statement::prepare(m_connection, "SELECT name, \"notnull\", dflt_value IS NOT NULL,"
@@ -207,7 +220,7 @@ Expected<sqlite::Statement> Database::prepareInsert(const std::string& table,
                                                     const std::vector<ColumnInfo>& columns,
                                                     const std::vector<bool>& assigned) {
     // OR ABORT overrides a table's own conflict clause: a refused record must neither roll back
-    // the records written before it nor replace an existing one.
+    // the records written before it, nor replace an existing one, nor be ignored.
     std::string sql = "INSERT OR ABORT INTO " + sqlite::quoteIdentifier(table);
     std::string names;
     std::string values;
@@ -269,6 +282,60 @@ std::shared_ptr<Recordset> Database::openTable(std::string_view table) {
         new Recordset(*this, std::string(table), std::move(*columns)));
     recordset->m_inserts.emplace(allAssigned, std::move(*insert));
     return recordset;
+}
+
+Expected<std::string> Database::kindOfName(std::string_view name) {
+    if (!m_connection) {
+        return fail(Problem::DatabaseClosed, std::string(name));
+    }
+    auto query = sqlite::Statement::prepare(
+        m_connection, "SELECT type FROM sqlite_master WHERE lower(name) = lower(?1)");
+    if (!query) {
+        return failAbout(query.error(), std::string(name));
+    }
+    if (auto bound = query->bindText(1, name); !bound) {
+        return failAbout(bound.error(), std::string(name));
+    }
+    auto row = query->step();
+    if (!row) {
+        return failAbout(row.error(), std::string(name));
+    }
+    return *row ? std::string(query->columnText(0)) : std::string();
+}
+
+Expected<void> Database::createTextTable(std::string_view table,
+                                         std::span<const std::string_view> columns) {
+    // IF NOT EXISTS would pass over a view of that name too: what holds the name is asked first,
+    // and a table that is there already costs no write.
+    auto kind = kindOfName(table);
+    if (!kind) {
+        return tl::unexpected(kind.error());
+    }
+    if (*kind == "table") {
+        return {};
+    }
+    if (!kind->empty()) {
+        return fail(Problem::NotATable, std::string(table), *kind);
+    }
+    std::string sql = "CREATE TABLE IF NOT EXISTS " + sqlite::quoteIdentifier(table) + " (";
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        sql += (i == 0 ? "" : ", ") + sqlite::quoteIdentifier(columns[i]) + " TEXT";
+    }
+    sql += ")";
+    if (auto began = beginWriting(); !began) {
+        return began;
+    }
+    if (auto made = m_connection.execute(sql.c_str()); !made) {
+        rollback();
+        return failAbout(made.error(), std::string(table));
+    }
+    if (auto committed = commit(); !committed) {
+        rollback();
+        return committed;
+    }
+    // It was remembered as missing.
+    m_recordsets.erase(asciiLowered(table));
+    return {};
 }
 
 Expected<void> Database::beginWriting() {

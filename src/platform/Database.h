@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,8 +44,9 @@ public:
     bool setField(std::string_view field, std::string_view value);
     // Appends the new record; fields left unassigned take the table's default (NULL unless the
     // table says otherwise). When the store refuses the record (a constraint, a full disk, a
-    // lock held too long) the reason; the record is then lost while the records written before
-    // it stay. Never replaces an existing record.
+    // lock held too long, a trigger that ignores it: Problem::RecordIgnored) the reason; the
+    // record is then lost while the records written before it stay. Never replaces an existing
+    // record.
     [[nodiscard]] Expected<void> Update();
     // Ends work on the record; the table stays prepared for the next one.
     void Close();
@@ -93,6 +95,15 @@ public:
     // again only after another program changed the database's tables.
     [[nodiscard]] Expected<std::shared_ptr<Recordset>> OpenRecordset(std::string_view table);
 
+    // What holds that name in the database (ASCII case ignored): "table", "view", "index" or
+    // "trigger"; an empty text when nothing does.
+    [[nodiscard]] Expected<std::string> kindOfName(std::string_view name);
+    // Makes a table of text columns that may stay empty, unless one of that name is there, and
+    // commits it at once with whatever the open transaction holds. The reason when it cannot be
+    // made (a write-protected file, a full disk, the name held by a view or an index).
+    [[nodiscard]] Expected<void> createTextTable(std::string_view table,
+                                                 std::span<const std::string_view> columns);
+
     // How long a write waits for another program's lock before it fails, and what runs every
     // few milliseconds while it waits (the event loop, so the window stays live).
     void setBusyWait(std::chrono::milliseconds limit, std::function<void()> whileWaiting);
@@ -115,6 +126,9 @@ public:
     // when the last commit was refused and its records were lost.
     [[nodiscard]] Expected<void> Close();
     bool isOpen() const { return static_cast<bool>(m_connection); }
+    const std::string& path() const { return m_path; }
+    // How the database keeps its texts: "UTF-8", "UTF-16le" or "UTF-16be".
+    [[nodiscard]] Expected<std::string> textEncoding() const;
 
 private:
     friend class Recordset;

@@ -1,7 +1,7 @@
 #include "platform/DnsResolver.h"
 
 #include "platform/AsciiCase.h"
-#include "platform/VerificationProblem.h"
+#include "platform/Problem.h"
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -336,7 +336,7 @@ const std::error_category& aresCategory() {
 }
 
 Expected<ServerAddress> parseServerAddress(std::string_view text) {
-    const auto bad = [&] { return fail(VerificationProblem::BadServerAddress, std::string(text)); };
+    const auto bad = [&] { return fail(Problem::BadServerAddress, std::string(text)); };
     if (text.empty()) {
         return bad();
     }

@@ -71,7 +71,7 @@ struct ServerAddress {
 };
 
 // "ADDR" or "ADDR:PORT", an IPv6 ADDR in brackets when a port follows ("[::1]:5353").
-// VerificationProblem::BadServerAddress, about the text, for anything else.
+// Problem::BadServerAddress, about the text, for anything else.
 [[nodiscard]] Expected<ServerAddress> parseServerAddress(std::string_view text);
 
 struct ResolverOptions {

@@ -41,6 +41,9 @@ public:
     [[nodiscard]] static Expected<File> openForLocking(const std::string& path);
 
     bool isOpen() const { return m_handle != kClosed; }
+    // A short name this process can reach the open file (or folder) by however long its path
+    // is; empty where the system has none.
+    std::string shortName() const;
     const std::string& path() const { return m_path; }
 
     // The size now.

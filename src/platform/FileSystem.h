@@ -22,6 +22,11 @@ bool IsLink(const std::string& path);
 // True exactly when a folder (links followed) exists at `path`.
 bool FolderExists(const std::string& path);
 
+// Whether `path` is `folder` or lies anywhere inside it, however either is spelled: both are made
+// absolute and every link in them is resolved as far as they exist, so a relative path, "..", or
+// a link to the folder or to one above it all count.
+bool LiesWithin(const std::string& path, const std::string& folder);
+
 // Creates one folder whose parent exists.
 [[nodiscard]] Expected<void> CreateFolder(const std::string& path);
 

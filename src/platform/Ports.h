@@ -24,6 +24,9 @@ class EventLoopPort {
 public:
     virtual ~EventLoopPort() = default;
     virtual void yieldToEvents() = 0;
+    // The same while the window waits for work done on another thread: a few hundred calls a
+    // second at most, where yieldToEvents() may come millions of times.
+    virtual void yieldWhileWaiting() { yieldToEvents(); }
 };
 
 // A modal file-open dialog. `filter` alternates descriptions and patterns separated by "|"

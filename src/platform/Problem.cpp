@@ -66,6 +66,24 @@ public:
             return "no longer at its place in the archive";
         case Problem::Unexpected:
             return "unexpected failure";
+        case Problem::RecordIgnored:
+            return "the table ignored the record";
+        case Problem::TextsNotKeptAsRead:
+            return "the database does not keep texts byte for byte";
+        case Problem::InWorkFolder:
+            return "inside the work folder";
+        case Problem::GzipTrailingGarbage:
+            return "trailing garbage after the gzip data";
+        case Problem::NotATable:
+            return "the name is held by something other than a table";
+        case Problem::BadServerAddress:
+            return "not a DNS server address (ADDR or ADDR:PORT)";
+        case Problem::MalformedRangeFile:
+            return "not a crawler range file";
+        case Problem::RangeFileWithoutPrefixes:
+            return "a crawler range file without prefixes";
+        case Problem::UnusableVerdictTable:
+            return "the verdict table lacks a column";
         }
         return "unknown problem";
     }

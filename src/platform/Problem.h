@@ -47,6 +47,26 @@ enum class Problem {
     EntryMoved,
     // An exception the program did not expect; the detail holds its words.
     Unexpected,
+    // The store: a table that took a record without keeping it (a trigger that ignores it, or
+    // a conflict clause that does), and a database that would not keep a visit's bytes as the
+    // log has them (its texts are UTF-16; the detail names the encoding).
+    RecordIgnored,
+    TextsNotKeptAsRead,
+    // A log, a folder of logs or an archive that lies inside the work folder, which every run
+    // empties first (the detail names the work folder).
+    InWorkFolder,
+    // Bytes after the last member of a gzip file that are neither a member nor zero padding.
+    GzipTrailingGarbage,
+    // The store: a name a table needs is held by something else (the detail says what: a view,
+    // an index, a trigger).
+    NotATable,
+    // Verifying crawler addresses: a DNS server's address that is none (about the text), a
+    // range file that is not one (the detail says where) or lists no prefix, and a verdict table
+    // that lacks a column (the detail names it).
+    BadServerAddress,
+    MalformedRangeFile,
+    RangeFileWithoutPrefixes,
+    UnusableVerdictTable,
 };
 
 const std::error_category& problemCategory();

@@ -1,5 +1,8 @@
 #include "platform/SqliteHandles.h"
 
+#include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include <sqlite3.h>
@@ -17,15 +20,53 @@ Failure failureOf(sqlite3* connection, int resultCode) {
     return {sqliteError(sqlite3_extended_errcode(connection)), {}, sqlite3_errmsg(connection)};
 }
 
+// SQLite's own file layer here takes a path of at most 512 bytes, less the "-journal" it may
+// add to it, and keeps such paths in buffers of that size: a database deeper than that would be
+// refused as damaged. Such a database is opened by a short name of its folder, which the
+// connection holds open, through a copy of that layer that takes the name as it is instead of
+// resolving it back to the long path. The journal and the write-ahead log still lie beside the
+// database, where every other program finds them.
+constexpr std::size_t kSqlitePathBytes = 512;
+constexpr std::size_t kJournalSuffixBytes = 8;
+
+int fullPathnameAsGiven(sqlite3_vfs*, const char* name, int size, char* out) {
+    const std::size_t length = std::strlen(name);
+    if (name[0] != '/' || length + 1 > static_cast<std::size_t>(size)) {
+        return SQLITE_CANTOPEN;
+    }
+    std::memcpy(out, name, length + 1);
+    return SQLITE_OK;
+}
+
+// The name of that copy, registered once beside the default layer, never as the default.
+const char* shortNameVfs() {
+    static const char* const name = [] {
+        static sqlite3_vfs copy = *sqlite3_vfs_find(nullptr);
+        copy.zName = "trawlmeter-short-names";
+        copy.xFullPathname = &fullPathnameAsGiven;
+        copy.pNext = nullptr;
+        return sqlite3_vfs_register(&copy, 0) == SQLITE_OK ? copy.zName : nullptr;
+    }();
+    return name;
+}
+
+bool tooLongForSqlite(const std::string& path) {
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(path, error);
+    const std::size_t length = error ? path.size() : absolute.native().size();
+    return length + kJournalSuffixBytes + 1 > kSqlitePathBytes;
+}
+
 } // namespace
 
 Connection::Connection(Connection&& other) noexcept
-    : m_handle(std::exchange(other.m_handle, nullptr)) {}
+    : m_handle(std::exchange(other.m_handle, nullptr)), m_folder(std::move(other.m_folder)) {}
 
 Connection& Connection::operator=(Connection&& other) noexcept {
     if (this != &other) {
         close();
         m_handle = std::exchange(other.m_handle, nullptr);
+        m_folder = std::move(other.m_folder);
     }
     return *this;
 }
@@ -39,7 +80,24 @@ Expected<Connection> Connection::openExisting(const std::string& path, Access ac
     const int flags = (access == Access::ReadWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) |
                       SQLITE_OPEN_NOMUTEX;
     Connection connection;
-    const int rc = sqlite3_open_v2(path.c_str(), &handle, flags, nullptr);
+    std::string name = path;
+    const char* vfs = nullptr;
+    if (tooLongForSqlite(path)) {
+        // Links resolved first, as SQLite would, so the log lies beside the file itself.
+        std::error_code error;
+        const auto resolved = std::filesystem::weakly_canonical(path, error);
+        auto folder = File::openFolder(error ? std::filesystem::path(path).parent_path().string()
+                                             : resolved.parent_path().string());
+        vfs = shortNameVfs();
+        if (folder && vfs && !folder->shortName().empty()) {
+            name = folder->shortName() + "/" +
+                   (error ? std::filesystem::path(path) : resolved).filename().string();
+            connection.m_folder = std::move(*folder);
+        } else {
+            vfs = nullptr;
+        }
+    }
+    const int rc = sqlite3_open_v2(name.c_str(), &handle, flags, vfs);
     // Even a failed open may hand over a handle, which then holds the reason.
     connection.m_handle = handle;
     if (rc != SQLITE_OK) {
@@ -68,6 +126,10 @@ Failure Connection::lastFailure(std::string subject) const {
 
 bool Connection::inTransaction() const {
     return m_handle && sqlite3_get_autocommit(m_handle) == 0;
+}
+
+long long Connection::changes() const {
+    return m_handle ? sqlite3_changes64(m_handle) : 0;
 }
 
 bool Connection::isReadOnly() const {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/Failure.h"
+#include "platform/File.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -34,6 +35,9 @@ public:
     // Why the last call on this connection failed, about `subject`.
     [[nodiscard]] Failure lastFailure(std::string subject = {}) const;
     bool inTransaction() const;
+    // How many rows the last INSERT, UPDATE or DELETE that ran to its end changed itself; the
+    // changes of its triggers are not counted.
+    long long changes() const;
     // True when the main database could only be opened for reading.
     bool isReadOnly() const;
     // Runs a statement that answers with one value, such as a pragma that sets a mode and
@@ -49,6 +53,8 @@ public:
 
 private:
     sqlite3* m_handle = nullptr;
+    // The folder of a database whose path is too long for SQLite, opened by its short name.
+    File m_folder;
 };
 
 class Statement {

@@ -8,9 +8,10 @@ namespace trawlmeter {
 
 // Holds SIGINT, SIGTERM and SIGHUP back while the object lives, so that they reach the program
 // as requests it takes when it is ready (a run then ends as a closed window ends it) instead
-// of ending the process on the spot. One per process, on its only thread. On Windows, which has
-// no such signals, Ctrl+C and Ctrl+Break at the console arrive as SIGINT, and closing the
-// console, logging off or shutting down as SIGTERM.
+// of ending the process on the spot. One per process, made before any other thread starts:
+// the threads started later hold them back too, and the one that made it takes them. On
+// Windows, which has no such signals, Ctrl+C and Ctrl+Break at the console arrive as SIGINT,
+// and closing the console, logging off or shutting down as SIGTERM.
 class StopSignals {
 public:
     StopSignals();

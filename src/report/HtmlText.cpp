@@ -46,11 +46,11 @@ std::string escaped(std::string_view validText) {
 } // namespace
 
 std::string htmlText(std::string_view raw) {
-    return escaped(validUtf8(raw));
+    return escaped(neutralText(raw));
 }
 
 std::string htmlShort(std::string_view raw, std::size_t maxChars) {
-    return escaped(shortened(validUtf8(raw), maxChars));
+    return escaped(shortened(neutralText(raw), maxChars));
 }
 
 std::string groupThousands(long long number) {

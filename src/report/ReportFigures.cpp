@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <stop_token>
 #include <system_error>
 #include <thread>
 
@@ -82,7 +83,7 @@ UNION ALL SELECT * FROM (SELECT 1, v, n FROM g ORDER BY n DESC, v LIMIT {top})
 UNION ALL SELECT * FROM (SELECT 2, v, e FROM g WHERE e > 0 ORDER BY e DESC, v LIMIT {top})
 ORDER BY 1, 3 DESC, 2)";
 
-// Rows (list, address, visits): list 0 holds the number of clients, 1 the most frequent.
+// Rows (list, address, visits): list 0 holds the number of clients, 1 those with most visits.
 constexpr std::string_view kClientsSql = R"(
 WITH g AS MATERIALIZED (SELECT coalesce(cip, '') AS v, count(*) AS n FROM {table} GROUP BY 1)
 SELECT 0, NULL, count(*) FROM g
@@ -143,8 +144,8 @@ Query sortingQuery(std::string_view table, TalliedList list, EngineFigures& figu
     case TalliedList::Clients:
         break;
     }
-    return {table, fill(kClientsSql, table, kTopClients),
-            intoRanking(figures.clients, figures.topClients)};
+    return {table, fill(kClientsSql, table, kCheckedClients),
+            intoRanking(figures.clients, figures.clientVisits)};
 }
 
 // Runs `sql`, its first parameter bound to `parameter` when there is one, and hands each row to
@@ -204,11 +205,20 @@ Expected<void> run(const sqlite::Connection& connection, const Query& query) {
 }
 
 // A read-only connection with the tally as an aggregate function: `visit_tally` feeds every row
-// it sees to the tally that `tally` points to.
+// it sees to the tally that `tally` points to. A stop request interrupts its statements.
 struct Reader {
     sqlite::Connection connection;
     VisitTally* tally = nullptr;
+    std::stop_token stop;
 };
+
+// How many of SQLite's steps a statement takes between two looks at the stop request: some
+// thousand a millisecond.
+constexpr int kStepsBetweenStopChecks = 10000;
+
+int interruptOnStop(void* reader) noexcept {
+    return static_cast<const Reader*>(reader)->stop.stop_requested() ? 1 : 0;
+}
 
 std::string_view textOf(sqlite3_value* value) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
@@ -243,15 +253,19 @@ using OpenedReader = Expected<std::unique_ptr<Reader>>;
 constexpr const char* kTallyCache = "PRAGMA cache_size=-256";
 constexpr const char* kSortCache = "PRAGMA cache_size=-8192";
 
-OpenedReader openForReading(const std::string& path, const char* cacheSize) {
+OpenedReader openForReading(const std::string& path, const char* cacheSize, std::stop_token stop) {
     auto connection = sqlite::Connection::openExisting(path, sqlite::Connection::Access::ReadOnly);
     if (!connection) {
         return tl::unexpected(connection.error());
     }
     auto reader = std::make_unique<Reader>();
     reader->connection = std::move(*connection);
+    reader->stop = std::move(stop);
     sqlite3* handle = reader->connection.get();
     sqlite3_busy_timeout(handle, 5000);
+    if (reader->stop.stop_possible()) {
+        sqlite3_progress_handler(handle, kStepsBetweenStopChecks, interruptOnStop, reader.get());
+    }
     // Pages are read, not mapped: each is read about once, and mapping the file costs a page fault
     // per few pages in each connection, which on a virtual machine takes longer than the read.
     // Sorts spill to temporary files once they outgrow the cache instead of growing in memory.
@@ -297,7 +311,7 @@ Expected<void> runJobs(const std::string& path, Reader& reader, const std::vecto
             // A helper that cannot read leaves its share to the others.
             helpers.emplace_back([&]() noexcept {
                 try {
-                    if (const auto own = openForReading(path, cacheSize)) {
+                    if (const auto own = openForReading(path, cacheSize, reader.stop)) {
                         work(**own);
                     }
                 } catch (const std::exception&) {
@@ -322,8 +336,8 @@ Expected<void> runJobs(const std::string& path, Reader& reader, const std::vecto
 // stays within one budget per worker.
 Expected<std::vector<EngineFigures>> readFigures(const std::string& path,
                                                  std::span<const ReportEngine> engines,
-                                                 std::size_t tallyBudget) {
-    auto reader = openForReading(path, kTallyCache);
+                                                 std::size_t tallyBudget, std::stop_token stop) {
+    auto reader = openForReading(path, kTallyCache, std::move(stop));
     if (!reader) {
         return tl::unexpected(reader.error());
     }
@@ -336,6 +350,7 @@ Expected<std::vector<EngineFigures>> readFigures(const std::string& path,
         }
         figures[e].name = engines[e].name;
         figures[e].table = engines[e].table;
+        figures[e].note = engines[e].note;
         tallies.push_back([&, e](Reader& own) -> Expected<void> {
             VisitTally tally(tallyBudget);
             own.tally = &tally;
@@ -371,19 +386,137 @@ Expected<std::vector<EngineFigures>> readFigures(const std::string& path,
     return figures;
 }
 
+// Rows (crawler, date, visits, earliest time, latest time) of the other crawlers' table, and
+// rows (crawler, URL, visits) of each crawler's most crawled URLs. "{name}" is the crawler column.
+constexpr std::string_view kOtherDaysSql = R"(
+SELECT coalesce({name}, ''), coalesce(sdate, ''), count(*),
+       min(coalesce(stime, '')), max(coalesce(stime, ''))
+FROM {table} GROUP BY 1, 2 ORDER BY 1, 2)";
+
+constexpr std::string_view kOtherUrlsSql = R"(
+SELECT c, v, n FROM (
+  SELECT coalesce({name}, '') AS c, coalesce(csuristem, '') AS v, count(*) AS n,
+         row_number() OVER (PARTITION BY coalesce({name}, '')
+                            ORDER BY count(*) DESC, coalesce(csuristem, '')) AS r
+  FROM {table} GROUP BY 1, 2)
+WHERE r <= {top} ORDER BY c, n DESC, v)";
+
+std::string fillName(std::string_view sql, std::string_view column) {
+    std::string filled(sql);
+    for (std::size_t at = filled.find("{name}"); at != std::string::npos;
+         at = filled.find("{name}", at)) {
+        const std::string quoted = sqlite::quoteIdentifier(column);
+        filled.replace(at, 6, quoted);
+        at += quoted.size();
+    }
+    return filled;
+}
+
+// The other crawlers' figures, read by two grouping queries; nothing when the table is missing.
+Expected<std::vector<OtherCrawlerFigures>> readOtherCrawlers(const std::string& path,
+                                                             const OtherCrawlersSource& others,
+                                                             std::stop_token stop) {
+    std::vector<OtherCrawlerFigures> crawlers;
+    auto reader = openForReading(path, kSortCache, std::move(stop));
+    if (!reader) {
+        return tl::unexpected(reader.error());
+    }
+    const sqlite::Connection& connection = (*reader)->connection;
+    if (auto checked = checkColumns(connection, others.table); !checked) {
+        if (checked.error().code == Problem::NoSuchTable) {
+            return crawlers;
+        }
+        return tl::unexpected(checked.error());
+    }
+    bool named = false;
+    if (auto listed = forEachRow(
+            connection, others.table, "SELECT name FROM pragma_table_info(?1)", others.table,
+            [&](const sqlite::Statement& row) {
+                named = named || equalsIgnoringAsciiCase(row.columnText(0), others.nameColumn);
+            });
+        !listed) {
+        return tl::unexpected(listed.error());
+    } else if (!named) {
+        return fail(Problem::MissingColumns, std::string(others.table),
+                    std::string(others.nameColumn));
+    }
+    auto days = forEachRow(
+        connection, others.table, fill(fillName(kOtherDaysSql, others.nameColumn), others.table),
+        std::nullopt, [&crawlers](const sqlite::Statement& row) {
+            const std::string_view name = row.columnText(0);
+            if (crawlers.empty() || crawlers.back().name != name) {
+                crawlers.push_back({std::string(name), {}, 0, {}, {}, {}, {}});
+            }
+            OtherCrawlerFigures& crawler = crawlers.back();
+            const std::string_view date = row.columnText(1);
+            crawler.visits += row.columnInt64(2);
+            crawler.daily.push_back({std::string(date), row.columnInt64(2)});
+            if (!date.empty()) {
+                if (crawler.first.empty()) {
+                    crawler.first = std::string(date) + " " + std::string(row.columnText(3));
+                }
+                crawler.last = std::string(date) + " " + std::string(row.columnText(4));
+            }
+        });
+    if (!days) {
+        return tl::unexpected(days.error());
+    }
+    // Both queries give the crawlers in name order.
+    std::size_t at = 0;
+    auto urls = forEachRow(
+        connection, others.table,
+        fill(fillName(kOtherUrlsSql, others.nameColumn), others.table, kOtherCrawlerTopUrls),
+        std::nullopt, [&](const sqlite::Statement& row) {
+            while (at < crawlers.size() && crawlers[at].name != row.columnText(0)) {
+                ++at;
+            }
+            if (at < crawlers.size()) {
+                crawlers[at].topUrls.push_back(
+                    {std::string(row.columnText(1)), row.columnInt64(2)});
+            }
+        });
+    if (!urls) {
+        return tl::unexpected(urls.error());
+    }
+    for (OtherCrawlerFigures& crawler : crawlers) {
+        crawler.category = others.categoryOf ? others.categoryOf(crawler.name) : "";
+        if (crawler.category.empty()) {
+            crawler.category = "other";
+        }
+    }
+    std::stable_sort(crawlers.begin(), crawlers.end(),
+                     [](const OtherCrawlerFigures& a, const OtherCrawlerFigures& b) {
+                         return a.visits > b.visits;
+                     });
+    return crawlers;
+}
+
 } // namespace
 
 Expected<Report> collectReport(const std::string& databasePath,
-                               std::span<const ReportEngine> engines, std::size_t tallyBudget) {
+                               std::span<const ReportEngine> engines, std::size_t tallyBudget,
+                               const OtherCrawlersSource& others,
+                               std::stop_token stop) {
     try {
         Report report;
         report.database = databasePath;
         report.generated = localIsoTime(std::time(nullptr));
-        auto figures = readFigures(databasePath, engines, tallyBudget);
+        auto figures = readFigures(databasePath, engines, tallyBudget, stop);
+        if (stop.stop_requested()) {
+            // Whatever an interrupted statement said, the report was stopped.
+            return fail(Problem::Stopped);
+        }
         if (!figures) {
             return tl::unexpected(figures.error());
         }
         report.engines = std::move(*figures);
+        if (!others.table.empty()) {
+            auto crawlers = readOtherCrawlers(databasePath, others, stop);
+            if (!crawlers) {
+                return tl::unexpected(crawlers.error());
+            }
+            report.otherCrawlers = std::move(*crawlers);
+        }
         return report;
     } catch (const std::exception& error) {
         return tl::unexpected(failureOf(error));

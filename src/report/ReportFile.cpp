@@ -39,19 +39,14 @@ std::optional<ReportFormat> reportFormatFor(std::string_view outputPath) {
     return std::nullopt;
 }
 
-Expected<void> writeReport(const std::string& databasePath, std::span<const ReportEngine> engines,
-                           const std::string& outputPath) {
+Expected<void> saveReport(const Report& report, const std::string& outputPath) {
     try {
         const auto format = reportFormatFor(outputPath);
         if (!format) {
             return fail(Problem::NoReportFormat, outputPath);
         }
-        const auto report = collectReport(databasePath, engines);
-        if (!report) {
-            return tl::unexpected(report.error());
-        }
-        return replaceFile(outputPath, *format == ReportFormat::Html ? renderHtml(*report)
-                                                                     : renderJson(*report));
+        return replaceFile(outputPath,
+                           *format == ReportFormat::Html ? renderHtml(report) : renderJson(report));
     } catch (const std::exception& error) {
         // Out of memory while rendering.
         return tl::unexpected(failureOf(error, outputPath));

@@ -63,17 +63,48 @@ std::string_view firstChars(std::string_view validText, std::size_t maxChars) {
     return validText;
 }
 
-} // namespace
+// The code point of a valid sequence of two or three bytes.
+char32_t codePoint(std::string_view sequence) {
+    const auto byte = [&](std::size_t i) {
+        return static_cast<char32_t>(static_cast<std::uint8_t>(sequence[i]));
+    };
+    return sequence.size() == 2
+               ? ((byte(0) & 0x1F) << 6) | (byte(1) & 0x3F)
+               : ((byte(0) & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
+}
 
-std::string validUtf8(std::string_view text) {
+bool isBidiControl(std::string_view sequence) {
+    if (sequence.size() != 2 && sequence.size() != 3) {
+        return false;
+    }
+    const char32_t c = codePoint(sequence);
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
+enum class Bidi { Keep, Neutralise };
+
+std::string cleaned(std::string_view text, Bidi bidi) {
     std::string valid;
     valid.reserve(text.size());
     while (!text.empty()) {
         const Sequence sequence = sequenceAt(text);
-        valid += sequence.valid ? text.substr(0, sequence.length) : kReplacement;
+        const std::string_view bytes = text.substr(0, sequence.length);
+        const bool kept = sequence.valid && (bidi == Bidi::Keep || !isBidiControl(bytes));
+        valid += kept ? bytes : kReplacement;
         text.remove_prefix(sequence.length);
     }
     return valid;
+}
+
+} // namespace
+
+std::string validUtf8(std::string_view text) {
+    return cleaned(text, Bidi::Keep);
+}
+
+std::string neutralText(std::string_view text) {
+    return cleaned(text, Bidi::Neutralise);
 }
 
 std::string shortened(std::string_view validText, std::size_t maxChars) {

@@ -142,7 +142,7 @@ std::vector<TalliedList> VisitTally::finish(EngineFigures& figures) const {
     }
     if (!m_clients.dropped) {
         figures.clients = static_cast<long long>(m_clients.byValue.size());
-        figures.topClients = ranked(m_clients.byValue, kTopClients, itself);
+        figures.clientVisits = ranked(m_clients.byValue, kCheckedClients, itself);
     }
     std::vector<TalliedList> dropped;
     const auto all = lists();

@@ -8,6 +8,9 @@ namespace trawlmeter::split {
 inline constexpr std::int32_t kRunChunkBuffers = 2048;
 inline constexpr std::int32_t kRunBufferBytes = 1024;
 inline constexpr std::int64_t kRunChunkBytes = std::int64_t{kRunChunkBuffers} * kRunBufferBytes;
+// The most chunk files a run's work folder holds at once: its cut runs this far ahead of the
+// chunks the scan is done with, so scanned chunks go before the kernel writes them to the disk.
+inline constexpr std::int64_t kRunChunksAhead = 8;
 
 struct ByteRange {
     std::int64_t offset;

@@ -13,4 +13,9 @@ inline constexpr std::array<std::string_view, analysis::kW3cFields.size()> kVisi
     "sdate", "stime",      "sitename", "sip",       "csmethod", "csuristem",   "csuriquery",
     "sport", "csusername", "cip",      "UserAgent", "scstatus", "scsubstatus", "scwin32status"};
 
+// The table of the visits of every other known crawler: the fourteen columns, then the name of
+// the crawler.
+inline constexpr std::string_view kOtherCrawlersTable = "othercrawlers";
+inline constexpr std::string_view kCrawlerColumn = "crawler";
+
 } // namespace trawlmeter::store

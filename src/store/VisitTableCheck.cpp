@@ -37,4 +37,15 @@ Expected<void> checkVisitTable(const db::Recordset& recordset) {
     return {};
 }
 
+Expected<void> checkTextEncoding(const db::Database& database) {
+    auto encoding = database.textEncoding();
+    if (!encoding) {
+        return tl::unexpected(std::move(encoding.error()));
+    }
+    if (*encoding != "UTF-8") {
+        return fail(Problem::TextsNotKeptAsRead, database.path(), *encoding);
+    }
+    return {};
+}
+
 } // namespace trawlmeter::store

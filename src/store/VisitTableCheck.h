@@ -11,4 +11,9 @@ namespace trawlmeter::store {
 // Problem::ColumnNeedsAValue naming the first that does not.
 [[nodiscard]] Expected<void> checkVisitTable(const db::Recordset& recordset);
 
+// Whether the database keeps a visit's texts as the log has them, byte for byte: one whose
+// texts are UTF-16 would turn every line that is not UTF-8 into other bytes, so it is refused
+// with Problem::TextsNotKeptAsRead (the detail names its encoding).
+[[nodiscard]] Expected<void> checkTextEncoding(const db::Database& database);
+
 } // namespace trawlmeter::store

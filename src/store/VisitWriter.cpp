@@ -1,8 +1,10 @@
 #include "store/VisitWriter.h"
 
+#include "store/VisitColumns.h"
 #include "store/VisitRecord.h"
 
 #include <chrono>
+#include <exception>
 #include <utility>
 
 namespace trawlmeter::store {
@@ -52,7 +54,7 @@ VisitWriter::~VisitWriter() {
 
 Expected<void> VisitWriter::add(std::size_t table, std::string_view item,
                                 const std::shared_ptr<const analysis::FieldLayout>& layout,
-                                std::uint64_t sequence) {
+                                std::uint64_t sequence, std::string_view crawler) {
     if (!m_filling.entries.empty() &&
         (m_filling.layout != layout || m_filling.entries.size() >= kBatchVisits ||
          m_filling.texts.size() >= kBatchBytes)) {
@@ -69,8 +71,10 @@ Expected<void> VisitWriter::add(std::size_t table, std::string_view item,
     }
     m_filling.entries.push_back({static_cast<std::uint32_t>(m_filling.texts.size()),
                                  static_cast<std::uint32_t>(item.size()),
+                                 static_cast<std::uint32_t>(crawler.size()),
                                  static_cast<std::uint32_t>(table), sequence});
     m_filling.texts.append(item);
+    m_filling.texts.append(crawler);
     return {};
 }
 
@@ -164,7 +168,19 @@ void VisitWriter::work() {
         m_busy = true;
         // After a failure the queue is empty: fail() counted what waited in it as dropped.
         lock.unlock();
-        store(batch);
+        try {
+            store(batch);
+        } catch (const std::exception& exception) {
+            // Memory that ran out while a record was made: the batch is lost from its start,
+            // which the window is put back to, as for a refused visit.
+            const bool visits = !batch.entries.empty();
+            const std::uint64_t sequence =
+                visits ? batch.entries.front().sequence : batch.commitSequence;
+            std::string item = visits ? batch.texts.substr(batch.entries.front().offset,
+                                                           batch.entries.front().length)
+                                      : batch.commitItem;
+            fail(failureOf(exception), {sequence, std::move(item), {}}, batch, visits ? 1 : 0);
+        }
         // Its buffers take the next batch without growing again.
         batch.layout.reset();
         batch.texts.clear();
@@ -187,6 +203,11 @@ void VisitWriter::store(Batch& batch) {
         const std::string_view item(batch.texts.data() + entry.offset, entry.length);
         recordset.AddNew();
         fillVisitRecord(recordset, item, *batch.layout);
+        if (entry.crawlerLength > 0) {
+            // The start-up check saw to the column.
+            (void)recordset.setField(
+                kCrawlerColumn, std::string_view(item.data() + item.size(), entry.crawlerLength));
+        }
         auto written = recordset.Update();
         recordset.Close();
         if (!written) {

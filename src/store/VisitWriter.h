@@ -44,11 +44,12 @@ public:
     // Waits for what was added to be written or dropped; commits nothing.
     ~VisitWriter();
 
-    // Queues a visit of table `table` (a position in the writer's tables), cut by `layout`.
+    // Queues a visit of table `table` (a position in the writer's tables), cut by `layout`,
+    // with the name of its crawler in the crawler column where there is one.
     // Once a visit or a commit has failed, that failure, and the visit is not queued.
     [[nodiscard]] Expected<void> add(std::size_t table, std::string_view item,
                                      const std::shared_ptr<const analysis::FieldLayout>& layout,
-                                     std::uint64_t sequence);
+                                     std::uint64_t sequence, std::string_view crawler = {});
     // Commits every visit added so far without waiting for it, marked with the scan's
     // `sequence` and `item` at that point; gives the commit's number for waitForCommit().
     std::uint64_t handCommit(std::uint64_t sequence, std::string_view item);
@@ -66,6 +67,8 @@ private:
     struct Entry {
         std::uint32_t offset;
         std::uint32_t length;
+        // The crawler's name follows the item in the texts.
+        std::uint32_t crawlerLength;
         std::uint32_t table;
         std::uint64_t sequence;
     };

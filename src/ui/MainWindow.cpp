@@ -222,6 +222,7 @@ void MainWindow::crawlerReportChosen() {
     }
     m_form.MnuCrawlerReport_Click();
     refreshFromModel();
+    closeIfAsked();
 }
 
 void MainWindow::selectLogClicked() {
@@ -236,6 +237,10 @@ void MainWindow::analysisClicked() {
     }
     m_form.CmdAnalysis_Click();
     refreshFromModel();
+    closeIfAsked();
+}
+
+void MainWindow::closeIfAsked() {
     if (m_closeWhenRunEnds) {
         m_closeWhenRunEnds = false;
         close();
@@ -248,10 +253,10 @@ void MainWindow::creditLineClicked() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (m_form.runInProgress()) {
+    if (m_form.runInProgress() || m_form.reportInProgress()) {
         // The run ends at its next yield, keeping what it wrote and removing its work
-        // folder; the window closes once the run has returned, so the database is closed
-        // only after the run stopped using it.
+        // folder, and a report ends unwritten; the window closes once its handler has
+        // returned, so the database is closed only after the run stopped using it.
         m_form.requestStop();
         m_closeWhenRunEnds = true;
         event->ignore();

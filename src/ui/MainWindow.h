@@ -53,6 +53,8 @@ private:
     void selectLogClicked();
     void analysisClicked();
     void creditLineClicked();
+    // Closes the window when the operator closed it while a handler ran.
+    void closeIfAsked();
     void unloadOnce();
 
     MainForm& m_form;

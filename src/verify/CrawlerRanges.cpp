@@ -1,9 +1,8 @@
 #include "verify/CrawlerRanges.h"
 
 #include "platform/File.h"
-#include "platform/VerificationProblem.h"
-#include "verify/CrawlerIdentities.h"
 #include "platform/PathText.h"
+#include "platform/Problem.h"
 
 #include <nlohmann/json.hpp>
 
@@ -17,7 +16,7 @@ namespace {
 constexpr std::int64_t kLargestFile = std::int64_t{16} << 20;
 
 tl::unexpected<Failure> malformed(std::string detail) {
-    return fail(VerificationProblem::MalformedRangeFile, {}, std::move(detail));
+    return fail(Problem::MalformedRangeFile, {}, std::move(detail));
 }
 
 } // namespace
@@ -37,7 +36,7 @@ Expected<std::vector<IpPrefix>> parseRangeFile(std::string_view text) {
         return malformed("no \"prefixes\" list");
     }
     if (list->empty()) {
-        return fail(VerificationProblem::RangeFileWithoutPrefixes);
+        return fail(Problem::RangeFileWithoutPrefixes);
     }
     std::vector<IpPrefix> prefixes;
     prefixes.reserve(list->size());
@@ -88,9 +87,10 @@ Expected<std::vector<IpPrefix>> readRangeFile(const std::string& path) {
     return prefixes;
 }
 
-Expected<CrawlerRanges> CrawlerRanges::load(const std::string& folder) {
+Expected<CrawlerRanges> CrawlerRanges::load(const std::string& folder,
+                                            std::span<const CrawlerIdentity> identities) {
     ByTable byTable;
-    for (const auto& identity : crawlerIdentities()) {
+    for (const auto& identity : identities) {
         for (const auto file : identity.rangeFiles) {
             auto prefixes = readRangeFile(joinPath(folder, file));
             if (!prefixes) {

@@ -44,11 +44,11 @@ struct DnsPlan {
 } // namespace
 
 std::unordered_map<std::string, CachedVerdict>
-CrawlerVerifier::keptVerdicts(const CrawlerIdentity* identity, Verification& verification) {
-    if (!m_cache || !identity || verification.cacheFailure) {
+CrawlerVerifier::keptVerdicts(const CrawlerIdentity& identity, Verification& verification) {
+    if (!m_cache || verification.cacheFailure) {
         return {};
     }
-    auto loaded = m_cache->load(identity->table);
+    auto loaded = m_cache->load(identity.table);
     if (!loaded) {
         verification.cacheFailure = std::move(loaded.error());
         return {};
@@ -66,19 +66,19 @@ Verification CrawlerVerifier::verify(std::span<const EngineClients> engines,
     // What the ranges and kept verdicts decide; the rest waits for the DNS.
     for (std::size_t e = 0; e < engines.size(); ++e) {
         const auto& engine = engines[e];
-        const CrawlerIdentity* identity = crawlerIdentity(engine.table);
+        const CrawlerIdentity& identity = engine.identity;
         const auto kept = keptVerdicts(identity, verification);
         auto& verdicts = verification.engines.emplace_back();
-        verdicts.table = engine.table;
+        verdicts.table = identity.table;
         total += engine.clients.size();
         for (std::size_t c = 0; c < engine.clients.size(); ++c) {
             auto& verdict = verdicts.clients.emplace_back();
             verdict.client = engine.clients[c];
             const auto address = IpAddress::parse(verdict.client);
-            if (!address || !identity) {
+            if (!address) {
                 continue;
             }
-            if (m_ranges.contains(identity->table, *address)) {
+            if (m_ranges.contains(identity.table, *address)) {
                 verdict.verdict = Verdict::Verified;
                 verdict.source = VerdictSource::Ranges;
             } else if (const auto found = kept.find(verdict.client);
@@ -87,7 +87,7 @@ Verification CrawlerVerifier::verify(std::span<const EngineClients> engines,
                 verdict.host = found->second.host;
                 verdict.source = VerdictSource::Cache;
             } else {
-                plan.add(*address, *identity, {e, c, 0});
+                plan.add(*address, identity, {e, c, 0});
             }
         }
     }
@@ -111,8 +111,7 @@ Verification CrawlerVerifier::verify(std::span<const EngineClients> engines,
             continue;
         }
         auto& verdict = verification.engines[client.engine].clients[client.client];
-        auto judgement =
-            judgeByDns(findings, crawlerIdentity(engines[client.engine].table)->domains);
+        auto judgement = judgeByDns(findings, engines[client.engine].identity.domains);
         verdict.verdict = judgement.verdict;
         verdict.host = std::move(judgement.host);
         verdict.source = VerdictSource::Dns;
@@ -129,8 +128,7 @@ void CrawlerVerifier::keep(std::span<const EngineClients> engines,
         if (verdicts[e].empty()) {
             continue;
         }
-        if (auto kept = m_cache->store(crawlerIdentity(engines[e].table)->table, verdicts[e]);
-            !kept) {
+        if (auto kept = m_cache->store(engines[e].identity.table, verdicts[e]); !kept) {
             verification.cacheFailure = std::move(kept.error());
         }
     }
@@ -141,7 +139,11 @@ Expected<Verification> verifyCrawlers(const std::string& programFolder,
                                       std::span<const EngineClients> engines,
                                       const VerificationSettings& settings,
                                       const VerificationProgressHandler& progress) {
-    auto ranges = CrawlerRanges::load(programFolder);
+    std::vector<CrawlerIdentity> identities;
+    for (const auto& engine : engines) {
+        identities.push_back(engine.identity);
+    }
+    auto ranges = CrawlerRanges::load(programFolder, identities);
     if (!ranges) {
         return tl::unexpected(std::move(ranges.error()));
     }

@@ -2,7 +2,7 @@
 
 #include "platform/DnsResolver.h"
 #include "platform/Failure.h"
-#include "verify/CrawlerIdentities.h"
+#include "verify/CrawlerIdentity.h"
 #include "verify/CrawlerRanges.h"
 #include "verify/Verdict.h"
 #include "verify/VerdictCache.h"
@@ -21,7 +21,7 @@ namespace trawlmeter::verify {
 
 // The distinct client addresses of one engine's visits, as its table stores them.
 struct EngineClients {
-    std::string table;
+    CrawlerIdentity identity;
     std::vector<std::string> clients;
 };
 
@@ -93,7 +93,7 @@ public:
 private:
     // The verified and impostor verdicts kept for the engine; none without a cache, and none
     // once the cache failed (the failure is noted).
-    std::unordered_map<std::string, CachedVerdict> keptVerdicts(const CrawlerIdentity* identity,
+    std::unordered_map<std::string, CachedVerdict> keptVerdicts(const CrawlerIdentity& identity,
                                                                 Verification& verification);
     void keep(std::span<const EngineClients> engines,
               const std::vector<std::vector<KeptVerdict>>& verdicts, Verification& verification);
@@ -108,10 +108,11 @@ struct VerificationSettings {
     VerificationLimits limits;
 };
 
-// A whole verification: the range files read from `programFolder`, verdicts kept in the visit
-// database at `databasePath`, the DNS asked through c-ares. Fails when a range file is missing,
-// unreadable, malformed or empty, or when the resolver cannot start. A verdict table that cannot
-// be used is told in `cacheFailure`, and the verification goes on without it.
+// A whole verification: the range files the engines' identities name read from `programFolder`,
+// verdicts kept in the visit database at `databasePath`, the DNS asked through c-ares. Fails
+// when a range file is missing, unreadable, malformed or empty, or when the resolver cannot
+// start. A verdict table that cannot be used is told in `cacheFailure`, and the verification
+// goes on without it.
 [[nodiscard]] Expected<Verification>
 verifyCrawlers(const std::string& programFolder, const std::string& databasePath,
                std::span<const EngineClients> engines, const VerificationSettings& settings,

@@ -1,7 +1,7 @@
 #include "verify/VerdictCache.h"
 
 #include "platform/AsciiCase.h"
-#include "platform/VerificationProblem.h"
+#include "platform/Problem.h"
 
 #include <sqlite3.h>
 
@@ -107,7 +107,7 @@ Expected<VerdictCache> VerdictCache::open(const std::string& databasePath) {
         if (std::none_of(present.begin(), present.end(), [&](const std::string& name) {
                 return equalsIgnoringAsciiCase(name, column);
             })) {
-            return fail(VerificationProblem::UnusableVerdictTable, std::string(kVerdictTable),
+            return fail(Problem::UnusableVerdictTable, std::string(kVerdictTable),
                         std::string(column));
         }
     }

@@ -35,7 +35,7 @@ public:
     // Opens the visit database at `databasePath` for reading and writing and makes the verdict
     // table when it is missing; no other table is touched. Fails with SQLite's reason when the
     // file is missing, is no database or cannot be written, and with
-    // VerificationProblem::UnusableVerdictTable, naming the column, when a table of that name
+    // Problem::UnusableVerdictTable, naming the column, when a table of that name
     // lacks one of the columns.
     [[nodiscard]] static Expected<VerdictCache> open(const std::string& databasePath);
 

@@ -1,10 +1,13 @@
 #include "app/MainForm.h"
 #include "app/Messages.h"
+#include "platform/Problem.h"
 #include "support/ArchiveWriter.h"
 #include "support/FakePlatform.h"
 #include "support/FaultyVfs.h"
 #include "support/GeneratedLog.h"
 #include "support/TestFolder.h"
+#include "split/ChunkNames.h"
+#include "split/ChunkPlan.h"
 #include "support/VisitRecords.h"
 
 #include <gtest/gtest.h>
@@ -12,9 +15,13 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <thread>
 
 namespace trawlmeter {
 namespace {
@@ -228,6 +235,42 @@ TEST_F(AnalysisRun, RemovesWhatAnInterruptedRunLeftAndCountsOnlyTheNewLog) {
 }
 #endif
 
+TEST_F(AnalysisRun, ALogInsideTheWorkFolderIsRefusedAndKeptThoughChosenDuringTheYield) {
+    chooseGeneratedLog(20'000);
+    stdfs::create_directory(workFolder());
+    folder.writeFile("temp/mine.log", "msnbot mine\n");
+    stdfs::create_directory_symlink(folder.path(), folder / "above");
+    const std::string inside = (folder / "above/sub/../temp/mine.log").string();
+    stdfs::create_directory(folder / "sub");
+    form.TxtrezOveFile.setText(inside);
+
+    form.CmdAnalysis_Click();
+
+    ASSERT_EQ(platform.messages.size(), 1u);
+    ASSERT_TRUE(form.shownFailure());
+    EXPECT_EQ(form.shownFailure()->code, Problem::InWorkFolder);
+    EXPECT_EQ(form.shownFailure()->subject, inside);
+    EXPECT_EQ(platform.messages[0].prompt, messages::logInWorkFolder(*form.shownFailure()));
+    EXPECT_EQ(form.Label3.Caption(), "分析未完成");
+    EXPECT_EQ(folder.readFile("temp/mine.log"), "msnbot mine\n");
+
+    // Chosen while the split yields, after the work folder was emptied: refused, and the run's
+    // clean-up leaves it where it is.
+    form.TxtrezOveFile.setText((folder / "access.log").string());
+    bool chosen = false;
+    platform.onYield = [&] {
+        if (!chosen) {
+            chosen = true;
+            folder.writeFile("temp/late.log", "msnbot late\n");
+            form.TxtrezOveFile.setText((workFolder() / "late.log").string());
+        }
+    };
+    form.CmdAnalysis_Click();
+    EXPECT_EQ(form.shownFailure()->code, Problem::InWorkFolder);
+    EXPECT_EQ(folder.readFile("temp/late.log"), "msnbot late\n");
+    EXPECT_EQ(form.TxtLineCnt.Text(), "0");
+}
+
 TEST_F(AnalysisRun, ASecondRunOnTheSameFolderStopsAtOnceAndTouchesNothing) {
     const auto log = chooseGeneratedLog(kThreeChunkBytes);
     testing::FakePlatform otherPlatform;
@@ -238,9 +281,13 @@ TEST_F(AnalysisRun, ASecondRunOnTheSameFolderStopsAtOnceAndTouchesNothing) {
     platform.onYield = [&] {
         if (!tried && form.TxtFileName.Text() == "rezOve.001") {
             tried = true;
+            // The cut runs ahead on its own thread: the next chunk may or may not be cut yet.
+            const bool nextWasCut = stdfs::exists(workFolder() / "rezOve.002");
             other.CmdAnalysis_Click();
             EXPECT_TRUE(stdfs::exists(workFolder() / "rezOve.001"));
-            EXPECT_TRUE(stdfs::exists(workFolder() / "rezOve.002"));
+            if (nextWasCut) {
+                EXPECT_TRUE(stdfs::exists(workFolder() / "rezOve.002"));
+            }
         }
     };
 
@@ -401,11 +448,11 @@ TEST_F(AnalysisRun, ARefusedRecordStopsTheRunAtItsLineWithTheChunkRolledBack) {
 
     other.CmdAnalysis_Click();
 
-    // As if the scan had stopped at that line: its engine counted, its line not yet.
+    // As if the scan had stopped on that line: counted by its engine and by the line counter.
     EXPECT_EQ(other.TxtBaiduCnt.Text(), "3");
     EXPECT_EQ(other.TxtGoogleCnt.Text(), "2");
     EXPECT_EQ(other.TxtMsnCnt.Text(), "2");
-    EXPECT_EQ(other.TxtLineCnt.Text(), "104");
+    EXPECT_EQ(other.TxtLineCnt.Text(), "105");
     EXPECT_NE(other.TxtContent.Text().find(" n=100 "), std::string::npos);
     ASSERT_EQ(otherPlatform.messages.size(), 1u);
     ASSERT_TRUE(other.shownFailure());
@@ -420,6 +467,26 @@ TEST_F(AnalysisRun, ARefusedRecordStopsTheRunAtItsLineWithTheChunkRolledBack) {
 
 TEST_F(AnalysisRun, AFullWorkFolderDiskStopsTheRunBeforeAnyLineIsCounted) {
     chooseGeneratedLog(kThreeChunkBytes);
+    platform.fileWrites.failFrom(1, std::errc::no_space_on_device);
+
+    form.CmdAnalysis_Click();
+
+    ASSERT_EQ(platform.messages.size(), 1u);
+    ASSERT_TRUE(form.shownFailure());
+    EXPECT_EQ(form.shownFailure()->code, std::errc::no_space_on_device);
+    EXPECT_EQ(form.shownFailure()->subject, (workFolder() / "rezOve.000").string());
+    EXPECT_EQ(platform.messages[0].prompt,
+              messages::splitFailed(workFolder().string(), *form.shownFailure()));
+    EXPECT_TRUE(platform.messages[0].prompt.ends_with("，分析未进行"));
+    EXPECT_EQ(form.TxtLineCnt.Text(), "0");
+    EXPECT_EQ(form.lastRunOutcome(), RunStep::Failed);
+    EXPECT_EQ(form.Label3.Caption(), "分析未完成");
+    EXPECT_FALSE(stdfs::exists(workFolder()));
+}
+
+TEST_F(AnalysisRun, ADiskThatFillsWhileCuttingAheadKeepsTheChunksScannedBeforeIt) {
+    chooseGeneratedLog(kThreeChunkBytes);
+    // One kernel copy per chunk: the second chunk cannot be written.
     platform.fileWrites.failFrom(2, std::errc::no_space_on_device);
 
     form.CmdAnalysis_Click();
@@ -429,11 +496,103 @@ TEST_F(AnalysisRun, AFullWorkFolderDiskStopsTheRunBeforeAnyLineIsCounted) {
     EXPECT_EQ(form.shownFailure()->code, std::errc::no_space_on_device);
     EXPECT_EQ(form.shownFailure()->subject, (workFolder() / "rezOve.001").string());
     EXPECT_EQ(platform.messages[0].prompt,
-              messages::splitFailed(workFolder().string(), *form.shownFailure()));
-    EXPECT_EQ(form.TxtLineCnt.Text(), "0");
+              messages::splitFailed(workFolder().string(), *form.shownFailure(),
+                                    messages::EarlierRecords::Kept));
+    EXPECT_TRUE(platform.messages[0].prompt.ends_with("，分析已停止；之前的记录已保存"));
     EXPECT_EQ(form.lastRunOutcome(), RunStep::Failed);
     EXPECT_EQ(form.Label3.Caption(), "分析未完成");
+    EXPECT_EQ(form.TxtFileName.Text(), "rezOve.000");
     EXPECT_FALSE(stdfs::exists(workFolder()));
+    // The first chunk's whole lines are counted and stored, and nothing after them.
+    EXPECT_GT(std::stol(form.TxtLineCnt.Text()), 0);
+    EXPECT_LT(std::stol(form.TxtLineCnt.Text()), 2'097'152 / 100);
+    const std::array<const TextBox*, 5> counters{&form.TxtBaiduCnt, &form.TxtGoogleCnt,
+                                                 &form.TxtYahooCnt, &form.TxtSogouCnt,
+                                                 &form.TxtMsnCnt};
+    for (std::size_t engine = 0; engine < counters.size(); ++engine) {
+        EXPECT_EQ(testing::countRows(databasePath(), kTables[engine]),
+                  std::stol(counters[engine]->Text()))
+            << kTables[engine];
+    }
+}
+
+TEST_F(AnalysisRun, AGzipDamagedInItsMiddleStopsTheRunKeepingTheChunksScannedBeforeIt) {
+    chooseGeneratedLog(kThreeChunkBytes);
+    // Cut in half, the log inflates to about its middle: into its second chunk.
+    const std::string gz = (folder / "access.log.gz").string();
+    ASSERT_EQ(std::system(("gzip -nk " + (folder / "access.log").string()).c_str()), 0);
+    stdfs::resize_file(gz, stdfs::file_size(gz) / 2);
+    form.TxtrezOveFile.setText(gz);
+
+    form.CmdAnalysis_Click();
+
+    ASSERT_EQ(platform.messages.size(), 1u);
+    ASSERT_TRUE(form.shownFailure());
+    EXPECT_EQ(form.shownFailure()->subject, gz);
+    EXPECT_EQ(platform.messages[0].prompt,
+              messages::logUnreadable(*form.shownFailure(), messages::EarlierRecords::Kept));
+    EXPECT_TRUE(platform.messages[0].prompt.ends_with("，分析已停止；之前的记录已保存"));
+    EXPECT_EQ(form.lastRunOutcome(), RunStep::LogUnreadable);
+    EXPECT_EQ(form.Label3.Caption(), "分析未完成");
+    EXPECT_EQ(form.TxtFileName.Text(), "rezOve.000");
+    EXPECT_FALSE(stdfs::exists(workFolder()));
+    EXPECT_GT(std::stol(form.TxtBaiduCnt.Text()), 0);
+    EXPECT_EQ(testing::countRows(databasePath(), "baidu"), std::stol(form.TxtBaiduCnt.Text()));
+}
+
+TEST_F(AnalysisRun, TheWorkFolderHoldsNoMoreThanTheChunksTheCutMayRunAhead) {
+    // Two and a half times as many chunks as the cut may run ahead of the scan.
+    const auto log = chooseGeneratedLog(split::kRunChunksAhead * 5 * split::kRunChunkBytes / 2);
+    std::atomic<std::ptrdiff_t> mostFiles = 0;
+    platform.fileWrites.beforeWrite = [&] {
+        const auto files = std::distance(stdfs::directory_iterator(workFolder()), {});
+        mostFiles.store(std::max(mostFiles.load(), files));
+    };
+    // The scan waits at the first chunk until the cut has gone as far as it may.
+    platform.onYield = [&] {
+        if (form.TxtFileName.Text() == "rezOve.000") {
+            for (int step = 0; step < 2000 && mostFiles.load() < split::kRunChunksAhead; ++step) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        }
+    };
+
+    form.CmdAnalysis_Click();
+
+    EXPECT_TRUE(platform.messages.empty());
+    expectCounters(log, 1);
+    EXPECT_EQ(form.LstiisFile.ListCount(), split::kRunChunksAhead * 5 / 2);
+    EXPECT_EQ(mostFiles.load(), split::kRunChunksAhead);
+}
+
+TEST_F(AnalysisRun, ClosingTheWindowWhileTheCutWaitsAheadEndsTheCutBeforeTheWorkFolderGoes) {
+    chooseGeneratedLog(split::kRunChunksAhead * 5 * split::kRunChunkBytes / 2);
+    const std::string lastAhead = split::chunkName(split::kRunChunksAhead - 1);
+    platform.onYield = [&] {
+        if (form.TxtFileName.Text() == "rezOve.001" && !form.stopRequested()) {
+            // The cut has gone as far as it may: it waits for room when the window closes.
+            for (int step = 0; step < 2000 && !stdfs::exists(workFolder() / lastAhead); ++step) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            form.requestStop();
+        }
+    };
+
+    form.CmdAnalysis_Click();
+
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(form.lastRunOutcome(), RunStep::Stopped);
+    EXPECT_EQ(form.LstiisFile.ListCount(), 2);
+    // No chunk is cut after the work folder is removed.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(stdfs::exists(workFolder()));
+    long stored = 0;
+    for (const char* table : kTables) {
+        stored += testing::countRows(databasePath(), table);
+    }
+    EXPECT_EQ(stored, std::stol(form.TxtBaiduCnt.Text()) + std::stol(form.TxtGoogleCnt.Text()) +
+                          std::stol(form.TxtYahooCnt.Text()) + std::stol(form.TxtSogouCnt.Text()) +
+                          std::stol(form.TxtMsnCnt.Text()));
 }
 
 TEST_F(AnalysisRun, AnArchiveOfTwoLogsIsAnalysedLogByLogInOneRun) {

@@ -106,15 +106,18 @@ TEST_F(Startup, RefusesADatabaseThatCannotTakeEveryVisitRecord) {
         Problem problem;
         std::string table;
     };
-    const Case cases[] = {{schemaWithGoogle(fields + ", scwin32status") + "DROP TABLE yahoo;",
-                           Problem::NoSuchTable, "yahoo"},
-                          {schemaWithGoogle(fields), Problem::MissingColumns, "google"},
-                          {schemaWithGoogle(fields + ", scwin32status, extra TEXT NOT NULL"),
-                           Problem::ColumnNeedsAValue, "google"},
-                          {"CREATE TABLE t (" + fields + ", scwin32status);" +
-                               schemaWithGoogle("a") +
-                               "DROP TABLE google; CREATE VIEW google AS SELECT * FROM t;",
-                           Problem::NoSuchTable, "google"}};
+    const Case cases[] = {
+        {schemaWithGoogle(fields + ", scwin32status") + "DROP TABLE yahoo;", Problem::NoSuchTable,
+         "yahoo"},
+        {schemaWithGoogle(fields), Problem::MissingColumns, "google"},
+        {schemaWithGoogle(fields + ", scwin32status, extra TEXT NOT NULL"),
+         Problem::ColumnNeedsAValue, "google"},
+        {"CREATE TABLE t (" + fields + ", scwin32status);" + schemaWithGoogle("a") +
+             "DROP TABLE google; CREATE VIEW google AS SELECT * FROM t;",
+         Problem::NoSuchTable, "google"},
+        // Texts kept as UTF-16 change the bytes of a line that is not UTF-8.
+        {"PRAGMA encoding = 'UTF-16le';" + schemaWithGoogle(fields + ", scwin32status"),
+         Problem::TextsNotKeptAsRead, (folder / "rezOve.mdb").string()}};
     for (const auto& [schema, problem, table] : cases) {
         SCOPED_TRACE(schema);
         testing::FakePlatform freshPlatform;

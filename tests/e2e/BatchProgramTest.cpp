@@ -1,10 +1,14 @@
 #include "support/ArchiveWriter.h"
+#include "support/DnsmasqServer.h"
 #include "support/GeneratedLog.h"
 #include "support/TestFolder.h"
 #include "support/VisitRecords.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <nlohmann/json.hpp>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +20,8 @@
 #include <ostream>
 #include <functional>
 #include <thread>
+#include <tuple>
+#include <vector>
 
 namespace trawlmeter {
 namespace {
@@ -64,6 +70,34 @@ pid_t startBatchProgram(const std::string& arguments, const stdfs::path& outputs
     return pid;
 }
 
+// Runs the built trawlmeter-batch with `arguments`, its standard output on `out` and its
+// errors on `err`, in a child that `prepare` sets up (a limit) and that has SIGPIPE and SIGXFSZ
+// at their defaults, as a shell leaves them. The status it exited with; -1 when a signal
+// killed it.
+int runBatchOn(
+    const std::vector<std::string>& arguments, int out, int err,
+    const std::function<void()>& prepare = [] {}) {
+    const std::string program = std::string(TRAWLMETER_PROGRAM_DIR) + "/trawlmeter-batch";
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const auto& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        signal(SIGPIPE, SIG_DFL);
+        signal(SIGXFSZ, SIG_DFL);
+        prepare();
+        dup2(out, STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 // Waits until `done` holds, for a few seconds at most.
 bool eventually(const std::function<bool()>& done) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -82,7 +116,7 @@ std::string countersOf(const testing::GeneratedLog& log) {
     for (std::size_t engine = 0; engine < 5; ++engine) {
         text += std::string(names[engine]) + ": " + std::to_string(log.crawlerLines[engine]) + "\n";
     }
-    return text + "All: " + std::to_string(log.lines) + "\n";
+    return text + "All: " + std::to_string(log.lines) + "\nOther crawlers: 0\n";
 }
 
 // A program folder with a fresh database and a generated log beside it.
@@ -135,12 +169,14 @@ TEST_P(BatchOnSamples, PrintsTheCountsOfTheSampleReadme) {
 
 INSTANTIATE_TEST_SUITE_P(
     RealLogs, BatchOnSamples,
-    ::testing::Values(SampleLog{"plaso-iis6.log",
-                                "Baidu: 0\nGoogle: 0\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 16\n"},
-                      SampleLog{"waikolai-u_ex101228.log",
-                                "Baidu: 11\nGoogle: 2\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 58\n"},
-                      SampleLog{"lnav-w3c-big.log",
-                                "Baidu: 0\nGoogle: 2\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 254\n"}),
+    ::testing::Values(
+        SampleLog{"plaso-iis6.log",
+                  "Baidu: 0\nGoogle: 0\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 16\nOther crawlers: 0\n"},
+        SampleLog{"waikolai-u_ex101228.log",
+                  "Baidu: 11\nGoogle: 2\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 58\nOther crawlers: 1\n"},
+        SampleLog{
+            "lnav-w3c-big.log",
+            "Baidu: 0\nGoogle: 2\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 254\nOther crawlers: 11\n"}),
     [](const ::testing::TestParamInfo<SampleLog>& sample) {
         std::string name = stdfs::path(sample.param.file).stem().string();
         for (char& c : name) {
@@ -190,10 +226,16 @@ TEST(BatchProgram, RefusesToRunWithoutADatabase) {
 TEST(BatchProgram, ReportsAMissingLogWithAFailingStatus) {
     testing::TestFolder folder;
     folder.createVisitDatabase();
+    folder.writeFile("there.log", "msnbot\n");
     const auto result =
-        runBatchProgram("--folder " + quoted(folder.path()) + " " + quoted(folder / "no-such.log"));
+        runBatchProgram("--folder " + quoted(folder.path()) + " " + quoted(folder / "no-such.log") +
+                        " " + quoted(folder / "there.log"));
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "Baidu: 0\nGoogle: 0\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 0\n");
+    EXPECT_EQ(result.out,
+              "Baidu: 0\nGoogle: 0\nYahoo: 0\nSogou: 0\nMsn: 1\nAll: 1\nOther crawlers: 0\n");
+    EXPECT_NE(result.err.find("日志文件不存在：" + (folder / "no-such.log").string()),
+              std::string::npos)
+        << result.err;
 }
 
 TEST(BatchProgram, ExplainsItselfAndRejectsUnknownOptions) {
@@ -239,6 +281,56 @@ TEST_F(BatchRun, ALinkAsTheWorkFolderStopsTheRunAndWhatItPointsToSurvives) {
     EXPECT_EQ(folder.readFile("elsewhere/keep.txt"), "keep");
     EXPECT_TRUE(stdfs::is_symlink(folder / "temp"));
     EXPECT_EQ(storedRecords(), 0);
+}
+
+TEST_F(BatchRun, ALogNamedInsideTheWorkFolderRefusesTheBatchAndNothingThereIsDeleted) {
+    writeLog("access.log", 20'000);
+    stdfs::create_directories(folder / "temp/sub");
+    folder.writeFile("temp/mine.log", "msnbot mine\n");
+    folder.writeFile("temp/sub/other.log", "msnbot other\n");
+    folder.writeFile("temp/rezOve.000", "left by a killed run\n");
+    stdfs::create_directory_symlink(folder.path(), folder / "above");
+    stdfs::create_directory(folder / "links");
+    stdfs::create_symlink(folder / "temp/sub/other.log", folder / "links/linked.log");
+    // Relative to the folder the batch runs in, through "..", through a link to a folder above
+    // the work folder, the work folder itself or one inside it, and a link to a log inside it
+    // among the logs of an ordinary folder.
+    const std::string spellings[] = {"temp/mine.log",
+                                     "sub/../temp/./mine.log",
+                                     quoted(folder / "above/temp/sub/other.log"),
+                                     "temp/",
+                                     quoted(folder / "above/temp/sub"),
+                                     "links"};
+    for (const auto& spelling : spellings) {
+        const auto result = runBatchProgram(arguments("access.log " + spelling), folder.path());
+        EXPECT_EQ(result.status, 2) << spelling;
+        EXPECT_NE(result.err.find("日志位于工作文件夹中"), std::string::npos) << result.err;
+        EXPECT_EQ(folder.readFile("temp/mine.log"), "msnbot mine\n");
+        EXPECT_EQ(folder.readFile("temp/sub/other.log"), "msnbot other\n");
+        EXPECT_EQ(folder.readFile("temp/rezOve.000"), "left by a killed run\n");
+        EXPECT_EQ(storedRecords(), 0) << spelling;
+    }
+}
+
+TEST_F(BatchRun, AProgramFolderDeeperThanSqlitesPathLimitStillTakesItsRecords) {
+    stdfs::path deep = folder.path();
+    while (deep.native().size() < 600) {
+        deep /= std::string(60, 'd');
+    }
+    stdfs::create_directories(deep);
+    stdfs::copy_file(folder / "rezOve.mdb", deep / "rezOve.mdb");
+    const auto log = writeLog("access.log", 50'000);
+
+    const auto result =
+        runBatchProgram("--folder " + quoted(deep) + " " + quoted(folder / "access.log"));
+
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, countersOf(log));
+    EXPECT_FALSE(stdfs::exists(deep / "temp"));
+    // Read back where SQLite's own path limit does not reach.
+    stdfs::copy_file(deep / "rezOve.mdb", folder / "copy.mdb");
+    EXPECT_EQ(testing::countRows((folder / "copy.mdb").string(), "msn"), log.crawlerLines[4]);
+    EXPECT_FALSE(stdfs::exists(deep / "rezOve.mdb-wal"));
 }
 
 TEST_F(BatchRun, AStaleWriteProtectedChunkIsRemovedAndNotCounted) {
@@ -303,6 +395,56 @@ TEST_F(BatchRun, SigtermStopsTheRunWithWhatItReadStoredThenTheNextRunCountsExact
     EXPECT_EQ(storedRecords() - storedBefore, small.crawlerLines[0] + small.crawlerLines[1] +
                                                   small.crawlerLines[2] + small.crawlerLines[3] +
                                                   small.crawlerLines[4]);
+}
+
+TEST_F(BatchRun, APipeWhoseReaderHasGoneStopsTheBatchCleanlyWithAFailingStatus) {
+    const auto first = writeLog("first.log", 300'000);
+    writeLog("second.log", 300'000);
+    // Both streams into a pipe nobody reads, as `2>&1 | head -c 5` leaves them once head has
+    // its bytes: the message about the missing log is the first write.
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    const int status =
+        runBatchOn({"--folder", folder.str(), (folder / "first.log").string(),
+                    (folder / "missing.log").string(), (folder / "second.log").string()},
+                   ends[1], ends[1]);
+    close(ends[1]);
+
+    EXPECT_EQ(status, 3);
+    EXPECT_FALSE(stdfs::exists(folder / "temp"));
+    EXPECT_FALSE(stdfs::exists(folder / "rezOve.mdb-wal")) << "the database was closed";
+    EXPECT_EQ(storedRecords(), first.crawlerLines[0] + first.crawlerLines[1] +
+                                   first.crawlerLines[2] + first.crawlerLines[3] +
+                                   first.crawlerLines[4])
+        << "the first log stored, the second not begun";
+}
+
+TEST_F(BatchRun, TheFileSizeLimitStopsTheRunWithItsReasonAndCleansUp) {
+    writeLog("access.log", 5'000'000);
+    const testing::TestFolder streams;
+    const auto write = [&](const char* name) {
+        return open((streams / name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    };
+    const int out = write("out");
+    const int err = write("err");
+    // A chunk is 2 MiB; the limit lets the split write half of one.
+    const int status =
+        runBatchOn({"--folder", folder.str(), (folder / "access.log").string()}, out, err, [] {
+            const rlimit limit{1 << 20, 1 << 20};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    close(out);
+    close(err);
+
+    EXPECT_EQ(status, 3);
+    const std::string said = testing::readWholeFile(streams / "err");
+    EXPECT_NE(said.find("切分日志文件失败"), std::string::npos) << said;
+    EXPECT_NE(said.find(std::make_error_code(std::errc::file_too_large).message()),
+              std::string::npos)
+        << said;
+    EXPECT_FALSE(stdfs::exists(folder / "temp"));
+    EXPECT_EQ(storedRecords(), 0);
 }
 
 // Daily logs as operators keep them: two logs, the first without a final line end, beside a
@@ -415,15 +557,29 @@ TEST_F(BatchRun, AFolderWithoutALogIsReported) {
 
 TEST_F(BatchRun, WritesTheReportAfterTheLogsAndTakesOnlyHtmlOrJson) {
     const auto log = writeLog("access.log", 50'000);
-    const auto analysed = runBatchProgram(
-        arguments("--report " + quoted(folder / "r.json") + " " + quoted(folder / "access.log")));
+    // A DNS server that is not there: the report says so and comes all the same.
+    const dns::ServerAddress nowhere = testing::closedDnsPort();
+    const std::string dnsServer = " --dns-server 127.0.0.1:" + std::to_string(nowhere.port) + " ";
+    const auto analysed = runBatchProgram(arguments("--report " + quoted(folder / "r.json") +
+                                                    dnsServer + quoted(folder / "access.log")));
     EXPECT_EQ(analysed.status, 0) << analysed.err;
     EXPECT_EQ(analysed.out, countersOf(log));
     const std::string json = folder.readFile("r.json");
     EXPECT_NE(json.find("\"visits\": " + std::to_string(log.crawlerLines[0])), std::string::npos);
+    EXPECT_NE(json.find("\"dns_unavailable\": true"), std::string::npos);
+
+    // A DNS server that is no address, or one without a report to ask it for.
+    for (const char* wrong :
+         {"--dns-server dns.example --report r.html",
+          "--dns-server 127.0.0.1:99999 --report r.html", "--dns-server 127.0.0.1"}) {
+        const auto refused = runBatchProgram(arguments(wrong));
+        EXPECT_EQ(refused.status, 2) << wrong;
+        EXPECT_NE(refused.err.find("--dns-server"), std::string::npos) << refused.err;
+    }
 
     // Without a log only the report is written; nothing is printed.
-    const auto alone = runBatchProgram(arguments("--report " + quoted(folder / "r.html")));
+    const auto alone =
+        runBatchProgram(arguments("--report " + quoted(folder / "r.html") + dnsServer));
     EXPECT_EQ(alone.status, 0) << alone.err;
     EXPECT_EQ(alone.out, "");
     EXPECT_NE(folder.readFile("r.html").find("<svg"), std::string::npos);
@@ -435,6 +591,58 @@ TEST_F(BatchRun, WritesTheReportAfterTheLogsAndTakesOnlyHtmlOrJson) {
                   .status,
               2);
     EXPECT_FALSE(stdfs::exists(empty / "r.html"));
+}
+
+// Crawler lines as IIS writes them, from addresses whose DNS the fixture server knows: the
+// report verifies them through the server --dns-server names.
+TEST_F(BatchRun, TheReportCountsEachEnginesVisitsByVerdictAsTheDnsServerNamedAnswers) {
+    testing::DnsRecords records;
+    records.localDomains = {"in-addr.arpa", "ip6.arpa", "baidu.com", "googlebot.com", "example"};
+    records.hosts = {{"baiduspider-220-181-108-75.crawl.baidu.com", "220.181.108.75"},
+                     {"crawl-ipv6.googlebot.com", "2001:db8::c1"}};
+    records.ptr = {{"203.0.113.10", "crawl-203-0-113-10.googlebot.com.evil.example"}};
+    const testing::DnsmasqServer server(records);
+    const char* googlebot =
+        "Mozilla/5.0+(compatible;+Googlebot/2.1;++http://www.google.com/bot.html)";
+    const char* baiduspider = "Baiduspider+(+http://www.baidu.com/search/spider.htm)";
+    const char* msnbot = "msnbot/2.0b+(+http://search.msn.com/msnbot.htm)";
+    std::string log = "#Fields: date time s-sitename s-ip cs-method cs-uri-stem cs-uri-query "
+                      "s-port cs-username c-ip cs(User-Agent) sc-status sc-substatus "
+                      "sc-win32-status\n";
+    for (const auto& [client, agent, times] :
+         std::vector<std::tuple<std::string, const char*, int>>{
+             {"66.249.66.1", googlebot, 3},  // in Google's ranges
+             {"203.0.113.10", googlebot, 2}, // a host under googlebot.com.evil.example
+             {"203.0.113.12", googlebot, 1}, // no host
+             {"220.181.108.75", baiduspider, 2},
+             {"2001:db8::c1", baiduspider, 1}, // Google's host, not Baidu's
+             {"157.55.39.1", msnbot, 1},       // in Bing's ranges
+         }) {
+        for (int i = 0; i < times; ++i) {
+            log += "2008-07-15 00:00:0" + std::to_string(i) + " W3SVC1 10.0.0.1 GET /p - 80 - " +
+                   client + " " + agent + " 200 0 0\n";
+        }
+    }
+    folder.writeFile("ex080715.log", log);
+
+    const auto result =
+        runBatchProgram(arguments("--report " + quoted(folder / "r.json") +
+                                  " --dns-server 127.0.0.1:" + std::to_string(server.port()) + " " +
+                                  quoted(folder / "ex080715.log")));
+    ASSERT_EQ(result.status, 0) << result.err;
+
+    const auto engines = nlohmann::ordered_json::parse(folder.readFile("r.json"))["engines"];
+    const auto verdicts = [&](std::size_t engine) {
+        return engines[engine]["verification"].dump() + " " + engines[engine]["impostors"].dump();
+    };
+    EXPECT_EQ(verdicts(0),
+              R"({"verified":2,"impostor":1,"unknown":0} )"
+              R"([{"client":"2001:db8::c1","visits":1,"host":"crawl-ipv6.googlebot.com"}])");
+    EXPECT_EQ(verdicts(1), R"({"verified":3,"impostor":3,"unknown":0} )"
+                           R"([{"client":"203.0.113.10","visits":2,)"
+                           R"("host":"crawl-203-0-113-10.googlebot.com.evil.example"},)"
+                           R"({"client":"203.0.113.12","visits":1,"host":null}])");
+    EXPECT_EQ(verdicts(4), R"({"verified":1,"impostor":0,"unknown":0} [])");
 }
 
 } // namespace

@@ -152,6 +152,27 @@ TEST_F(DatabaseEngine, ARefusedRecordIsLostAloneAndLaterRecordsAreWritten) {
     EXPECT_EQ(readRows(path, "SELECT n FROM t ORDER BY rowid"), (std::vector<Row>{{"1"}, {"5"}}));
 }
 
+TEST_F(DatabaseEngine, ARecordThatATriggerOrAConflictClauseIgnoresIsRefused) {
+    makeDatabase("CREATE TABLE t (n TEXT, u TEXT UNIQUE ON CONFLICT IGNORE);"
+                 "CREATE TRIGGER drop_two BEFORE INSERT ON t WHEN NEW.n = '2'"
+                 " BEGIN SELECT RAISE(IGNORE); END;");
+    auto database = opened(path);
+    auto recordset = table(*database, "t");
+    ASSERT_NE(recordset, nullptr);
+    const std::initializer_list<std::string_view> fields{"n", "u"};
+
+    EXPECT_TRUE(append(*recordset, {"1", "u1"}, fields));
+    const auto ignored = append(*recordset, {"2", "u2"}, fields);
+    EXPECT_EQ(failureOf(ignored).code, Problem::RecordIgnored);
+    EXPECT_EQ(failureOf(ignored).subject, "t");
+    EXPECT_EQ(failureOf(append(*recordset, {"3", "u1"}, fields)).code,
+              sqliteError(SQLITE_CONSTRAINT_UNIQUE));
+    EXPECT_TRUE(append(*recordset, {"4", "u4"}, fields));
+    EXPECT_TRUE(database->Close());
+
+    EXPECT_EQ(readRows(path, "SELECT n FROM t ORDER BY rowid"), (std::vector<Row>{{"1"}, {"4"}}));
+}
+
 TEST_F(DatabaseEngine, UnassignedColumnsTakeTheTableDefault) {
     makeDatabase("CREATE TABLE t (id INTEGER PRIMARY KEY, a TEXT, b TEXT,"
                  " source TEXT NOT NULL DEFAULT 'log');");

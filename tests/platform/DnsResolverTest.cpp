@@ -1,5 +1,5 @@
 #include "platform/DnsResolver.h"
-#include "platform/VerificationProblem.h"
+#include "platform/Problem.h"
 #include "support/DnsmasqServer.h"
 
 #include <gtest/gtest.h>
@@ -160,7 +160,7 @@ TEST(DnsResolver, ServerAddressesTakeAnOptionalPortAndBracketsForIpv6WithOne) {
                             "[::1]:", "dns.example:53", "dns.example"}) {
         const auto server = dns::parseServerAddress(bad);
         ASSERT_FALSE(server) << bad;
-        EXPECT_EQ(server.error().code, VerificationProblem::BadServerAddress);
+        EXPECT_EQ(server.error().code, Problem::BadServerAddress);
         EXPECT_EQ(server.error().subject, bad);
     }
 }

@@ -67,7 +67,7 @@ TEST(ReportBrowser, AHeadlessBrowserDrawsTheReport) {
     const fs::path page = screenshots / "report.html";
     const fs::path picture = screenshots / "report.png";
     fs::remove(picture);
-    const auto written = report::writeReport(database, testing::kEngines, page.string());
+    const auto written = testing::writeReport(database, page.string());
     ASSERT_TRUE(written) << written.error();
 
     const std::string command =

@@ -30,13 +30,13 @@ struct ReportFile : ::testing::Test {
 
 TEST_F(ReportFile, EachFormatReplacesAnEarlierReportAndLeavesNoTemporaryFile) {
     folder.writeFile("report.json", "an earlier report");
-    auto written = report::writeReport(database, kEngines, (folder / "report.json").string());
+    auto written = testing::writeReport(database, (folder / "report.json").string());
     ASSERT_TRUE(written) << written.error();
     const auto document = nlohmann::json::parse(folder.readFile("report.json"));
     EXPECT_EQ(document["engines"][3]["visits"], 1);
 
     // ASCII case is ignored in the ending.
-    written = report::writeReport(database, kEngines, (folder / "REPORT.HTML").string());
+    written = testing::writeReport(database, (folder / "REPORT.HTML").string());
     ASSERT_TRUE(written) << written.error();
     EXPECT_EQ(folder.readFile("REPORT.HTML").rfind("<!DOCTYPE html>", 0), 0u);
     EXPECT_EQ(entries(), 3) << "the database and two reports, no temporary file";
@@ -50,20 +50,20 @@ TEST_F(ReportFile, AFailedWriteSaysWhyAndLeavesNothingBehind) {
         EXPECT_EQ(written.error().subject, subject);
     };
     const std::string text = (folder / "report.htm").string();
-    expectFailure(report::writeReport(database, kEngines, text), Problem::NoReportFormat, text);
+    expectFailure(testing::writeReport(database, text), Problem::NoReportFormat, text);
 
     const std::string nowhere = (folder / "missing/report.html").string();
-    expectFailure(report::writeReport(database, kEngines, nowhere),
+    expectFailure(testing::writeReport(database, nowhere),
                   std::make_error_code(std::errc::no_such_file_or_directory), nowhere);
 
     // The rename is what fails here, after the whole report was written beside it.
     std::filesystem::create_directory(folder / "taken.html");
     const std::string taken = (folder / "taken.html").string();
-    expectFailure(report::writeReport(database, kEngines, taken),
+    expectFailure(testing::writeReport(database, taken),
                   std::make_error_code(std::errc::is_a_directory), taken);
 
     const std::string none = (folder / "none.mdb").string();
-    expectFailure(report::writeReport(none, kEngines, (folder / "report.html").string()),
+    expectFailure(testing::writeReport(none, (folder / "report.html").string()),
                   sqliteError(SQLITE_CANTOPEN), none);
     EXPECT_EQ(entries(), 2) << "the database and the folder in the way, no temporary file";
 }

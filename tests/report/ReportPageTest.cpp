@@ -93,6 +93,8 @@ TEST(ReportPage, AnEmptyDatabaseGivesAPageSayingSoAndChartsWithoutDivisionByZero
         EXPECT_EQ(engine["visits"], 0);
         EXPECT_EQ(engine["daily"], json::array());
         EXPECT_EQ(engine["hourly"], json(std::vector<int>(24, 0)));
+        EXPECT_EQ(engine["first"], nullptr) << "no dated visit";
+        EXPECT_EQ(engine["last"], nullptr);
         EXPECT_EQ(engine.size(), 14u);
     }
     EXPECT_EQ(document["engines"][3]["name"], "Sogou");

@@ -30,6 +30,21 @@ TEST(ReportText, InvalidUtf8BecomesOneReplacementPerMaximalSubsequence) {
     }
 }
 
+TEST(ReportText, BidirectionalControlsAreNeutralisedSoNoTextReadsReversed) {
+    // U+061C, U+200E, U+200F, U+202A to U+202E and U+2066 to U+2069, each in a URL.
+    for (const char* control : {"\xD8\x9C", "\xE2\x80\x8E", "\xE2\x80\x8F", "\xE2\x80\xAA",
+                                "\xE2\x80\xAE", "\xE2\x81\xA6", "\xE2\x81\xA9"}) {
+        const std::string url = std::string("/a") + control + "gpj.exe";
+        EXPECT_EQ(htmlText(url), "/a" + bad(1) + "gpj.exe") << ::testing::PrintToString(url);
+        EXPECT_EQ(neutralText(url), "/a" + bad(1) + "gpj.exe");
+    }
+    // Their neighbours and right-to-left letters themselves stay.
+    for (const char* kept : {"\xE2\x80\x8D", "\xE2\x80\xAF", "\xE2\x81\xA5", "\xE2\x81\xAA",
+                             "\xD8\xB9\xD8\xB1\xD8\xA8\xD9\x8A"}) {
+        EXPECT_EQ(neutralText(kept), kept) << ::testing::PrintToString(kept);
+    }
+}
+
 TEST(ReportText, LongTextIsCutAtWholeCharactersWithAnEllipsis) {
     EXPECT_EQ(shortened("页页页", 3), "页页页");
     EXPECT_EQ(shortened("页页页页", 3), "页页…");

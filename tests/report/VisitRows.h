@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/Report.h"
+#include "support/ShippedEngines.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -18,11 +19,24 @@ struct Visit {
     std::optional<std::string> sdate, stime, url, client, status;
 };
 
-inline constexpr std::array<report::ReportEngine, 5> kEngines{{{"Baidu", "baidu"},
-                                                               {"Google", "google"},
-                                                               {"Yahoo", "yahoo"},
-                                                               {"Sogou", "sogou"},
-                                                               {"Msn", "msn"}}};
+// The engines as the program ships them.
+inline constexpr auto kEngines = [] {
+    std::array<report::ReportEngine, kCrawlerEngines.size()> engines{};
+    for (std::size_t i = 0; i < engines.size(); ++i) {
+        const CrawlerEngine& engine = kCrawlerEngines[i];
+        engines[i] = {engine.name, engine.table, engine.domains, engine.rangeFiles};
+    }
+    return engines;
+}();
+
+// The report of a database, unverified, written to `outputPath`.
+inline Expected<void> writeReport(const std::string& databasePath, const std::string& outputPath) {
+    const auto collected = report::collectReport(databasePath, kEngines);
+    if (!collected) {
+        return tl::unexpected(collected.error());
+    }
+    return report::saveReport(*collected, outputPath);
+}
 
 // Runs SQL on the database in one transaction; with visits, once for each, their fields bound to
 // parameters 1 to 5 (nothing as NULL).

@@ -31,7 +31,7 @@ std::vector<Row> columnsOf(const std::string& path, std::string_view table) {
                         std::string(table) + "')");
 }
 
-TEST(DeliveredDatabase, TheBuildLaysFiveTablesOfFourteenTextFieldsBesideTheProgram) {
+TEST(DeliveredDatabase, TheBuildLaysFiveEngineTablesAndTheOtherCrawlersTableBesideTheProgram) {
     const std::string path = std::string(TRAWLMETER_PROGRAM_DIR) + "/rezOve.mdb";
     ASSERT_TRUE(std::filesystem::is_regular_file(path));
     std::vector<Row> expected;
@@ -42,7 +42,9 @@ TEST(DeliveredDatabase, TheBuildLaysFiveTablesOfFourteenTextFieldsBesideTheProgr
     for (auto table : kCrawlerTables) {
         EXPECT_EQ(columnsOf(path, table), expected) << table;
     }
-    EXPECT_EQ(readRows(path, "SELECT count(*) FROM sqlite_master"), (std::vector<Row>{{"5"}}));
+    expected.push_back({std::string(store::kCrawlerColumn), "TEXT", "0", {}, "0"});
+    EXPECT_EQ(columnsOf(path, store::kOtherCrawlersTable), expected);
+    EXPECT_EQ(readRows(path, "SELECT count(*) FROM sqlite_master"), (std::vector<Row>{{"6"}}));
 }
 
 TEST(DeliveredDatabase, TheToolMakesAWholeNewDatabase) {

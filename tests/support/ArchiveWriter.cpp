@@ -3,11 +3,22 @@
 #include <archive.h>
 #include <gtest/gtest.h>
 
+#include "platform/TextEncoding.h"
+
 namespace trawlmeter::testing {
 
-void writeZip(const std::filesystem::path& path, const std::vector<Member>& members) {
+void writeArchive(const std::filesystem::path& path, const std::vector<Member>& members,
+                  const ArchiveFormat& format) {
+    // libarchive converts the names from the current character set.
+    const text::Utf8Locale utf8Names;
     archive* writer = archive_write_new();
-    archive_write_set_format_zip(writer);
+    ASSERT_EQ(archive_write_set_format_by_name(writer, format.format.c_str()), ARCHIVE_OK);
+    if (!format.filter.empty()) {
+        ASSERT_EQ(archive_write_add_filter_by_name(writer, format.filter.c_str()), ARCHIVE_OK);
+    }
+    if (!format.options.empty()) {
+        ASSERT_EQ(archive_write_set_options(writer, format.options.c_str()), ARCHIVE_OK);
+    }
 #ifdef _WIN32
     ASSERT_EQ(archive_write_open_filename_w(writer, path.c_str()), ARCHIVE_OK);
 #else

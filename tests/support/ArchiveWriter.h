@@ -14,8 +14,22 @@ struct Member {
     unsigned type = AE_IFREG;
 };
 
-// Writes a zip through libarchive, which takes names no command-line tool would store
-// ("../../x.log", absolute paths). A link member points at /etc/passwd.
-void writeZip(const std::filesystem::path& path, const std::vector<Member>& members);
+// How an archive is written: libarchive's names of a format ("zip", "7zip", "gnutar", "pax"), of
+// a compression filter around it, and its write options ("hdrcharset=CP936").
+struct ArchiveFormat {
+    std::string format = "zip";
+    std::string filter;
+    std::string options;
+};
+
+// Writes an archive through libarchive, which takes names no command-line tool would store
+// ("../../x.log", absolute paths). A link member points at /etc/passwd. Names are given in
+// UTF-8.
+void writeArchive(const std::filesystem::path& path, const std::vector<Member>& members,
+                  const ArchiveFormat& format);
+
+inline void writeZip(const std::filesystem::path& path, const std::vector<Member>& members) {
+    writeArchive(path, members, {});
+}
 
 } // namespace trawlmeter::testing

@@ -33,6 +33,9 @@ PlatformPorts FakePlatform::ports(std::string programFolder) {
 }
 
 Expected<std::size_t> FaultyFileWrites::write(File& to, std::span<const char> bytes) {
+    if (beforeWrite) {
+        beforeWrite();
+    }
     if (fails()) {
         return fail(m_error, to.path());
     }
@@ -41,6 +44,9 @@ Expected<std::size_t> FaultyFileWrites::write(File& to, std::span<const char> by
 
 Expected<std::int64_t> FaultyFileWrites::copyRange(const File& from, std::int64_t offset,
                                                    std::int64_t length, File& to) {
+    if (beforeWrite) {
+        beforeWrite();
+    }
     if (fails()) {
         return fail(m_error, to.path());
     }

@@ -24,6 +24,8 @@ public:
         m_error = std::make_error_code(error);
     }
     long writes() const { return m_writes; }
+    // Runs before every write, on the thread that writes.
+    std::function<void()> beforeWrite;
 
 private:
     bool fails() { return ++m_writes >= m_failFrom; }

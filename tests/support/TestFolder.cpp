@@ -90,6 +90,14 @@ void TestFolder::createVisitDatabase(std::string_view name) const {
     createDatabase(name, readWholeFile(TRAWLMETER_SCHEMA_FILE));
 }
 
+void TestFolder::copyRangeFiles(std::string_view name) const {
+    for (const auto& file : std::filesystem::directory_iterator(TRAWLMETER_RANGES_DIR)) {
+        if (file.path().extension() == ".json") {
+            std::filesystem::copy_file(file.path(), m_path / name / file.path().filename());
+        }
+    }
+}
+
 std::string readWholeFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream content;

@@ -26,6 +26,9 @@ public:
     void createDatabase(std::string_view name, const std::string& schema) const;
     // Lays a fresh visit database made from the delivered schema at `name`.
     void createVisitDatabase(std::string_view name = "rezOve.mdb") const;
+    // Lays the shipped files of the crawlers' published ranges into the folder `name` ("" for
+    // the test folder itself), as beside the program.
+    void copyRangeFiles(std::string_view name = "") const;
 
 private:
     std::filesystem::path m_path;

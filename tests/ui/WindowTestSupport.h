@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/MainForm.h"
+#include "support/DnsmasqServer.h"
 #include "support/FakePlatform.h"
 #include "support/TestFolder.h"
 #include "ui/MainWindow.h"
@@ -55,13 +56,16 @@ template <class Widget = QWidget> Widget* widgetOf(const QWidget& window, std::s
 }
 
 // A form in a real window, wired as the program wires it but with scripted fakes for the
-// dialogs and the browser; its folder holds a fresh visit database.
+// dialogs and the browser; its folder holds a fresh visit database and the range files, and
+// its report asks no DNS server.
 class ShownWindow : public ::testing::Test {
 protected:
     ShownWindow() {
         folder.createVisitDatabase();
+        folder.copyRangeFiles();
         form = std::make_unique<MainForm>(PlatformPorts{platform, eventLoop, platform, platform,
                                                         platform.fileWrites, folder.str()});
+        form->setDnsServer(trawlmeter::testing::closedDnsPort());
         window = std::make_unique<MainWindow>(*form);
         window->loadAndShow();
         eventLoop.setRefresh([this] { window->refreshFromModel(); });

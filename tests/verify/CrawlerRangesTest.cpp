@@ -1,4 +1,5 @@
-#include "platform/VerificationProblem.h"
+#include "platform/Problem.h"
+#include "support/ShippedEngines.h"
 #include "support/TestFolder.h"
 #include "verify/CrawlerRanges.h"
 
@@ -27,7 +28,9 @@ struct RangeFolder {
             folder.writeFile(replaced, text);
         }
     }
-    Expected<CrawlerRanges> load() const { return CrawlerRanges::load(folder.str()); }
+    Expected<CrawlerRanges> load() const {
+        return CrawlerRanges::load(folder.str(), testing::shippedIdentities());
+    }
     testing::TestFolder folder;
 };
 
@@ -64,7 +67,7 @@ TEST(CrawlerRanges, AFileWithoutPrefixesIsRefusedNotTakenAsNoRanges) {
                              R"({"prefixes":[]})"}) {
         const auto ranges = RangeFolder("googlebot.json", stub).load();
         ASSERT_FALSE(ranges) << stub;
-        EXPECT_EQ(ranges.error().code, VerificationProblem::RangeFileWithoutPrefixes);
+        EXPECT_EQ(ranges.error().code, Problem::RangeFileWithoutPrefixes);
         EXPECT_EQ(stdfs::path(ranges.error().subject).filename(), "googlebot.json");
     }
 }
@@ -93,7 +96,7 @@ TEST(CrawlerRanges, AMalformedFileIsRefusedSayingWhere) {
         }) {
         const auto ranges = RangeFolder("bingbot.json", text).load();
         ASSERT_FALSE(ranges) << text;
-        EXPECT_EQ(ranges.error().code, VerificationProblem::MalformedRangeFile) << text;
+        EXPECT_EQ(ranges.error().code, Problem::MalformedRangeFile) << text;
         EXPECT_EQ(stdfs::path(ranges.error().subject).filename(), "bingbot.json") << text;
         EXPECT_NE(ranges.error().detail.find(where), std::string::npos)
             << text << " gave: " << ranges.error().detail;

@@ -1,5 +1,6 @@
 #include "support/DnsmasqServer.h"
 #include "support/ReadRows.h"
+#include "support/ShippedEngines.h"
 #include "support/TestFolder.h"
 #include "verify/CrawlerVerifier.h"
 #include "verify/VerdictCache.h"
@@ -54,7 +55,8 @@ CountingResolver resolverFor(const dns::ServerAddress& server,
 }
 
 const CrawlerRanges& shippedRanges() {
-    static const auto ranges = CrawlerRanges::load(TRAWLMETER_RANGES_DIR);
+    static const auto ranges =
+        CrawlerRanges::load(TRAWLMETER_RANGES_DIR, testing::shippedIdentities());
     if (!ranges) {
         throw std::runtime_error("the shipped ranges do not load: " + ranges.error().subject);
     }
@@ -94,13 +96,15 @@ std::map<std::string, std::string> verdictsOf(const Verification& verification) 
     return verdicts;
 }
 
+using testing::identityOf;
+
 const std::vector<EngineClients> kClients{
-    {"google",
+    {identityOf("google"),
      {"66.249.66.1", "203.0.113.10", "203.0.113.11", "203.0.113.12", "2001:db8::c1", "-"}},
-    {"baidu", {"220.181.108.75", "2001:db8::c1"}},
-    {"yahoo", {"157.55.39.1", "203.0.113.13"}},
-    {"sogou", {"::ffff:123.126.113.1"}},
-    {"msn", {"157.55.39.1"}},
+    {identityOf("baidu"), {"220.181.108.75", "2001:db8::c1"}},
+    {identityOf("yahoo"), {"157.55.39.1", "203.0.113.13"}},
+    {identityOf("sogou"), {"::ffff:123.126.113.1"}},
+    {identityOf("msn"), {"157.55.39.1"}},
 };
 
 struct CrawlerVerifierTest : ::testing::Test {
@@ -191,10 +195,11 @@ TEST_F(CrawlerVerifierTest, ALaterVerificationAsksOnlyAboutAddressesWithoutAVerd
 
 TEST_F(CrawlerVerifierTest, WithoutAResolverEveryDnsVerdictIsUnknownAndTheRangesStillVerify) {
     auto resolver = resolverFor(testing::closedDnsPort());
-    const auto verification = CrawlerVerifier(shippedRanges(), resolver, nullptr)
-                                  .verify(std::vector<EngineClients>{{"google", {"66.249.66.1"}},
-                                                                     {"baidu", {"220.181.108.75"}}},
-                                          {});
+    const auto verification =
+        CrawlerVerifier(shippedRanges(), resolver, nullptr)
+            .verify(std::vector<EngineClients>{{identityOf("google"), {"66.249.66.1"}},
+                                               {identityOf("baidu"), {"220.181.108.75"}}},
+                    {});
     EXPECT_EQ(verdictsOf(verification),
               (std::map<std::string, std::string>{{"google 66.249.66.1", "verified  (ranges)"},
                                                   {"baidu 220.181.108.75", "unknown  (dns)"}}));
@@ -204,7 +209,7 @@ TEST_F(CrawlerVerifierTest, WithoutAResolverEveryDnsVerdictIsUnknownAndTheRanges
 TEST_F(CrawlerVerifierTest, AResolverThatNeverAnswersIsGivenUpAfterItsFirstQuestions) {
     const testing::SilentDnsPort silent;
     auto resolver = resolverFor(silent.server(), 100ms, 1);
-    std::vector<EngineClients> clients{{"baidu", {}}};
+    std::vector<EngineClients> clients{{identityOf("baidu"), {}}};
     for (int i = 1; i <= 40; ++i) {
         clients[0].clients.push_back("203.0.113." + std::to_string(i));
     }
@@ -224,8 +229,9 @@ TEST_F(CrawlerVerifierTest, TheTotalTimeBoundsAVerificationWhoseAnswersDoNotCome
     const auto start = std::chrono::steady_clock::now();
     const auto verification =
         CrawlerVerifier(shippedRanges(), resolver, nullptr)
-            .verify(std::vector<EngineClients>{{"sogou", {"203.0.113.1", "203.0.113.2"}}},
-                    {300ms, 100});
+            .verify(
+                std::vector<EngineClients>{{identityOf("sogou"), {"203.0.113.1", "203.0.113.2"}}},
+                {300ms, 100});
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
     EXPECT_TRUE(verification.timeRanOut);
     EXPECT_EQ(verdictsOf(verification),

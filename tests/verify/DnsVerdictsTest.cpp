@@ -1,4 +1,4 @@
-#include "verify/CrawlerIdentities.h"
+#include "support/ShippedEngines.h"
 #include "verify/DnsVerdicts.h"
 
 #include <gtest/gtest.h>
@@ -76,7 +76,7 @@ TEST(DnsVerdicts, OnlyAgreeingLookupsVerifyAndOnlyDefinitiveAnswersAccuse) {
          Verdict::Unknown,
          "crawl-1.googlebot.com"},
     };
-    const auto google = crawlerIdentity("google")->domains;
+    const auto google = testing::identityOf("google").domains;
     for (const auto& rule : rules) {
         const auto judgement = judgeByDns(rule.findings, google);
         EXPECT_EQ(judgement.verdict, rule.verdict) << rule.what;

@@ -1,4 +1,4 @@
-#include "verify/CrawlerIdentities.h"
+#include "support/ShippedEngines.h"
 #include "verify/HostDomains.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +7,7 @@ namespace trawlmeter::verify {
 namespace {
 
 bool hostOf(const char* table, const char* host) {
-    return hostInDomains(host, crawlerIdentity(table)->domains);
+    return hostInDomains(host, testing::identityOf(table).domains);
 }
 
 TEST(HostDomains, MatchWholeLabelsInAnyCaseWithOrWithoutTheRootDot) {

@@ -1,4 +1,4 @@
-#include "platform/VerificationProblem.h"
+#include "platform/Problem.h"
 #include "support/FaultyVfs.h"
 #include "support/ReadRows.h"
 #include "support/TestFolder.h"
@@ -82,7 +82,7 @@ TEST_F(VerdictCacheTest, ATableOfThatNameWithoutItsColumnsIsRefusedAndLeftAsItIs
                                         "INSERT INTO verdicts VALUES ('a', 'b', 'c', 'd');");
     const auto cache = VerdictCache::open(database);
     ASSERT_FALSE(cache);
-    EXPECT_EQ(cache.error().code, VerificationProblem::UnusableVerdictTable);
+    EXPECT_EQ(cache.error().code, Problem::UnusableVerdictTable);
     EXPECT_EQ(cache.error().subject, "verdicts");
     EXPECT_EQ(cache.error().detail, "host");
     EXPECT_EQ(readRows(database, "SELECT * FROM verdicts"),

@@ -251,4 +251,8 @@ Expected<void> File::close() {
     return {};
 }
 
+std::string File::shortName() const {
+    return isOpen() ? "/proc/self/fd/" + std::to_string(m_handle) : std::string();
+}
+
 } // namespace trawlmeter

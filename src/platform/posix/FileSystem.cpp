@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <vector>
 
 #include <unistd.h>
@@ -58,7 +59,35 @@ Expected<void> removeTree(const stdfs::path& path) {
     return {};
 }
 
+// The path made absolute with its links resolved as far as it exists; where even that fails (a
+// folder that cannot be searched), only made absolute and tidied.
+stdfs::path resolved(const std::string& path) {
+    std::error_code error;
+    auto absolute = stdfs::absolute(path, error);
+    if (error) {
+        absolute = path;
+    }
+    auto canonical = stdfs::weakly_canonical(absolute, error);
+    return error ? absolute.lexically_normal() : canonical;
+}
+
 } // namespace
+
+bool LiesWithin(const std::string& path, const std::string& folder) {
+    const stdfs::path inner = resolved(path);
+    const stdfs::path outer = resolved(folder);
+    auto innerPart = inner.begin();
+    for (auto outerPart = outer.begin(); outerPart != outer.end(); ++outerPart, ++innerPart) {
+        // A trailing separator leaves an empty last element.
+        if (outerPart->empty() && std::next(outerPart) == outer.end()) {
+            break;
+        }
+        if (innerPart == inner.end() || *innerPart != *outerPart) {
+            return false;
+        }
+    }
+    return true;
+}
 
 bool FileExists(const std::string& path) {
     std::error_code error;

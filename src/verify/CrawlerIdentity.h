@@ -6,7 +6,8 @@
 namespace trawlmeter::verify {
 
 // What proves that a client address is an engine's crawler: the domains its host names lie
-// under, and the files of address ranges the engine publishes for its crawlers.
+// under, and the files of address ranges the engine publishes for its crawlers. The engines'
+// own table gives them; the spans must outlive their use.
 struct CrawlerIdentity {
     // The engine's table in the visit database.
     std::string_view table;
@@ -14,12 +15,5 @@ struct CrawlerIdentity {
     // Read from the program folder; none where the engine publishes no ranges.
     std::span<const std::string_view> rangeFiles;
 };
-
-// The identity of the engine whose visits `table` holds (ASCII case ignored); nullptr for a
-// table of no engine.
-const CrawlerIdentity* crawlerIdentity(std::string_view table);
-
-// Every engine's identity, in the order of the visit tables.
-std::span<const CrawlerIdentity> crawlerIdentities();
 
 } // namespace trawlmeter::verify
