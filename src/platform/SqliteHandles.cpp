@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include "platform/PathText.h"
 #include "platform/Problem.h"
 
 namespace trawlmeter::sqlite {
@@ -52,8 +53,8 @@ const char* shortNameVfs() {
 
 bool tooLongForSqlite(const std::string& path) {
     std::error_code error;
-    const auto absolute = std::filesystem::absolute(path, error);
-    const std::size_t length = error ? path.size() : absolute.native().size();
+    const auto absolute = std::filesystem::absolute(pathFromUtf8(path), error);
+    const std::size_t length = error ? path.size() : utf8FromPath(absolute).size();
     return length + kJournalSuffixBytes + 1 > kSqlitePathBytes;
 }
 
@@ -85,13 +86,12 @@ Expected<Connection> Connection::openExisting(const std::string& path, Access ac
     if (tooLongForSqlite(path)) {
         // Links resolved first, as SQLite would, so the log lies beside the file itself.
         std::error_code error;
-        const auto resolved = std::filesystem::weakly_canonical(path, error);
-        auto folder = File::openFolder(error ? std::filesystem::path(path).parent_path().string()
-                                             : resolved.parent_path().string());
+        const auto resolved = std::filesystem::weakly_canonical(pathFromUtf8(path), error);
+        const auto file = error ? pathFromUtf8(path) : resolved;
+        auto folder = File::openFolder(utf8FromPath(file.parent_path()));
         vfs = shortNameVfs();
         if (folder && vfs && !folder->shortName().empty()) {
-            name = folder->shortName() + "/" +
-                   (error ? std::filesystem::path(path) : resolved).filename().string();
+            name = folder->shortName() + "/" + utf8FromPath(file.filename());
             connection.m_folder = std::move(*folder);
         } else {
             vfs = nullptr;

@@ -11,7 +11,9 @@ namespace trawlmeter::text {
 // While one lives, the C library of this thread takes text as UTF-8 whatever the process locale
 // says, so a library that converts names into "the current character set" (libarchive) gives
 // them as UTF-8: the window (which takes the user's locale) and the batch (which runs in "C")
-// read the same names. Where the system has no UTF-8 locale it changes nothing.
+// read the same names. Where the system has no UTF-8 locale it changes nothing; on Windows,
+// whose C library has no locale of a thread's own, nothing either: libarchive there gives every
+// name as wide text, which the readers take first.
 class Utf8Locale {
 public:
     Utf8Locale();

@@ -328,4 +328,9 @@ Expected<void> File::close() {
     return {};
 }
 
+std::string File::shortName() const {
+    // Windows names no open file by a short path; its SQLite takes the long path itself.
+    return {};
+}
+
 } // namespace trawlmeter

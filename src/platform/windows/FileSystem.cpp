@@ -137,7 +137,73 @@ Expected<void> removeTree(const std::string& path, DWORD attributes, bool force)
     return removeName(path, attributes);
 }
 
+// The path made absolute with its links and junctions resolved as far as it exists, without a
+// trailing separator (a root keeps its own); where nothing of it can be opened, only made
+// absolute and tidied. Both in the \\?\ form, so that the two compare as they are.
+std::wstring resolvedPath(const std::string& path) {
+    std::wstring absolute = widePath(path);
+    if (const DWORD size = GetFullPathNameW(absolute.c_str(), 0, nullptr, nullptr); size > 0) {
+        std::wstring full(size, L'\0');
+        const DWORD written = GetFullPathNameW(absolute.c_str(), size, full.data(), nullptr);
+        if (written > 0 && written < size) {
+            full.resize(written);
+            absolute = std::move(full);
+        }
+    }
+    // The longest part that exists is resolved; the rest is appended as it is.
+    std::wstring rest;
+    std::wstring existing = absolute;
+    while (!existing.empty()) {
+        const HANDLE handle =
+            CreateFileW(existing.c_str(), FILE_READ_ATTRIBUTES,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            std::wstring target(MAX_PATH, L'\0');
+            DWORD written = GetFinalPathNameByHandleW(handle, target.data(),
+                                                      static_cast<DWORD>(target.size()), 0);
+            if (written >= target.size()) {
+                target.resize(written);
+                written = GetFinalPathNameByHandleW(handle, target.data(),
+                                                    static_cast<DWORD>(target.size()), 0);
+            }
+            CloseHandle(handle);
+            if (written > 0 && written < target.size()) {
+                target.resize(written);
+                existing = std::move(target);
+            }
+            break;
+        }
+        const auto cut = existing.find_last_of(L'\\');
+        if (cut == std::wstring::npos || cut + 1 >= existing.size()) {
+            break;
+        }
+        rest.insert(0, existing.substr(cut));
+        existing.resize(cut);
+    }
+    std::wstring result = existing + rest;
+    while (result.size() > 1 && result.back() == L'\\' && result[result.size() - 2] != L':') {
+        result.pop_back();
+    }
+    return result;
+}
+
 } // namespace
+
+bool LiesWithin(const std::string& path, const std::string& folder) {
+    const std::wstring inner = resolvedPath(path);
+    const std::wstring outer = resolvedPath(folder);
+    if (inner.empty() || outer.empty()) {
+        return false;
+    }
+    // Windows compares names without regard to case; a root ends in its separator already.
+    const auto length = static_cast<int>(outer.size());
+    if (inner.size() < outer.size() ||
+        CompareStringOrdinal(inner.data(), length, outer.data(), length, TRUE) != CSTR_EQUAL) {
+        return false;
+    }
+    return inner.size() == outer.size() || outer.back() == L'\\' || inner[outer.size()] == L'\\';
+}
 
 bool FileExists(const std::string& path) {
     const DWORD attributes = targetAttributes(path);
