@@ -145,8 +145,14 @@ TEST_P(CutAheadTest, AStopEndsTheCutKeepingOnlyItsWholeChunks) {
     }
 }
 
+// The gzip'd log is made by the gzip program, which Windows does not have.
+#ifdef _WIN32
+INSTANTIATE_TEST_SUITE_P(Plain, CutAheadTest, ::testing::Values(false),
+                         [](const auto&) { return "Plain"; });
+#else
 INSTANTIATE_TEST_SUITE_P(PlainAndGzip, CutAheadTest, ::testing::Bool(),
                          [](const auto& test) { return test.param ? "Gzip" : "Plain"; });
+#endif
 
 } // namespace
 } // namespace trawlmeter::split

@@ -178,7 +178,7 @@ std::string countersOf(const testing::GeneratedLog& log) {
     for (std::size_t engine = 0; engine < 5; ++engine) {
         text += std::string(names[engine]) + ": " + std::to_string(log.crawlerLines[engine]) + "\n";
     }
-    return text + "All: " + std::to_string(log.lines) + "\n";
+    return text + "All: " + std::to_string(log.lines) + "\nOther crawlers: 0\n";
 }
 
 const testing::VisitRecord kFirstWaikolaiBaidu{
@@ -198,7 +198,7 @@ const testing::VisitRecord kFirstWaikolaiBaidu{
     "0"};
 
 constexpr const char* kWaikolaiCounters =
-    "Baidu: 11\nGoogle: 2\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 58\n";
+    "Baidu: 11\nGoogle: 2\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 58\nOther crawlers: 1\n";
 
 // A program folder with a fresh visit database.
 struct WindowsBatch : ::testing::Test {
@@ -215,9 +215,11 @@ TEST_F(WindowsBatch, TheSampleLogsGiveTheCountersOfTheirReadmeAndTheRecordsField
         GTEST_SKIP() << "no shared samples beside the project";
     }
     const std::pair<const char*, const char*> samples[] = {
-        {"plaso-iis6.log", "Baidu: 0\nGoogle: 0\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 16\n"},
+        {"plaso-iis6.log",
+         "Baidu: 0\nGoogle: 0\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 16\nOther crawlers: 0\n"},
         {"waikolai-u_ex101228.log", kWaikolaiCounters},
-        {"lnav-w3c-big.log", "Baidu: 0\nGoogle: 2\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 254\n"}};
+        {"lnav-w3c-big.log",
+         "Baidu: 0\nGoogle: 2\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 254\nOther crawlers: 11\n"}};
     long crawlerLines = 0;
     for (const auto& [name, counters] : samples) {
         const auto result = runBatch({"--folder", folder.str(), sample(name)});
