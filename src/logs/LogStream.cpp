@@ -46,6 +46,12 @@ void enableFormat(archive* handle, const LogFormat& format) {
         if (format.archive == ARCHIVE_FORMAT_ZIP) {
             // Seeks to a member through the central directory instead of inflating those before.
             archive_read_support_format_zip_seekable(handle);
+#ifdef _WIN32
+            // libarchive on Windows reads names without the UTF-8 flag in the system's code
+            // page, which is 936 only on a Chinese Windows: read as ISO-8859-1, one character
+            // per byte, their bytes come back whole to be decoded as everywhere else.
+            (void)archive_read_set_format_option(handle, "zip", "hdrcharset", "ISO-8859-1");
+#endif
         } else if (format.archive == ARCHIVE_FORMAT_7ZIP) {
             archive_read_support_format_7zip(handle);
         } else {
@@ -62,7 +68,42 @@ void enableFormat(archive* handle, const LogFormat& format) {
 // it, whose bytes are hardly ever UTF-8 by chance. Bytes of neither are kept as they are: the
 // name is a label, and the messages show odd bytes escaped. Nothing when there is no name.
 // Where libarchive gives no UTF-8 (it does not on Windows) its wide name is the Unicode one.
+std::string nameOfBytes(const std::string& raw) {
+    if (text::isUtf8(raw)) {
+        return raw;
+    }
+    return text::utf8FromCodePage936(raw).value_or(raw);
+}
+
+#ifdef _WIN32
+// The bytes of a name read as ISO-8859-1 (enableFormat) when they are UTF-8 or code page 936
+// beyond ASCII; nothing for any other name. A name with the UTF-8 flag made only of characters
+// of ISO-8859-1 that happen to spell such bytes would be taken for them too; hardly any is.
+std::optional<std::string> bytesOfLatin1(std::wstring_view wide) {
+    std::string bytes;
+    bool beyondAscii = false;
+    for (const wchar_t character : wide) {
+        if (character > 0xff) {
+            return std::nullopt;
+        }
+        beyondAscii = beyondAscii || character >= 0x80;
+        bytes += static_cast<char>(character);
+    }
+    if (!beyondAscii || !(text::isUtf8(bytes) || text::utf8FromCodePage936(bytes))) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+#endif
+
 std::optional<std::string> memberName(archive_entry* entry) {
+#ifdef _WIN32
+    if (const wchar_t* wide = archive_entry_pathname_w(entry)) {
+        if (const auto bytes = bytesOfLatin1(wide)) {
+            return nameOfBytes(*bytes);
+        }
+    }
+#endif
     if (const char* unicode = archive_entry_pathname_utf8(entry)) {
         return unicode;
     }
@@ -75,10 +116,7 @@ std::optional<std::string> memberName(archive_entry* entry) {
     if (!raw) {
         return std::nullopt;
     }
-    if (text::isUtf8(raw)) {
-        return raw;
-    }
-    return text::utf8FromCodePage936(raw).value_or(raw);
+    return nameOfBytes(raw);
 }
 
 } // namespace

@@ -19,6 +19,7 @@
 #include <optional>
 #include <thread>
 
+#include "logs/LogArchive.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderLock.h"
 #include "platform/PathText.h"
@@ -500,6 +501,11 @@ TEST_F(WindowsBatch, AZipOfWindowsOwnWithAChineseMemberNameGivesTheCountersOfIts
     const std::string name = "\xb7\xc3\xce\xca\xc8\xd5\xd6\xbe.log";
     const std::string log = testing::readWholeFile(pathFromUtf8(sample("waikolai-u_ex101228.log")));
     folder.writeFile("日志.zip", sendToCompressedFolder(name, log));
+    // Whatever code page this Windows has, the name is read as Windows wrote it.
+    const auto members = logs::listLogs(path("日志.zip"));
+    ASSERT_TRUE(members) << members.error().detail;
+    ASSERT_EQ(members->size(), 1u);
+    EXPECT_EQ((*members)[0].member, "访问日志.log");
 
     const auto result = runBatch({"--folder", folder.str(), path("日志.zip")});
 
