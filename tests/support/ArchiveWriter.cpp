@@ -2,8 +2,12 @@
 
 #include <archive.h>
 #include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <fstream>
 
 #include "platform/TextEncoding.h"
+#include "support/TestFolder.h"
 
 namespace trawlmeter::testing {
 
@@ -39,6 +43,27 @@ void writeArchive(const std::filesystem::path& path, const std::vector<Member>& 
     }
     archive_write_close(writer);
     archive_write_free(writer);
+}
+
+void writeGzip(const std::filesystem::path& from, const std::filesystem::path& to) {
+    const std::string content = readWholeFile(from);
+    z_stream stream{};
+    // 16 beyond the window's bits asks for the gzip wrapper.
+    ASSERT_EQ(deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, MAX_WBITS + 16, 8,
+                           Z_DEFAULT_STRATEGY),
+              Z_OK);
+    std::string gzipped(deflateBound(&stream, static_cast<uInt>(content.size())), '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(content.data()));
+    stream.avail_in = static_cast<uInt>(content.size());
+    stream.next_out = reinterpret_cast<Bytef*>(gzipped.data());
+    stream.avail_out = static_cast<uInt>(gzipped.size());
+    const int status = deflate(&stream, Z_FINISH);
+    gzipped.resize(gzipped.size() - stream.avail_out);
+    deflateEnd(&stream);
+    ASSERT_EQ(status, Z_STREAM_END);
+    std::ofstream out(to, std::ios::binary);
+    out.write(gzipped.data(), static_cast<std::streamsize>(gzipped.size()));
+    ASSERT_TRUE(out.flush()) << to;
 }
 
 } // namespace trawlmeter::testing

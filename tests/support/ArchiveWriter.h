@@ -32,4 +32,8 @@ inline void writeZip(const std::filesystem::path& path, const std::vector<Member
     writeArchive(path, members, {});
 }
 
+// Writes `from` gzip'd into `to` as `gzip -n` does (no name, no time), through zlib: Windows has
+// no gzip program.
+void writeGzip(const std::filesystem::path& from, const std::filesystem::path& to);
+
 } // namespace trawlmeter::testing
