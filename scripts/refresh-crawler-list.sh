@@ -8,18 +8,18 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh refresh
 package=crawler-user-agents
-spec="$package@${1:-latest}"
+wanted="$package@${1:-latest}"
 dir=data/crawler-user-agents
 work="$(mktemp -d /tmp/trawlmeter-crawler-list-XXXXXX)"
 trap 'rm -rf "$work"' EXIT
 
-tarball="$(npm pack --loglevel=error --pack-destination "$work" "$spec")" ||
-    { echo "npm could not fetch $spec: nothing replaced" >&2; exit 1; }
+tarball="$(npm pack --loglevel=error --pack-destination "$work" "$wanted")" ||
+    { echo "npm could not fetch $wanted: nothing replaced" >&2; exit 1; }
 tarball="$(tail -n 1 <<<"$tarball")"
 tar -xzf "$work/$tarball" -C "$work"
 fetched="$work/package"
 for file in crawler-user-agents.json LICENSE package.json; do
-    [[ -s "$fetched/$file" ]] || { echo "$spec has no $file: nothing replaced" >&2; exit 1; }
+    [[ -s "$fetched/$file" ]] || { echo "$wanted has no $file: nothing replaced" >&2; exit 1; }
 done
 version="$(node -p 'require(process.argv[1]).version' "$fetched/package.json")"
 published="$(npm view --json "$package" time | node -p \

@@ -95,8 +95,8 @@ JobResult failed(const Failure& failure, std::string message) {
 // Counts, verifies and writes the report, on the report's thread.
 JobResult runJob(const ReportJob& job, SharedProgress& progress, std::stop_token stop) noexcept {
     try {
-        auto collected =
-            report::collectReport(job.database, kReportEngines, report::kTallyBudget, job.others, stop);
+        auto collected = report::collectReport(job.database, kReportEngines, report::kTallyBudget,
+                                               job.others, stop);
         if (!collected) {
             return failed(collected.error(),
                           messages::reportFailed(collected.error(), job.database));
@@ -163,12 +163,11 @@ MainForm::ReportOutcome MainForm::makeCrawlerReport(std::vector<std::string> tar
 
     ReportJob job{programPath(kDatabaseName), std::move(targets), {}, {}};
     // A name the list no longer has, stored by an earlier version of it, gets none ("other").
-    job.others = {store::kOtherCrawlersTable, store::kCrawlerColumn,
-                  [catalogue](std::string_view name) {
-                      const auto category = catalogue->categoryOf(name);
-                      return category ? std::string(crawlers::categoryTag(*category))
-                                      : std::string();
-                  }};
+    job.others = {
+        store::kOtherCrawlersTable, store::kCrawlerColumn, [catalogue](std::string_view name) {
+            const auto category = catalogue->categoryOf(name);
+            return category ? std::string(crawlers::categoryTag(*category)) : std::string();
+        }};
     job.settings.rangeFolder = m_rangeFolder.value_or(programFolder());
     job.settings.verification.resolver.server = m_dnsServer;
     SharedProgress shared;

@@ -495,8 +495,7 @@ Expected<std::vector<OtherCrawlerFigures>> readOtherCrawlers(const std::string& 
 
 Expected<Report> collectReport(const std::string& databasePath,
                                std::span<const ReportEngine> engines, std::size_t tallyBudget,
-                               const OtherCrawlersSource& others,
-                               std::stop_token stop) {
+                               const OtherCrawlersSource& others, std::stop_token stop) {
     try {
         Report report;
         report.database = databasePath;

@@ -59,12 +59,9 @@ Json engineJson(const EngineFigures& figures, bool verified) {
 }
 
 Json otherCrawlerJson(const OtherCrawlerFigures& crawler) {
-    return {{"name", neutralText(crawler.name)},
-            {"category", neutralText(crawler.category)},
-            {"visits", crawler.visits},
-            {"first", textOrNull(crawler.first)},
-            {"last", textOrNull(crawler.last)},
-            {"top_urls", countList(crawler.topUrls, "url")}};
+    return {{"name", neutralText(crawler.name)}, {"category", neutralText(crawler.category)},
+            {"visits", crawler.visits},          {"first", textOrNull(crawler.first)},
+            {"last", textOrNull(crawler.last)},  {"top_urls", countList(crawler.topUrls, "url")}};
 }
 
 } // namespace
