@@ -29,28 +29,8 @@ sqlite3 "$work/pristine.mdb" "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT 
     WHERE i < $count) INSERT INTO baidu (sdate, stime, csuristem, cip, scstatus)
     SELECT '2024-05-01', '10:00:00', '/', '10.' || ((i >> 16) & 255) || '.' || ((i >> 8) & 255)
     || '.' || (i & 255), '200' FROM n"
-awk -v n="$count" 'BEGIN {
-    for (i = 1; i <= n; i++) {
-        a = "10." int(i / 65536) % 256 "." int(i / 256) % 256 "." i % 256
-        d = a; gsub(/\./, "-", d)
-        if (i % 4 == 1) print a, "baiduspider-" d ".crawl.baidu.com"
-        else if (i % 4 == 2) print a, "host-" d ".example.net"
-    }
-}' >"$work/hosts"
-
-for attempt in 1 2 3 4 5; do
-    port=$((20000 + RANDOM % 30000))
-    /usr/sbin/dnsmasq --keep-in-foreground --conf-file=/dev/null --no-resolv --no-hosts \
-        --pid-file= --bind-interfaces --listen-address=127.0.0.1 --port="$port" \
-        --user="$(id -un)" --group="$(id -gn)" --log-facility="$work/dnsmasq.log" \
-        --local=/in-addr.arpa/ --local=/baidu.com/ --local=/example.net/ \
-        --addn-hosts="$work/hosts" &
-    dnsmasq_pid=$!
-    sleep 0.5
-    kill -0 "$dnsmasq_pid" 2>/dev/null && break
-    dnsmasq_pid=
-done
-[[ -n "$dnsmasq_pid" ]] || { echo "dnsmasq did not start" >&2; exit 1; }
+source bench/fixture-dns.sh
+start_fixture_dns
 
 # Seconds of one report and what its JSON says of Baidu's visits.
 report() {

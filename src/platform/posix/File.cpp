@@ -1,6 +1,7 @@
 #include "platform/File.h"
 
 #include <cerrno>
+#include <optional>
 #include <utility>
 
 #include <fcntl.h>
@@ -22,6 +23,28 @@ tl::unexpected<Failure> systemFailure(const std::string& path, int error = errno
 
 int descriptor(std::intptr_t handle) {
     return static_cast<int>(handle);
+}
+
+// Reads until `buffer` is full or the file ends, as often as `readSome(at, bytes, filled)`
+// (a read(2) or pread(2)) needs, again when a signal interrupted it. Nothing when a read failed:
+// errno says why.
+template <typename ReadSome>
+std::optional<std::size_t> fillFrom(std::span<char> buffer, ReadSome readSome) {
+    std::size_t filled = 0;
+    while (filled < buffer.size()) {
+        const ssize_t got = readSome(buffer.data() + filled, buffer.size() - filled, filled);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    return filled;
 }
 
 } // namespace
@@ -142,42 +165,23 @@ Expected<std::int64_t> File::size() const {
 }
 
 Expected<std::size_t> File::read(std::span<char> buffer) {
-    std::size_t filled = 0;
-    while (filled < buffer.size()) {
-        const ssize_t got =
-            ::read(descriptor(m_handle), buffer.data() + filled, buffer.size() - filled);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return lastFailure();
-        }
-        if (got == 0) {
-            break;
-        }
-        filled += static_cast<std::size_t>(got);
+    if (const auto filled = fillFrom(buffer, [this](char* at, std::size_t bytes, std::size_t) {
+            return ::read(descriptor(m_handle), at, bytes);
+        })) {
+        return *filled;
     }
-    return filled;
+    return lastFailure();
 }
 
 Expected<std::size_t> File::readAt(std::span<char> buffer, std::int64_t offset) const {
-    std::size_t filled = 0;
-    while (filled < buffer.size()) {
-        const ssize_t got =
-            ::pread(descriptor(m_handle), buffer.data() + filled, buffer.size() - filled,
-                    offset + static_cast<std::int64_t>(filled));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return lastFailure();
-        }
-        if (got == 0) {
-            break;
-        }
-        filled += static_cast<std::size_t>(got);
+    if (const auto filled =
+            fillFrom(buffer, [this, offset](char* at, std::size_t bytes, std::size_t done) {
+                return ::pread(descriptor(m_handle), at, bytes,
+                               offset + static_cast<std::int64_t>(done));
+            })) {
+        return *filled;
     }
-    return filled;
+    return lastFailure();
 }
 
 Expected<std::int64_t> File::seek(std::int64_t offset, From from) {
