@@ -5,15 +5,8 @@
 # runs on the build machine and sends that signal to the program under Wine.
 # Usage: ctrl-c-under-wine.sh WINE_RUN PROGRAM_DIR SAMPLES_DIR
 set -euo pipefail
-wine_run="$1" program_dir="$2" samples="$3"
-if [[ ! -e "$samples/lnav-w3c-big.log" ]]; then
-    echo "no shared samples beside the project"
-    exit 77
-fi
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-mkdir "$work/program"
-cp "$program_dir"/trawlmeter-batch.exe "$program_dir"/rezOve.mdb "$program_dir"/*.json "$work/program/"
+sample=lnav-w3c-big.log
+source "$(dirname "$0")/under-wine.sh"
 
 # A log of 200 MB, long enough to be stopped in its middle: one sample's lines over and over.
 lines="$(python3 - "$samples/lnav-w3c-big.log" "$work/big.log" <<'PY'
@@ -29,7 +22,6 @@ print(copies * body.count(b'\n'))
 PY
 )"
 
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 "$wine_run" "$work/program/trawlmeter-batch.exe" --folder "$(windows_path "$work/program")" \
     "$(windows_path "$work/big.log")" >"$work/out.txt" 2>"$work/err.txt" &
 batch=$!
@@ -42,7 +34,6 @@ kill -INT "$batch"
 status=0
 wait "$batch" || status=$?
 
-fail() { echo "FAIL: $*"; echo "--- stdout"; cat "$work/out.txt"; echo "--- stderr"; cat "$work/err.txt"; exit 1; }
 [[ "$status" == 130 ]] || fail "exit status $status, not 130"
 grep -q 'stopped by SIGINT' "$work/err.txt" || fail "no word of the stop"
 [[ ! -e "$work/program/temp" ]] || fail "the work folder is left behind"

@@ -4,25 +4,17 @@
 # build machine's as a reparse point; so this test makes one here and runs the batch under Wine.
 # Usage: linked-work-folder-under-wine.sh WINE_RUN PROGRAM_DIR SAMPLES_DIR
 set -euo pipefail
-wine_run="$1" program_dir="$2" samples="$3"
-if [[ ! -e "$samples/waikolai-u_ex101228.log" ]]; then
-    echo "no shared samples beside the project"
-    exit 77
-fi
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-mkdir "$work/program" "$work/elsewhere"
-cp "$program_dir"/trawlmeter-batch.exe "$program_dir"/rezOve.mdb "$program_dir"/*.json "$work/program/"
+sample=waikolai-u_ex101228.log
+source "$(dirname "$0")/under-wine.sh"
+mkdir "$work/elsewhere"
 echo kept >"$work/elsewhere/keep.txt"
 ln -s "$work/elsewhere" "$work/program/temp"
 cp "$samples/waikolai-u_ex101228.log" "$work/access.log"
 
-windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 status=0
 "$wine_run" "$work/program/trawlmeter-batch.exe" --folder "$(windows_path "$work/program")" \
     "$(windows_path "$work/access.log")" >"$work/out.txt" 2>"$work/err.txt" || status=$?
 
-fail() { echo "FAIL: $*"; echo "--- stdout"; cat "$work/out.txt"; echo "--- stderr"; cat "$work/err.txt"; exit 1; }
 [[ "$status" == 3 ]] || fail "exit status $status, not 3"
 grep -q 'temp（是一个符号链接）' "$work/err.txt" || fail "the message does not name the link"
 [[ -L "$work/program/temp" && "$(cat "$work/elsewhere/keep.txt")" == kept ]] ||
