@@ -179,10 +179,17 @@ TEST_F(Installation, InstallsSilentlyRemovesSilentlyKeepingTheRecordsAndInstalls
               "Baidu: 11\nGoogle: 2\nYahoo: 0\nSogou: 0\nMsn: 0\nAll: 58\nOther crawlers: 1\n");
     ASSERT_EQ(visitRecords(database), 13);
 
-    // An installation over this one replaces the programs and keeps the records.
+    // An installation over this one replaces the programs, and keeps the records and the ranges
+    // the operator refreshed.
+    const std::string batch = installed("trawlmeter-batch.exe");
+    testing::writeWholeFile(pathFromUtf8(batch), "an older batch");
+    testing::writeWholeFile(pathFromUtf8(installed("googlebot.json")), "refreshed");
     const auto over = install();
     EXPECT_EQ(over.status, 0u) << over.out;
     EXPECT_EQ(visitRecords(database), 13);
+    EXPECT_TRUE(fileText(batch) ==
+                fileText(joinPath(TRAWLMETER_PROGRAM_DIR, "trawlmeter-batch.exe")));
+    EXPECT_EQ(fileText(installed("googlebot.json")), "refreshed");
 
     // What an interrupted run left, and a file of the operator's own.
     ASSERT_TRUE(CreateDirectoryW(widePath(installed("temp")).c_str(), nullptr));
