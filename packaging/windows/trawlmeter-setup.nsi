@@ -140,6 +140,8 @@ Section "Trawlmeter"
         CreateShortcut "${SHORTCUT}" "$INSTDIR\${WINDOW_PROGRAM}"
     ${EndIf}
 
+    StrCpy $R0 "HKEY_CURRENT_USER\${UNINSTALL_KEY}"
+    ClearErrors
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Trawlmeter"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
@@ -153,6 +155,9 @@ Section "Trawlmeter"
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" ${TRAWLMETER_SIZE_KB}
+    ${If} ${Errors}
+        !insertmacro Fail "$(FileNotWritten)"
+    ${EndIf}
 SectionEnd
 
 Function .onInit
