@@ -4,7 +4,8 @@
 # visit writer's thread, the cut ahead of the scan and the report's workers built with
 # ThreadSanitizer. Every build fails on a warning. Window tests run in a real X server (Xvfb).
 # Last, the Windows build: the batch program and every test that needs no window, cross-built
-# with MinGW-w64 (the Windows libraries once into build/windows-deps/) and run under Wine.
+# with MinGW-w64 (the Windows libraries once into build/windows-deps/) and run under Wine, the
+# installer and the portable zip among them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
