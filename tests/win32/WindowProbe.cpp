@@ -13,6 +13,9 @@
 //                                   TxtLineCnt showed, then every control
 //   window_probe dialog ok|cancel   the dialog the program shows: its title, texts and filters,
 //                                   then answers it
+//   window_probe wait-text NAME TEXT  waits until a control's text starts with TEXT
+//   window_probe end-session        asks the window whether the Windows session may end, as
+//                                   logging off asks it: its answer
 //   window_probe close              closes the window as its close button does
 #include <algorithm>
 #include <chrono>
@@ -304,10 +307,22 @@ int wmain(int argc, wchar_t** argv) {
         watch();
     } else if (command == "dialog" && arguments.size() == 2) {
         dialog(arguments[1]);
+    } else if (command == "wait-text" && arguments.size() == 3) {
+        const HWND control = controlNamed(mainWindow(true), arguments[1]);
+        const std::string wanted = arguments[2];
+        if (!waitFor<bool>([&] { return textOf(control).starts_with(wanted); })) {
+            fail(arguments[1] + " never showed " + wanted);
+        }
+    } else if (command == "end-session") {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(mainWindow(true), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000,
+                            &answer);
+        print("may-end", answer != 0 ? "1" : "0");
     } else if (command == "close") {
         PostMessageW(mainWindow(false), WM_CLOSE, 0, 0);
     } else {
-        fail("usage: window_probe show|layout|text|set-text|centre|watch|dialog|close");
+        fail("usage: window_probe show|layout|text|set-text|centre|watch|dialog|wait-text|"
+             "end-session|close");
     }
     return 0;
 }

@@ -7,7 +7,8 @@
 #
 # SCENARIO: opens (caption, fixed size, layout, a screenshot), run (a sample log analysed from
 # a click: the counters climb, every crawler line is stored), missing-database (the start-up
-# message), dialog-cancel (the file dialog's cancel keeps the path).
+# message), dialog-cancel (the file dialog's cancel keeps the path), session-end (logging off
+# during a run stops it as a stop signal does).
 set -euo pipefail
 scenario="$1"
 program_dir="$2"
@@ -72,6 +73,25 @@ click() {
     place="$(probe centre "$1")"
     xdotool mousemove "$(value x "$place")" "$(value y "$place")" click 1
 }
+# A sample log of a real IIS written over and over (its header block repeats anyway), so that a
+# run lasts long enough for the counters to be seen climbing: $log, $copies of the sample (4000
+# unless $1 times as many).
+write_sample_log() {
+    cp "$program_dir/rezOve.mdb" "$folder/"
+    copies=4000
+    local sample="$samples/waikolai-u_ex101228.log"
+    if [[ ! -f "$sample" ]]; then
+        echo "SKIPPED: no sample log $sample (the samples lie beside the project)" >&2
+        exit 77
+    fi
+    log="$folder/u_ex101228.log"
+    for ((i = 0; i < copies; ++i)); do cat "$sample"; done >"$log"
+    if (("${1:-1}" > 1)); then
+        for ((i = 0; i < $1; ++i)); do cat "$log"; done >"$log.more"
+        mv "$log.more" "$log"
+        copies=$((copies * $1))
+    fi
+}
 x_window() {
     xdotool search --sync --onlyvisible --name '^Trawlmeter V1\.0 --20080715$' | head -n 1
 }
@@ -110,17 +130,7 @@ opens)
     close_and_expect_exit
     ;;
 run)
-    cp "$program_dir/rezOve.mdb" "$folder/"
-    # A sample log of a real IIS written over and over (its header block repeats anyway), so the
-    # run lasts long enough for the counters to be seen climbing.
-    copies=4000
-    sample="$samples/waikolai-u_ex101228.log"
-    if [[ ! -f "$sample" ]]; then
-        echo "SKIPPED: no sample log $sample (the samples lie beside the project)" >&2
-        exit 77
-    fi
-    log="$folder/u_ex101228.log"
-    for ((i = 0; i < copies; ++i)); do cat "$sample"; done >"$log"
+    write_sample_log
     start_program
     probe show >/dev/null
     probe set-text TxtrezOveFile "$(windows_path "$log")"
@@ -188,6 +198,26 @@ dialog-cancel)
     expect answered "$(value answered "$answered")" 1
     expect "path after a cancel" "$(value TxtrezOveFile "$(probe text TxtrezOveFile)")" "$kept"
     close_and_expect_exit
+    ;;
+session-end)
+    # A run of some seconds, so that the session's end comes in its middle.
+    write_sample_log 8
+    start_program
+    probe show >/dev/null
+    probe set-text TxtrezOveFile "$(windows_path "$log")"
+    click CmdAnalysis
+    probe wait-text Label3 "正在分析第"
+    # The session waits while the run stops; the program then ends as after SIGTERM.
+    expect "the session may end at once" "$(value may-end "$(probe end-session)")" 0
+    status=0
+    wait "$program_pid" || status=$?
+    program_pid=""
+    expect "exit status" "$status" 143
+    [[ ! -e "$folder/temp" ]] || fail "the work folder was left behind"
+    stored="$(sqlite3 "$folder/rezOve.mdb" 'SELECT count(*) FROM baidu')"
+    ((stored > 0 && stored < 11 * copies)) ||
+        fail "the stopped run stored $stored Baidu records of $((11 * copies))"
+    echo "ok: the stopped run kept the $stored Baidu records it had committed"
     ;;
 *)
     fail "unknown scenario $scenario"
