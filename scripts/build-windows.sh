@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Cross-builds the batch program for 64-bit Windows into build/windows/program/
-# (trawlmeter-batch.exe beside rezOve.mdb): installs the MinGW-w64 compiler and Wine, builds the
+# Cross-builds the programs for 64-bit Windows into build/windows/program/ (trawlmeter.exe, the
+# window, and trawlmeter-batch.exe beside rezOve.mdb): installs the MinGW-w64 compiler and Wine, builds the
 # Windows libraries once from Debian's own source packages into build/windows-deps/ (again only
 # when a version or the recipe changes), makes the Wine prefix the Windows programs run in, and
 # builds with cmake/mingw-w64-x86_64.cmake. With --tests (as scripts/test.sh calls it) the test
