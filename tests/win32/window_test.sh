@@ -118,15 +118,19 @@ opens)
     grep $'^misplaced\t' <<<"$placed" && fail "controls are not where the layout puts them"
     echo "ok: $(value checked "$placed") controls where the layout puts them"
 
-    # A bare X server has no window manager to keep the size: the window keeps it itself.
     xid="$(x_window)"
+    # What the X server shows once the window has painted.
+    sleep 0.5
+    mkdir -p "$screenshots"
+    import -window "$xid" "$screenshots/main-window.png"
+    echo "ok: screenshot $screenshots/main-window.png"
+
+    # A bare X server has no window manager to keep the size: the window keeps it itself (Wine
+    # leaves the X window as xdotool sized it, so the screenshot comes first).
     xdotool windowsize "$xid" 700 560
     sleep 1
     expect "client size after a resize" "$(value client "$(probe show)")" "$(value client "$shown")"
 
-    mkdir -p "$screenshots"
-    import -window "$xid" "$screenshots/main-window.png"
-    echo "ok: screenshot $screenshots/main-window.png"
     close_and_expect_exit
     ;;
 run)
