@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Cross-builds the batch program for 64-bit Windows into build/windows/program/
-# (trawlmeter-batch.exe beside rezOve.mdb) and packs that folder into the installer
+# Cross-builds the programs for 64-bit Windows into build/windows/program/ (trawlmeter.exe, the
+# window, and trawlmeter-batch.exe beside rezOve.mdb) and packs that folder into the installer
 # build/windows/trawlmeter-1.00-setup.exe (NSIS) and build/windows/trawlmeter-1.00-portable.zip
 # (packaging/): installs the MinGW-w64 compiler, Wine and NSIS, builds the
 # Windows libraries once from Debian's own source packages into build/windows-deps/ (again only

@@ -8,8 +8,8 @@ packages=(g++ cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev libcli11-
 for mode in "$@"; do
     case "$mode" in
     test)
-        packages+=(googletest libgtest-dev libgmock-dev xvfb xauth xdotool x11-utils
-            gzip bzip2 xz-utils zstd zip p7zip-full chromium-headless-shell dnsmasq-base)
+        packages+=(googletest libgtest-dev libgmock-dev xvfb xauth xdotool x11-utils imagemagick
+            sqlite3 gzip bzip2 xz-utils zstd zip p7zip-full chromium-headless-shell dnsmasq-base)
         ;;
     windows)
         # The cross compiler, Wine to run what it makes, and what building the Windows libraries
