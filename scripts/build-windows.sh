@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Cross-builds the batch program for 64-bit Windows into build/windows/program/
-# (trawlmeter-batch.exe beside rezOve.mdb): installs the MinGW-w64 compiler and Wine, builds the
+# Cross-builds the programs for 64-bit Windows into build/windows/program/ (trawlmeter.exe, the
+# window, and trawlmeter-batch.exe beside rezOve.mdb) and packs that folder into the installer
+# build/windows/trawlmeter-1.00-setup.exe (NSIS) and build/windows/trawlmeter-1.00-portable.zip
+# (packaging/): installs the MinGW-w64 compiler, Wine and NSIS, builds the
 # Windows libraries once from Debian's own source packages into build/windows-deps/ (again only
 # when a version or the recipe changes), makes the Wine prefix the Windows programs run in, and
 # builds with cmake/mingw-w64-x86_64.cmake. With --tests (as scripts/test.sh calls it) the test
@@ -109,8 +111,10 @@ for exe in build/windows/program/*.exe; do
     for dll in $(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p'); do
         if [[ -z "$(find "$system32" -maxdepth 1 -iname "$dll" -print -quit)" ]]; then
             echo "build-windows: $exe needs $dll, which Windows does not ship" >&2
+            rm -f build/windows/trawlmeter-*-setup.exe build/windows/trawlmeter-*-portable.zip
             exit 1
         fi
     done
 done
-echo "build-windows: build/windows/program/ is ready in $((SECONDS - started)) s"
+echo "build-windows: build/windows/program/, its installer and its zip are ready in" \
+    "$((SECONDS - started)) s"

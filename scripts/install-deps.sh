@@ -8,15 +8,17 @@ packages=(g++ cmake ninja-build pkg-config qt6-base-dev libsqlite3-dev libcli11-
 for mode in "$@"; do
     case "$mode" in
     test)
-        packages+=(googletest libgtest-dev libgmock-dev xvfb xauth xdotool x11-utils
-            gzip bzip2 xz-utils zstd zip p7zip-full chromium-headless-shell dnsmasq-base)
+        packages+=(googletest libgtest-dev libgmock-dev xvfb xauth xdotool x11-utils imagemagick
+            sqlite3 gzip bzip2 xz-utils zstd zip p7zip-full chromium-headless-shell dnsmasq-base)
         ;;
     windows)
         # The cross compiler, Wine to run what it makes, and what building the Windows libraries
         # from Debian's source packages takes (dpkg-source; make and tcl for SQLite's
-        # amalgamation; perl, python3-six and unicode-data for RE2's tables; GoogleTest's sources).
+        # amalgamation; perl, python3-six and unicode-data for RE2's tables; GoogleTest's sources;
+        # NSIS for the installer, python3 again for packing it and the portable zip).
         packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64
-            dpkg-dev make tcl perl python3 python3-six unicode-data xz-utils procps googletest)
+            dpkg-dev make tcl perl python3 python3-six unicode-data xz-utils procps googletest
+            nsis)
         ;;
     refresh)
         # Any npm will do: a Node.js from elsewhere brings its own and conflicts with Debian's.

@@ -23,6 +23,9 @@ inline constexpr const char* kDatabaseUnusable =
     "无法打开rezOve.mdb数据库文件，请确认数据库文件完好且没有被其他程序占用";
 inline constexpr const char* kRestartTitle = "请重新运行程序";
 
+// Why the window holds the end of the Windows session up while a run stops.
+inline constexpr const char* kStoppingForSessionEnd = "正在停止分析，请稍候";
+
 // The status lines.
 inline constexpr const char* kSplitting = "正在分割...";
 inline constexpr const char* kChunksDeleted = "临时日志文件已删除";
