@@ -25,10 +25,15 @@ PY
 "$wine_run" "$work/program/trawlmeter-batch.exe" --folder "$(windows_path "$work/program")" \
     "$(windows_path "$work/big.log")" >"$work/out.txt" 2>"$work/err.txt" &
 batch=$!
-# Stop it once the first chunk is scanned and its records committed.
+# Stop it once the first chunk is scanned and its records committed: its file is deleted then.
+first_chunk="$work/program/temp/rezOve.000"
 for _ in $(seq 600); do
-    [[ -d "$work/program/temp" && ! -e "$work/program/temp/rezOve.000" ]] && break
-    sleep 0.05
+    [[ -e "$first_chunk" || -e "$work/program/temp/rezOve.001" ]] && break
+    sleep 0.02
+done
+for _ in $(seq 600); do
+    [[ -d "$work/program/temp" && ! -e "$first_chunk" ]] && break
+    sleep 0.02
 done
 kill -INT "$batch"
 status=0
